@@ -1,0 +1,5 @@
+if(KORSI_SANITIZE)
+  message(STATUS "Sanitizers: ${KORSI_SANITIZE}")
+  add_compile_options(-fsanitize=${KORSI_SANITIZE} -fno-omit-frame-pointer -fno-sanitize-recover=all -g -O1)
+  add_link_options(-fsanitize=${KORSI_SANITIZE})
+endif()

@@ -1,0 +1,17 @@
+#!/usr/bin/env bash
+# Configures and builds one flavour of the project.
+#   scripts/build.sh normal|asan|tsan
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+flavour=${1:-normal}
+case "$flavour" in
+  normal) extra=(-DCMAKE_BUILD_TYPE=RelWithDebInfo) ;;
+  asan)   extra=(-DCMAKE_BUILD_TYPE=Debug -DKORSI_SANITIZE=address,undefined) ;;
+  # The thread sanitizer runs the threaded tests of the libraries without widgets.
+  tsan)   extra=(-DCMAKE_BUILD_TYPE=Debug -DKORSI_SANITIZE=thread -DKORSI_WITH_GUI=OFF) ;;
+  *) echo "unknown build flavour: $flavour" >&2; exit 2 ;;
+esac
+
+cmake -S . -B "build/$flavour" -G Ninja "${extra[@]}"
+cmake --build "build/$flavour" -j "$(nproc)"

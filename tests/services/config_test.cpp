@@ -1,0 +1,163 @@
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "services/Config.h"
+#include "tests/support/errorbox_recorder.h"
+#include "tests/support/tempdir.h"
+
+namespace {
+
+using korsi::Config;
+using korsi::ConfigException;
+using korsi::test::readFile;
+using korsi::test::writeFile;
+
+const std::string kLongLine = "comment " + std::string(300, 'x');
+
+int configErrorCode(const std::function<void()>& action) {
+  try {
+    action();
+  } catch (const ConfigException& e) {
+    return e.code();
+  }
+  return 0;
+}
+
+// Lookup: the first entry whose first word is the key wins.
+struct LookupCase {
+  const char* name;
+  std::string file;
+  std::string key;
+  std::optional<std::string> text;  // getString, or nullopt when it must throw code 1
+  std::optional<int> number;        // getInt, when the case checks it
+};
+
+std::ostream& operator<<(std::ostream& out, const LookupCase& c) { return out << c.name; }
+
+class ConfigLookup : public ::testing::TestWithParam<LookupCase> {};
+
+TEST_P(ConfigLookup, FindsTheFirstEntryStartingWithTheKey) {
+  const LookupCase& c = GetParam();
+  korsi::test::TempDir dir;
+  writeFile(dir.file("kestro.conf"), c.file);
+  Config config(dir.file("kestro.conf"));
+  if (!c.text) {
+    EXPECT_EQ(configErrorCode([&] { config.getString(c.key); }), 1);
+    EXPECT_EQ(configErrorCode([&] { config.getInt(c.key); }), 1);
+    return;
+  }
+  EXPECT_EQ(config.getString(c.key), *c.text);
+  if (c.number) {
+    EXPECT_EQ(config.getInt(c.key), *c.number);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Entries, ConfigLookup,
+    ::testing::Values(
+        LookupCase{"BothKeys", "log_file log.txt\ndefault_comport 3\n", "log_file", "log.txt", {}},
+        LookupCase{"IntegerValue", "log_file log.txt\ndefault_comport 3\n", "default_comport", "3", 3},
+        LookupCase{"CommentedEntryPassedOver", "#default_comport 7\ndefault_comport 3\n", "default_comport",
+                   "3", 3},
+        LookupCase{"LongerKeyPassedOver", "default_comport_old 5\ndefault_comport 4\n", "default_comport",
+                   "4", 4},
+        LookupCase{"KeyWithoutValue", "log_file\n", "log_file", "", {}},
+        LookupCase{"TabsAndCarriageReturns", "\tdefault_comport\t-12 # x\r\n", "default_comport", "-12", -12},
+        LookupCase{"DigitsAsFarAsTheyGo", "default_comport 17abc\n", "default_comport", "17abc", 17},
+        LookupCase{"NotANumber", "default_comport abc\n", "default_comport", "abc", 0},
+        LookupCase{"CaseCounts", "Log_file x\n", "log_file", std::nullopt, {}},
+        LookupCase{"MissingKey", "log_file log.txt\n", "default_comport", std::nullopt, {}},
+        LookupCase{"EmptyFile", "", "log_file", std::nullopt, {}},
+        LookupCase{"AfterAVeryLongLine", kLongLine + "\ndefault_comport 5\n", "default_comport", "5", 5}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Write-back at the end of a run: what the file holds afterwards.
+struct WriteBackCase {
+  const char* name;
+  std::string before;
+  std::function<void(Config&)> change;
+  std::string after;
+};
+
+std::ostream& operator<<(std::ostream& out, const WriteBackCase& c) { return out << c.name; }
+
+class ConfigWriteBack : public ::testing::TestWithParam<WriteBackCase> {};
+
+TEST_P(ConfigWriteBack, WritesEntriesBackAndSettles) {
+  const WriteBackCase& c = GetParam();
+  korsi::test::TempDir dir;
+  const std::string path = dir.file("kestro.conf");
+  writeFile(path, c.before);
+  {
+    Config config(path);
+    if (c.change) c.change(config);
+  }
+  EXPECT_EQ(readFile(path), c.after);
+  { Config again(path); }
+  EXPECT_EQ(readFile(path), c.after) << "a second run must leave the file as it is";
+  EXPECT_FALSE(std::filesystem::exists(path + ".tmp"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, ConfigWriteBack,
+    ::testing::Values(
+        WriteBackCase{"UnchangedGainsOneEmptyLine", "log_file log.txt\ndefault_comport 3\n", nullptr,
+                      "log_file log.txt\ndefault_comport 3\n\n"},
+        WriteBackCase{"EqualNeighboursCollapse", "a\na\nb\na\n", nullptr, "a\nb\na\n\n"},
+        WriteBackCase{"CarriageReturnsDropped", "a\r\nb\r\n", nullptr, "a\nb\n\n"},
+        WriteBackCase{"LongLineKeptWhole", kLongLine + "\nlog_file x\n", nullptr,
+                      kLongLine + "\nlog_file x\n\n"},
+        WriteBackCase{"SetIntKeepsTheComment", "default_comport 3 # last\n",
+                      [](Config& config) { config.setInt("default_comport", 12); },
+                      "default_comport\t12# last\n\n"},
+        WriteBackCase{"SetIntNegativeWithoutComment", "x 1\ndefault_comport 3\n",
+                      [](Config& config) { config.setInt("default_comport", -7); },
+                      "x 1\ndefault_comport\t-7\n\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(ConfigSetInt, UnknownKeyThrowsAndChangesNothing) {
+  korsi::test::TempDir dir;
+  writeFile(dir.file("kestro.conf"), "#default_comport 3\nlog_file x\n");
+  Config config(dir.file("kestro.conf"));
+  const auto before = config.entries();
+  EXPECT_EQ(configErrorCode([&] { config.setInt("default_comport", 5); }), 1);
+  EXPECT_EQ(config.entries(), before);
+}
+
+TEST(ConfigFileFailures, MissingFileShowsTheReadBoxAndThrowsCodeTwo) {
+  korsi::test::TempDir dir;
+  korsi::test::ErrorBoxRecorder recorder;
+  EXPECT_EQ(configErrorCode([&] { Config config(dir.file("absent.conf")); }), 2);
+  ASSERT_EQ(recorder.boxes.size(), 1u);
+  EXPECT_EQ(recorder.boxes[0].text, "Не могу открыть файл конфига на чтение");
+  EXPECT_EQ(recorder.boxes[0].caption, "Ошибка");
+}
+
+TEST(ConfigFileFailures, FailedWriteShowsTheWriteBoxAndKeepsTheOldFile) {
+  korsi::test::TempDir dir;
+  const std::string path = dir.file("kestro.conf");
+  writeFile(path, "default_comport 3\n");
+  // A directory where the temporary file must go makes the write fail, even for root.
+  std::filesystem::create_directory(path + ".tmp");
+  korsi::test::ErrorBoxRecorder recorder;
+  {
+    Config config(path);
+    config.setInt("default_comport", 9);
+    EXPECT_EQ(configErrorCode([&] { config.writeBack(); }), 2);
+  }  // the destructor's own attempt fails too, without throwing
+  ASSERT_EQ(recorder.boxes.size(), 2u);
+  EXPECT_EQ(recorder.boxes[0].text, "Не могу открыть файл конфига на запись");
+  EXPECT_EQ(recorder.boxes[0].caption, "Ошибка");
+  EXPECT_EQ(readFile(path), "default_comport 3\n");
+}
+
+TEST(ConfigException, CodeTexts) {
+  EXPECT_STREQ(ConfigException(0).what(), "OK");
+  EXPECT_STREQ(ConfigException(1).what(), "Parametr not found");
+  EXPECT_STREQ(ConfigException(2).what(), "NoFile");
+}
+
+}  // namespace
