@@ -19,17 +19,27 @@ ErrorBoxHook setErrorBoxHook(ErrorBoxHook hook) {
   return std::exchange(currentHook(), std::move(hook));
 }
 
-void showErrorBox(const std::string& text, const std::string& caption) {
+namespace {
+void showBox(const std::string& text, const std::string& caption, BoxIcon icon) {
   ErrorBoxHook hook;
   {
     std::lock_guard lock(hookMutex);
     hook = currentHook();
   }
   if (hook) {
-    hook(text, caption);
+    hook(text, caption, icon);
   } else {
     std::cerr << caption << ": " << text << std::endl;
   }
+}
+}  // namespace
+
+void showErrorBox(const std::string& text, const std::string& caption) {
+  showBox(text, caption, BoxIcon::Error);
+}
+
+void showWarningBox(const std::string& text, const std::string& caption) {
+  showBox(text, caption, BoxIcon::Warning);
 }
 
 }  // namespace korsi

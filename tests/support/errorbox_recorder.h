@@ -14,11 +14,12 @@ class ErrorBoxRecorder {
   struct Box {
     std::string text;
     std::string caption;
+    BoxIcon icon;
   };
 
   ErrorBoxRecorder()
-      : previous_(setErrorBoxHook([this](const std::string& text, const std::string& caption) {
-          boxes.push_back({text, caption});
+      : previous_(setErrorBoxHook([this](const std::string& text, const std::string& caption, BoxIcon icon) {
+          boxes.push_back({text, caption, icon});
         })) {}
   ~ErrorBoxRecorder() { setErrorBoxHook(std::move(previous_)); }
   ErrorBoxRecorder(const ErrorBoxRecorder&) = delete;
