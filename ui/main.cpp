@@ -1,0 +1,13 @@
+// The desktop program КОРСИ-7. It takes nothing from its command line; its
+// files (kestro.conf, the log, the database, the help) are found in the
+// directory it is started from.
+
+#include "ui/application.h"
+#include "ui/mainroutine.h"
+
+int main(int argc, char** argv) {
+  korsi::KorsiApplication app(argc, argv);
+  korsi::installMessageBoxHook();
+  korsi::loadQtTranslations(app);
+  return korsi::mainRoutine(app);
+}

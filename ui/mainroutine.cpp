@@ -1,0 +1,98 @@
+#include "ui/mainroutine.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QDir>
+#include <QEventLoop>
+#include <exception>
+#include <optional>
+#include <thread>
+
+#include "services/errorbox.h"
+#include "ui/Unit2.h"
+#include "ui/application.h"
+#include "ui/kestro.h"
+#include "ui/numform.h"
+#include "ui/progressform.h"
+#include "ui/rangeform.h"
+#include "ui/report.h"
+
+namespace korsi {
+
+namespace {
+template <class Window>
+std::unique_ptr<Window> made(std::unique_ptr<Window> window, const Windows::Created& created) {
+  if (created) created(*window);
+  return window;
+}
+}  // namespace
+
+Windows::Windows(ProcessObjects& objects, const Created& created) {
+  Form1 = made(std::make_unique<TForm1>(), created);
+  MainForm = made(std::make_unique<TMainForm>(), created);
+  ProgressForm = made(std::make_unique<TProgressForm>(objects.workers(), *MainForm, MainForm.get()), created);
+  RangeForm1 = made(std::make_unique<TRangeForm1>(MainForm.get()), created);
+  NumForm1 = made(std::make_unique<TNumForm1>(MainForm.get()), created);
+  RepForm = made(std::make_unique<TRepForm>(), created);
+  Form2 = made(std::make_unique<TForm2>(MainForm.get()), created);
+  Form1->setNextWindow(MainForm.get());
+  connectCommands();
+}
+
+// The dialogs are children of the main window and go before it.
+Windows::~Windows() = default;
+
+void Windows::connectCommands() {
+  TForm2* about = Form2.get();
+  QObject::connect(MainForm->command("N5"), &QAction::triggered, about, [about] { about->exec(); });
+
+  TForm1* splash = Form1.get();
+  auto exit = [splash] {
+    QCoreApplication::quit();
+    splash->close();
+  };
+  QObject::connect(MainForm->command("N10"), &QAction::triggered, splash, exit);
+  QObject::connect(MainForm->command("ToolButton10"), &QAction::triggered, splash, exit);
+}
+
+void finishWorkers(CurrentWorkers& workers) {
+  workers.requestStopAll();
+  while (workers.anyRunning()) {
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  workers.stopAndWaitAll();
+}
+
+int mainRoutine(KorsiApplication& app, const StartOptions& options) {
+  std::optional<ProcessObjects> objects;
+  try {
+    objects.emplace(ProcessObjects::Options{options.configPath, options.stages});
+  } catch (const ConfigException& error) {
+    // The file's own failures have shown their message; a missing key has not.
+    if (error.code() == ConfigException::kParameterNotFound) {
+      showErrorBox("В файле конфига нет параметра log_file");
+    }
+    return kStartFailed;
+  } catch (const std::exception&) {
+    return kStartFailed;  // the log has shown its message
+  }
+
+  app.setTitle(QString::fromUtf8(kApplicationTitle));
+  app.setHelpFile(QDir::current().filePath(QString::fromUtf8(kHelpFileName)));
+
+  try {
+    Windows windows(*objects, options.windowCreated);
+    windows.Form1->setSplashTime(options.splashTime);
+    windows.Form1->show();
+    QApplication::exec();
+    finishWorkers(objects->workers());
+  } catch (const std::exception& error) {
+    app.showException(QString::fromUtf8(error.what()));
+  } catch (...) {
+    app.showException(QString());
+  }
+  return 0;
+}
+
+}  // namespace korsi
