@@ -13,18 +13,43 @@ export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 export TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1
 
 status=0
+passed=0
+failed=0
+summary=$(mktemp)
+trap 'rm -f "$summary"' EXIT
+
 run() {
   local flavour=$1; shift
   echo "=== $flavour build ==="
-  scripts/build.sh "$flavour"
+  if ! scripts/build.sh "$flavour"; then
+    echo "$flavour build failed"
+    status=1
+    return
+  fi
   echo "=== $flavour tests ==="
-  if ! ctest --test-dir "build/$flavour" --output-on-failure --no-tests=error -j "$(nproc)" "$@"; then
+  if ! ctest --test-dir "build/$flavour" --output-on-failure --no-tests=error -j "$(nproc)" "$@" \
+      | tee "$summary"; then
     status=1
   fi
+  # "100% tests passed, 0 tests failed out of 64"
+  local line total bad
+  line=$(grep -E 'tests passed, [0-9]+ tests? failed out of [0-9]+' "$summary" | tail -n 1 || true)
+  if [ -z "$line" ]; then
+    status=1
+    return
+  fi
+  total=$(sed -E 's/.*out of ([0-9]+).*/\1/' <<<"$line")
+  bad=$(sed -E 's/.*passed, ([0-9]+) tests? failed.*/\1/' <<<"$line")
+  passed=$((passed + total - bad))
+  failed=$((failed + bad))
 }
 
+set +e
 run normal
 run asan
 run tsan -L threads
+set -e
 
+# Every flavour's tests together, for the CI summary.
+echo "Total: $passed passed, $failed failed"
 exit $status

@@ -1,0 +1,46 @@
+#include "instrument/gauge_messages.h"
+
+namespace Modbus {
+
+namespace {
+constexpr std::uint8_t kArchPointsFunction = 5;
+constexpr std::uint8_t kMeashPointFunction = 6;
+constexpr std::uint16_t kMeashDataBytes = 12;
+constexpr std::size_t kDataStart = 4;
+}  // namespace
+
+namespace Request {
+
+ArchPoints::ArchPoints() {
+  setFunction(kArchPointsFunction);
+  calcCrc(true);
+}
+
+MeashPoint::MeashPoint() { setFunction(kMeashPointFunction); }
+
+void MeashPoint::setNum(std::int32_t n) { setArgument(static_cast<std::uint16_t>(n & 0xFFFF)); }
+
+}  // namespace Request
+
+namespace Response {
+
+ArchPoints::ArchPoints() {
+  setFunction(kArchPointsFunction);
+  setLength(1);
+}
+
+std::uint16_t ArchPoints::count() const {
+  // Reading only: the bounded data view needs a mutable frame but is not
+  // written through here, and data() would move the stored data position.
+  const DataPosition at(const_cast<ArchPoints*>(this), kDataStart);
+  if (at.available() < 2) return 0;
+  return static_cast<std::uint16_t>((at[0] << 8) | at[1]);
+}
+
+MeashPoint::MeashPoint() {
+  setLength(kMeashDataBytes);
+  setFunction(kMeashPointFunction);
+}
+
+}  // namespace Response
+}  // namespace Modbus

@@ -1,0 +1,72 @@
+#pragma once
+// The system's side of every exchange with the gauge: send(request) queues the
+// addressed and checksummed frame; receive(response) waits with fixed timing
+// for the reply, checks its address, function code and checksum, logs each
+// failure and returns a result code. Failures are results, never exceptions.
+// The master holds no lock and no state but the last exception reply: callers
+// must not let two exchanges overlap.
+
+#include <chrono>
+#include <cstdint>
+
+#include "link/CommPort.h"
+#include "link/modbus_frame.h"
+#include "link/modbus_messages.h"
+#include "link/uart.h"
+
+namespace Modbus {
+
+// The gauge's address: written into every request, required of every reply.
+inline constexpr std::uint8_t deviceAddress = 1;
+
+// Results of MBMaster::receive besides a reply's function code (1 to 0x80 a
+// normal reply, 0x81 to 0xFF an exception reply). There is no -5.
+namespace Result {
+inline constexpr int kDeviceAddressError = -1;
+inline constexpr int kIncorrectFunctionCode = -2;
+inline constexpr int kExceptionCrcError = -3;
+inline constexpr int kPacketCrcError = -4;
+inline constexpr int kNoReply = -6;
+}  // namespace Result
+
+// The reply timing: a first sleep, then polls until 5 bytes wait.
+inline constexpr std::chrono::milliseconds kReplyWait{30};
+inline constexpr std::chrono::milliseconds kPollInterval{2};
+inline constexpr int kPolls = 10;
+inline constexpr std::uint32_t kShortestReply = 5;
+
+// Puts every byte of frame, in order.
+Uart& writeFrame(Uart& uart, const ADU& frame);
+// Appends bytes to frame until the line stays silent over two 1 ms sleeps.
+Uart& readFrame(Uart& uart, PDU& frame);
+
+class MBMaster {
+ public:
+  // Selects 115200 bit/s on port; destroying the master closes the port.
+  explicit MBMaster(TCommPort& port);
+
+  // Writes the device address and the checksum into request and queues it;
+  // returns without waiting.
+  void send(ADU& request);
+  // Waits for the reply and classifies it (see Result). A normal reply is
+  // left in response, an exception reply in exception().
+  int receive(ADU& response);
+  // The last exception reply (00 80 00 00 10 until the first one).
+  Response::Exception& exception() noexcept { return exception_; }
+
+ private:
+  Response::Exception exception_{0, 0};
+  Uart uart_;
+};
+
+// Made beside the master at start-up for the sake of its link adapter only.
+class MBSlave {
+ public:
+  explicit MBSlave(TCommPort& port);
+
+ private:
+  ADU adu_;
+  Uart uart_;
+};
+
+}  // namespace Modbus

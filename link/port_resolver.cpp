@@ -1,0 +1,68 @@
+#include "link/port_resolver.h"
+
+#include <charconv>
+#include <sstream>
+#include <utility>
+
+#include "services/Config.h"
+
+namespace korsi {
+
+namespace {
+
+struct Block {
+  std::int32_t first;
+  std::int32_t last;
+  const char* prefix;
+};
+
+constexpr Block kBlocks[] = {
+    {1, 32, "/dev/ttyS"},
+    {33, 96, "/dev/ttyUSB"},
+    {97, 160, "/dev/ttyACM"},
+};
+
+// "COM12" gives 12; anything else (other letters, no digits, trailing text,
+// a number out of range) gives none.
+std::optional<std::int32_t> portKey(const std::string& word) {
+  constexpr std::string_view kPrefix = "COM";
+  if (word.size() <= kPrefix.size() || word.compare(0, kPrefix.size(), kPrefix) != 0) return std::nullopt;
+  const char* first = word.data() + kPrefix.size();
+  const char* last = word.data() + word.size();
+  std::int32_t n = 0;
+  const auto [end, error] = std::from_chars(first, last, n);
+  if (error != std::errc() || end != last) return std::nullopt;
+  return n;
+}
+
+}  // namespace
+
+PortResolver::PortResolver(const std::vector<std::string>& entries) {
+  for (const std::string& entry : entries) {
+    std::istringstream words(entry);
+    std::string key;
+    std::string path;
+    if (!(words >> key >> path) || path.front() == '#') continue;
+    const auto n = portKey(key);
+    if (n) overrides_.try_emplace(*n, std::move(path));
+  }
+}
+
+PortResolver PortResolver::fromConfig(const Config& config) { return PortResolver(config.entries()); }
+
+void PortResolver::setPath(std::int32_t n, std::string path) { overrides_[n] = std::move(path); }
+
+std::optional<std::string> PortResolver::devicePath(std::int32_t n) const {
+  const auto found = overrides_.find(n);
+  if (found != overrides_.end()) return found->second;
+  return defaultPath(n);
+}
+
+std::optional<std::string> PortResolver::defaultPath(std::int32_t n) {
+  for (const Block& block : kBlocks) {
+    if (n >= block.first && n <= block.last) return block.prefix + std::to_string(n - block.first);
+  }
+  return std::nullopt;
+}
+
+}  // namespace korsi

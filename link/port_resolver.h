@@ -1,0 +1,39 @@
+#pragma once
+// Which device a port number names. The configuration may map any number to
+// any device path with an entry "COM<n> <path>"; otherwise three fixed blocks
+// apply: COM1-COM32 = /dev/ttyS0-31, COM33-COM96 = /dev/ttyUSB0-63,
+// COM97-COM160 = /dev/ttyACM0-63. Other numbers have no device.
+
+#include <cstdint>
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace korsi {
+
+class Config;
+
+class PortResolver {
+ public:
+  // Only the fixed blocks.
+  PortResolver() = default;
+  // The fixed blocks, overridden by the "COM<n> <path>" lines among entries
+  // (the first line for a number wins; lines of another shape are ignored).
+  explicit PortResolver(const std::vector<std::string>& entries);
+  static PortResolver fromConfig(const Config& config);
+
+  // Maps port n to path, in place of what it named before.
+  void setPath(std::int32_t n, std::string path);
+
+  // The device path of port n, or none when the number names no device.
+  std::optional<std::string> devicePath(std::int32_t n) const;
+
+  // The path of a number under the fixed blocks alone.
+  static std::optional<std::string> defaultPath(std::int32_t n);
+
+ private:
+  std::map<std::int32_t, std::string> overrides_;
+};
+
+}  // namespace korsi

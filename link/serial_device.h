@@ -1,0 +1,96 @@
+#pragma once
+// The one place where the serial port meets the operating system. TCommPort,
+// its rings and its threads talk only to this interface; each platform has its
+// own file that implements it (serial_posix.cpp for termios systems).
+
+#include <chrono>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace korsi::serial {
+
+// The line state that the port keeps and applies: the same members a Windows
+// device control block has, so the setters can change one member at a time.
+struct LineState {
+  std::uint32_t baudRate = 9600;  // bit/s
+  std::uint8_t parity = 0;        // 0 none, 1 odd, 2 even, 3 mark, 4 space
+  std::uint8_t stopBits = 0;      // 0 one, 1 one and a half, 2 two
+  std::uint8_t byteSize = 8;      // data bits, 5 to 8
+  std::uint32_t flags = 0x0001;   // flow-control flag word, see below
+  std::uint16_t xonLimit = 0;
+  std::uint16_t xoffLimit = 1024;
+  std::uint8_t xonChar = 0x11;
+  std::uint8_t xoffChar = 0x13;
+  std::uint8_t eventChar = 0;
+};
+
+// Bits of LineState::flags that a platform may act on.
+inline constexpr std::uint32_t kFlagBinary = 0x0001;
+inline constexpr std::uint32_t kFlagCtsOutput = 0x0004;
+inline constexpr std::uint32_t kFlagDsrOutput = 0x0008;
+inline constexpr std::uint32_t kFlagXonXoffOutput = 0x0100;
+inline constexpr std::uint32_t kFlagXonXoffInput = 0x0200;
+inline constexpr std::uint32_t kFlagRtsHandshake = 0x2000;
+
+enum class ModemLine { Dtr, Rts };
+
+enum class IoStatus {
+  Done,        // the call moved the bytes it reports (possibly 0 on a read)
+  WouldBlock,  // nothing moved now; try again later
+  Gone,        // the device has failed or disappeared; retrying will not help
+};
+
+struct IoResult {
+  std::size_t bytes = 0;
+  IoStatus status = IoStatus::Done;
+  int error = 0;  // the platform's error number when status is not Done
+};
+
+// An open serial device, held exclusively. Every call returns at once except
+// waitWritable, which waits at most its limit.
+class SerialDevice {
+ public:
+  virtual ~SerialDevice() = default;
+  SerialDevice() = default;
+  SerialDevice(const SerialDevice&) = delete;
+  SerialDevice& operator=(const SerialDevice&) = delete;
+
+  // Reads the driver's current line state; false when the driver refused.
+  virtual bool getState(LineState& state) = 0;
+  // Applies the whole state; false when the driver refused any of it.
+  virtual bool setState(const LineState& state) = 0;
+  // Raises or drops a modem line; false when the driver refused.
+  virtual bool setModemLine(ModemLine line, bool on) = 0;
+
+  // How many received bytes the driver holds; 0 when it cannot tell.
+  virtual std::size_t waiting() = 0;
+  // Takes up to count bytes that the driver already holds; never waits.
+  virtual IoResult read(unsigned char* dst, std::size_t count) = 0;
+  // Hands up to count bytes to the driver; never waits.
+  virtual IoResult write(const unsigned char* src, std::size_t count) = 0;
+  // Waits until the driver can take more bytes, at most limit.
+  virtual void waitWritable(std::chrono::milliseconds limit) = 0;
+
+  // Discards what the driver holds in that direction.
+  virtual void purgeInput() = 0;
+  virtual void purgeOutput() = 0;
+};
+
+struct OpenResult {
+  std::unique_ptr<SerialDevice> device;  // empty when the open failed
+  // Why it failed, in words a user can act on, with the platform's error
+  // name, for example "No such file or directory (ENOENT)".
+  std::string reason;
+};
+
+// Opens path for reading and writing, held exclusively against every other
+// open of the same device (this process or another, whatever its privileges),
+// in raw 8-bit mode without flow control, modem lines left as the driver has them.
+OpenResult openSerialDevice(const std::string& path);
+
+// The platform's text and name for an error number, for the log.
+std::string errorText(int error);
+
+}  // namespace korsi::serial

@@ -1,0 +1,187 @@
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "link/CommPort.h"
+#include "link/modbus_master.h"
+#include "link/modbus_messages.h"
+#include "tests/support/link_fixture.h"
+
+namespace {
+
+using korsi::test::Bytes;
+using korsi::test::LogLine;
+
+Bytes bytesOf(const message_queue_t& frame) { return Bytes(frame.begin(), frame.end()); }
+
+const Bytes kEchoResponseAsBuilt = {0x00, 0x04, 0x00, 0x01, 0x5A, 0x9B, 0xA4};
+const Bytes kExceptionAsBuilt = {0x00, 0x80, 0x00, 0x00, 0x10};
+
+// The port, the slave and the master made in start-up order on the peer's terminal.
+class MasterExchange : public korsi::test::LinkFixture {
+ protected:
+  MasterExchange() : port(resolver()), slave(port), master(port) {
+    port.setPortNumber(kPort);
+    port.setActive(true);
+  }
+
+  TCommPort port;
+  Modbus::MBSlave slave;
+  Modbus::MBMaster master;
+};
+
+TEST_F(MasterExchange, SendAddressesAndChecksumsTheRequest) {
+  Modbus::Request::EchoMessage request;
+  request.setAddress(9);
+  request.setCrc(0x1234);
+  master.send(request);
+  const Bytes onTheWire = {0x01, 0x04, 0x00, 0x00, 0x00, 0x00, 0x0A, 0xF0};
+  EXPECT_EQ(peer.receive(8), onTheWire);
+  EXPECT_EQ(bytesOf(request), onTheWire);  // kept, so the same object can be sent again
+  EXPECT_TRUE(logLines().empty());
+}
+
+struct ReplyCase {
+  const char* name;
+  Bytes reply;
+  int result;
+  std::optional<Bytes> response;   // none: left as built
+  std::optional<Bytes> exception;  // none: left as built
+  std::vector<LogLine> log;
+  std::uint32_t leftQueued;
+};
+
+void PrintTo(const ReplyCase& c, std::ostream* out) { *out << c.name; }
+
+class ResultTable : public MasterExchange, public ::testing::WithParamInterface<ReplyCase> {};
+
+TEST_P(ResultTable, ReplyIsClassifiedLoggedAndDrained) {
+  const ReplyCase& c = GetParam();
+  Modbus::Request::EchoMessage request;
+  master.send(request);
+  ASSERT_EQ(peer.receive(8).size(), 8u);
+  peer.send(c.reply);
+  ASSERT_TRUE(waitForWaiting(port, static_cast<std::uint32_t>(c.reply.size())));
+
+  Modbus::Response::EchoMessage response;
+  EXPECT_EQ(master.receive(response), c.result);
+  EXPECT_EQ(bytesOf(response), c.response.value_or(kEchoResponseAsBuilt));
+  EXPECT_EQ(bytesOf(master.exception()), c.exception.value_or(kExceptionAsBuilt));
+  EXPECT_EQ(logLines(), c.log);
+  EXPECT_EQ(available(port), c.leftQueued);
+}
+
+const Bytes kNormal = {0x01, 0x04, 0x00, 0x01, 0x5A, 0x5B, 0x99};
+const Bytes kNormalBadCrc = {0x01, 0x04, 0x00, 0x01, 0x5A, 0x5B, 0x98};
+const Bytes kException = {0x01, 0x84, 0x02, 0xC1, 0xC2};
+const Bytes kExceptionSwapped = {0x01, 0x84, 0x02, 0xC2, 0xC1};
+const Bytes kFunction80 = {0x01, 0x80, 0x00, 0x01, 0x5A, 0xAB, 0xB1};
+const Bytes kFunction5 = {0x01, 0x05, 0x00, 0x01, 0x5A, 0xA7, 0x98};
+
+INSTANTIATE_TEST_SUITE_P(
+    Receive, ResultTable,
+    ::testing::Values(
+        ReplyCase{"NoReply", {}, -6, std::nullopt, std::nullopt, {}, 0},
+        ReplyCase{"FourBytesStayQueued", {0x01, 0x04, 0x00, 0x01}, -6, std::nullopt, std::nullopt, {}, 4},
+        ReplyCase{"WrongDeviceAddress",
+                  {0x02, 0x04, 0x00, 0x01, 0x5A, 0x5B, 0xDD},
+                  -1,
+                  std::nullopt,
+                  std::nullopt,
+                  {{"ERR", "DEVICE_ADDRESS_ERROR"}, {"INF", " 0x02 0x04 0x00 0x01 0x5A 0x5B 0xDD"}},
+                  0},
+        ReplyCase{"FunctionCodeZero",
+                  {0x01, 0x00, 0x00, 0x00, 0x00, 0xC0, 0x19},
+                  -2,
+                  Bytes{},
+                  std::nullopt,
+                  {{"INF", "INCORRECT_FUNCTION_CODE"}},
+                  0},
+        ReplyCase{"ExceptionWithWrongChecksum",
+                  kExceptionSwapped,
+                  -3,
+                  Bytes{},
+                  kExceptionSwapped,
+                  {{"INF", "EXCEPTION"}, {"ERR", "EXCEPTION_CRC_ERROR"}, {"ERR", " 0x01 0x84 0x02 0xC2 0xC1"}},
+                  0},
+        ReplyCase{"ExceptionReply", kException, 0x84, Bytes{}, kException, {{"INF", "EXCEPTION"}}, 0},
+        ReplyCase{"WrongChecksum",
+                  kNormalBadCrc,
+                  -4,
+                  kNormalBadCrc,
+                  std::nullopt,
+                  {{"INF", "PACKET_CRC_ERROR"}, {"INF", " 0x01 0x04 0x00 0x01 0x5A 0x5B 0x98"}},
+                  0},
+        ReplyCase{"NormalReply", kNormal, 4, kNormal, std::nullopt, {}, 0},
+        ReplyCase{"Function80IsANormalReply", kFunction80, 0x80, kFunction80, std::nullopt, {}, 0},
+        ReplyCase{"OtherFunctionThanAskedIsAccepted", kFunction5, 5, kFunction5, std::nullopt, {}, 0}),
+    [](const ::testing::TestParamInfo<ReplyCase>& info) { return std::string(info.param.name); });
+
+TEST_F(MasterExchange, ExceptionCodeIsReadFromTheKeptReply) {
+  Modbus::Request::EchoMessage request;
+  master.send(request);
+  peer.send(kException);
+  ASSERT_TRUE(waitForWaiting(port, 5));
+  Modbus::Response::EchoMessage response;
+  ASSERT_EQ(master.receive(response), 0x84);
+  EXPECT_EQ(master.exception().code(), 2);
+
+  // It stays until the next exception reply, whatever comes between.
+  master.send(request);
+  peer.send(kNormal);
+  ASSERT_TRUE(waitForWaiting(port, 7));
+  ASSERT_EQ(master.receive(response), 4);
+  EXPECT_EQ(master.exception().code(), 2);
+}
+
+TEST_F(MasterExchange, ReplyCutByAPauseIsCheckedAsWhatCameBefore) {
+  Modbus::Request::EchoMessage request;
+  master.send(request);
+  // The pause is far longer than the two 1 ms looks for a next byte.
+  peer.play({{{0x01, 0x04, 0x00, 0x01, 0x5A}, std::chrono::milliseconds(300)}, {{0x5B, 0x99}}});
+  Modbus::Response::EchoMessage response;
+  EXPECT_EQ(master.receive(response), -4);
+  EXPECT_EQ(bytesOf(response), (Bytes{0x01, 0x04, 0x00, 0x01, 0x5A}));
+  EXPECT_EQ(logLines(), (std::vector<LogLine>{{"INF", "PACKET_CRC_ERROR"}, {"INF", " 0x01 0x04 0x00 0x01 0x5A"}}));
+  peer.waitPlayed();
+}
+
+TEST_F(MasterExchange, FailedExchangeLeavesTheLineReadyForTheNext) {
+  Modbus::Request::EchoMessage request;
+  Modbus::Response::EchoMessage response;
+  master.send(request);
+  peer.send({0x02, 0x04, 0x00, 0x01, 0x5A, 0x5B, 0xDD});
+  ASSERT_TRUE(waitForWaiting(port, 7));
+  ASSERT_EQ(master.receive(response), -1);
+
+  master.send(request);
+  peer.send(kNormal);
+  ASSERT_TRUE(waitForWaiting(port, 7));
+  EXPECT_EQ(master.receive(response), 4);
+  EXPECT_EQ(bytesOf(response), kNormal);
+}
+
+TEST_F(MasterExchange, ClosedPortGivesNoReplyWithoutALogLine) {
+  port.setActive(false);
+  Modbus::Request::EchoMessage request;
+  Modbus::Response::EchoMessage response;
+  master.send(request);
+  EXPECT_EQ(master.receive(response), -6);
+  EXPECT_EQ(bytesOf(response), kEchoResponseAsBuilt);
+  EXPECT_TRUE(logLines().empty());
+}
+
+TEST(ModbusLinkAdapter, MadeAdaptersSelect115200AndTheLastOneClosesThePort) {
+  TCommPort port;
+  EXPECT_EQ(port.getBaudIndex(), 6);
+  {
+    Modbus::MBSlave slave(port);
+    Modbus::MBMaster master(port);
+    EXPECT_EQ(port.getBaudIndex(), TCommPort::kBaud115200);
+  }
+  EXPECT_FALSE(port.isActive());
+}
+
+}  // namespace
