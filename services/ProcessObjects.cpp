@@ -4,12 +4,6 @@
 
 namespace korsi {
 
-// The device link is made here, between the log and the worker references.
-// The port, its idle slave and the master join it with the serial layer.
-struct ProcessObjects::DeviceLink {
-  explicit DeviceLink(const ProcessObjects& /*objects*/) {}
-};
-
 ProcessObjects::ProcessObjects(Options options) : options_(std::move(options)) {
   try {
     config_.emplace(options_.configPath);
@@ -17,7 +11,12 @@ ProcessObjects::ProcessObjects(Options options) : options_(std::move(options)) {
     log_.emplace(*config_);
     setProcessLog(&*log_);
     made(Stage::Log);
-    link_ = std::make_unique<DeviceLink>(*this);
+    commPort_.emplace(PortResolver::fromConfig(*config_));
+    made(Stage::Port);
+    modbusSlave_.emplace(*commPort_);
+    made(Stage::Slave);
+    modbusMaster_.emplace(*commPort_);
+    made(Stage::Master);
     workers_.emplace();
     made(Stage::Workers);
   } catch (...) {
@@ -44,7 +43,18 @@ void ProcessObjects::teardown() noexcept {
     workers_.reset();
     gone(Stage::Workers);
   }
-  link_.reset();
+  if (modbusMaster_) {
+    modbusMaster_.reset();
+    gone(Stage::Master);
+  }
+  if (modbusSlave_) {
+    modbusSlave_.reset();
+    gone(Stage::Slave);
+  }
+  if (commPort_) {
+    commPort_.reset();
+    gone(Stage::Port);
+  }
   if (log_) {
     setProcessLog(nullptr);
     log_.reset();

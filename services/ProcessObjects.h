@@ -10,6 +10,8 @@
 #include <string>
 
 #include "instrument/worker.h"
+#include "link/CommPort.h"
+#include "link/modbus_master.h"
 #include "services/Config.h"
 #include "services/Logs.h"
 
@@ -30,25 +32,27 @@ class ProcessObjects {
 
   // Makes the objects in order: configuration (reads the file), log (creates
   // or empties the file named by "log_file" and makes it the process log),
-  // port (closed), slave, master, worker references. A failure leaves as the
+  // port (closed; its port numbers resolved through the configuration's
+  // "COM<n> <path>" lines), slave, master (which set the port to 115200
+  // bit/s), worker references. A failure leaves as the
   // configuration's or the log's own exception, after the message box they
   // show; whatever was made by then is destroyed again in reverse.
   explicit ProcessObjects(Options options);
   ProcessObjects();
-  // Stops every worker and waits for it, then destroys master, slave, port and
-  // log, and last the configuration, which writes its file back.
+  // Stops every worker and waits for it, then destroys master and slave (each
+  // closes the port), port and log, and last the configuration, which writes
+  // its file back.
   ~ProcessObjects();
   ProcessObjects(const ProcessObjects&) = delete;
   ProcessObjects& operator=(const ProcessObjects&) = delete;
 
   Config& config() noexcept { return *config_; }
   logstream& log() noexcept { return *log_; }
+  TCommPort& commPort() noexcept { return *commPort_; }
+  Modbus::MBMaster& modbusMaster() noexcept { return *modbusMaster_; }
   CurrentWorkers& workers() noexcept { return *workers_; }
 
  private:
-  // The serial port with the slave and the master that use it.
-  struct DeviceLink;
-
   void made(Stage stage) const;
   // Destroys what exists, in reverse order; also undoes a failed construction.
   void teardown() noexcept;
@@ -56,7 +60,9 @@ class ProcessObjects {
   Options options_;
   std::optional<Config> config_;
   std::optional<logstream> log_;
-  std::unique_ptr<DeviceLink> link_;
+  std::optional<TCommPort> commPort_;
+  std::optional<Modbus::MBSlave> modbusSlave_;
+  std::optional<Modbus::MBMaster> modbusMaster_;
   std::optional<CurrentWorkers> workers_;
 };
 

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "tests/support/errorbox_recorder.h"
+#include "tests/support/pty_peer.h"
 #include "tests/support/tempdir.h"
 #include "tests/support/test_worker.h"
 
@@ -75,13 +76,16 @@ TEST_F(ProcessObjectsTest, MadeInOrderAndDestroyedInReverseWritingTheConfigurati
     ProcessObjects objects(options());
     EXPECT_EQ(korsi::processLog(), &objects.log());
     EXPECT_EQ(objects.config().getInt("default_comport"), 3);
+    EXPECT_FALSE(objects.commPort().isActive());
+    EXPECT_EQ(objects.commPort().getBaudIndex(), TCommPort::kBaud115200);  // set by the master's adapter
   }
   EXPECT_EQ(described(steps),
-            (std::vector<std::string>{"+config", "+log", "+workers", "-workers", "-log", "-config"}));
+            (std::vector<std::string>{"+config", "+log", "+port", "+slave", "+master", "+workers", "-workers",
+                                      "-master", "-slave", "-port", "-log", "-config"}));
   // Untouched until the configuration itself goes; then written back even
   // though nothing changed (the file settles with one empty last line).
   const std::string settled = original + "\n";
-  EXPECT_EQ(configAtEachEnd, (std::vector<std::string>{original, original, settled}));
+  EXPECT_EQ(configAtEachEnd, (std::vector<std::string>{original, original, original, original, original, settled}));
 }
 
 TEST_F(ProcessObjectsTest, MissingConfigurationShowsItsMessageAndMakesNothingElse) {
@@ -142,30 +146,49 @@ INSTANTIATE_TEST_SUITE_P(
                                  {"Не могу создать файл логов на запись"}}),
     [](const auto& info) { return std::string(info.param.name); });
 
-// A worker still exchanging when the program ends is stopped and waited for
-// before the log it writes to is closed.
-TEST_F(ProcessObjectsTest, ShutdownStopsAndWaitsForRunningWorkersBeforeTheLogGoes) {
-  writeConfig("log_file " + logPath + "\ndefault_comport 3\n");
+// Workers still exchanging with the gauge when the program ends are stopped
+// and waited for before the master, the port and the log they use go; the
+// master's adapter then closes the port.
+TEST_F(ProcessObjectsTest, ShutdownStopsAndWaitsForRunningWorkersBeforeTheLinkAndTheLogGo) {
+  korsi::test::PtyPeer gauge;  // silent: every exchange waits for its full time
+  writeConfig("log_file " + logPath + "\ndefault_comport 7\n" + gauge.configEntry(7) + "\n");
   std::shared_ptr<TestWorker> search;
   std::shared_ptr<TestWorker> reading;
+  TCommPort* port = nullptr;
   onStep = [&](Stage stage, bool made) {
-    if (!made && stage == Stage::Workers) {
+    if (made) return;
+    if (stage == Stage::Workers) {
       EXPECT_FALSE(search->isRunning());
       EXPECT_FALSE(reading->isRunning());
+      EXPECT_TRUE(port->isActive());
+    }
+    if (stage == Stage::Master) {
+      EXPECT_FALSE(port->isActive());
       EXPECT_NE(korsi::processLog(), nullptr);
     }
   };
   {
     ProcessObjects objects(options());
-    auto exchange = [] { LOG_INF("exchange"); };
-    search = std::make_shared<TestWorker>(exchange);
-    reading = std::make_shared<TestWorker>(exchange);
+    port = &objects.commPort();
+    port->setPortNumber(7);
+    port->setActive(true);
+    ASSERT_TRUE(port->isActive());
+    Modbus::MBMaster& master = objects.modbusMaster();
+    auto echo = [&master] {
+      Modbus::Request::EchoMessage request;
+      Modbus::Response::EchoMessage response;
+      master.send(request);
+      LOG_INF("echo ", master.receive(response));
+    };
+    search = std::make_shared<TestWorker>([] { LOG_INF("searching"); });
+    reading = std::make_shared<TestWorker>(echo);
     objects.workers().setSearch(search);
     objects.workers().setReading(reading);
-    while (reading->exchanges() < 2 || search->exchanges() < 2) std::this_thread::yield();
+    while (reading->exchanges() < 1 || search->exchanges() < 1) std::this_thread::yield();
   }
   EXPECT_TRUE(search->stopRequested());
   EXPECT_TRUE(reading->stopRequested());
+  EXPECT_EQ(described(steps).back(), "-config");
 }
 
 TEST(CurrentWorkers, StopAsksWithoutWaitingAndALaterCommandWaitsForTheStoppedWorker) {

@@ -27,6 +27,11 @@ using Stage = korsi::ProcessObjects::Stage;
 const std::vector<std::string> kWindowOrder = {"Form1",      "MainForm", "ProgressForm", "RangeForm1",
                                                "NumForm1",   "RepForm",  "Form2"};
 
+// Each process-wide object made, in order (configuration, log, port, slave,
+// master, worker references), then each destroyed in reverse.
+const std::vector<std::string> kWholeLife = {"+0", "+1", "+2", "+3", "+4", "+5",
+                                             "-5", "-4", "-3", "-2", "-1", "-0"};
+
 // The program run in a temporary working folder, as the user starts it there.
 class StartUp : public ::testing::Test {
  protected:
@@ -101,7 +106,7 @@ TEST_F(StartUp, SplashThenMaximisedMainWindowAndClosingItEndsWithEverythingUndon
   EXPECT_TRUE(checked);
   EXPECT_TRUE(splashShownFirst);
   EXPECT_EQ(windows, kWindowOrder);
-  EXPECT_EQ(stages, (std::vector<std::string>{"+0", "+1", "+5", "-5", "-1", "-0"}));
+  EXPECT_EQ(stages, kWholeLife);
   EXPECT_EQ(readFile("kestro.conf"), original + "\n");  // written back although unchanged
   EXPECT_EQ(korsi::processLog(), nullptr);
 }
@@ -137,7 +142,7 @@ TEST_F(StartUp, ErrorWhileMakingAWindowIsShownAndTheProgramEndsNormally) {
   EXPECT_EQ(boxes.boxes[0].title.toStdString(), "Толщиномер покрытий КОРСИ-7");
   EXPECT_EQ(boxes.boxes[0].icon, QMessageBox::Critical);
   EXPECT_EQ(windows, (std::vector<std::string>{"Form1", "MainForm"}));
-  EXPECT_EQ(stages, (std::vector<std::string>{"+0", "+1", "+5", "-5", "-1", "-0"}));
+  EXPECT_EQ(stages, kWholeLife);
 }
 
 // A worker that waits for the user-interface thread without ever giving up
