@@ -84,6 +84,11 @@ class CurrentWorkers {
   bool anyRunning() const noexcept {
     if (search_ && search_->isRunning()) return true;
     if (reading_ && reading_->isRunning()) return true;
+    return anyStoppedRunning();
+  }
+
+  // True while a worker that was stopped or replaced is still running.
+  bool anyStoppedRunning() const noexcept {
     for (const Worker& worker : retired_) {
       if (worker->isRunning()) return true;
     }

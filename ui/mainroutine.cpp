@@ -3,10 +3,8 @@
 #include <QAction>
 #include <QCoreApplication>
 #include <QDir>
-#include <QEventLoop>
 #include <exception>
 #include <optional>
-#include <thread>
 
 #include "services/errorbox.h"
 #include "ui/Unit2.h"
@@ -16,6 +14,7 @@
 #include "ui/progressform.h"
 #include "ui/rangeform.h"
 #include "ui/report.h"
+#include "ui/workerwait.h"
 
 namespace korsi {
 
@@ -53,15 +52,6 @@ void Windows::connectCommands() {
   };
   QObject::connect(MainForm->command("N10"), &QAction::triggered, splash, exit);
   QObject::connect(MainForm->command("ToolButton10"), &QAction::triggered, splash, exit);
-}
-
-void finishWorkers(CurrentWorkers& workers) {
-  workers.requestStopAll();
-  while (workers.anyRunning()) {
-    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  workers.stopAndWaitAll();
 }
 
 int mainRoutine(KorsiApplication& app, const StartOptions& options) {

@@ -66,8 +66,4 @@ inline constexpr int kStartFailed = 1;
 // shown by the application's standard display and also ends with 0.
 int mainRoutine(KorsiApplication& app, const StartOptions& options = {});
 
-// Stops every worker and waits for them while the user-interface thread goes
-// on delivering events, so that a worker waiting for it can leave.
-void finishWorkers(CurrentWorkers& workers);
-
 }  // namespace korsi

@@ -12,7 +12,6 @@
 #include "tests/support/errorbox_recorder.h"
 #include "tests/support/qt_helpers.h"
 #include "tests/support/tempdir.h"
-#include "tests/support/test_worker.h"
 #include "ui/Unit1.h"
 #include "ui/application.h"
 #include "ui/kestro.h"
@@ -143,21 +142,6 @@ TEST_F(StartUp, ErrorWhileMakingAWindowIsShownAndTheProgramEndsNormally) {
   EXPECT_EQ(boxes.boxes[0].icon, QMessageBox::Critical);
   EXPECT_EQ(windows, (std::vector<std::string>{"Form1", "MainForm"}));
   EXPECT_EQ(stages, kWholeLife);
-}
-
-// A worker that waits for the user-interface thread without ever giving up
-// (as a hand-over would) must not hang the end of the program.
-TEST(FinishWorkers, StopsAWorkerThatWaitsForTheUserInterfaceThread) {
-  korsi::CurrentWorkers workers;
-  QObject context;
-  auto worker = std::make_shared<korsi::test::TestWorker>([&] {
-    QMetaObject::invokeMethod(&context, [] {}, Qt::BlockingQueuedConnection);
-  });
-  workers.setReading(worker);
-  ASSERT_TRUE(korsi::test::processUntil([&] { return worker->exchanges() > 0; }));
-  korsi::finishWorkers(workers);
-  EXPECT_FALSE(worker->isRunning());
-  EXPECT_TRUE(worker->stopRequested());
 }
 
 }  // namespace

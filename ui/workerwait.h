@@ -1,0 +1,17 @@
+#pragma once
+// Waiting for workers on the user-interface thread. A worker may itself be
+// waiting for this thread (a message box it asked for, a step handed over),
+// so the thread goes on delivering events while it waits.
+
+namespace korsi {
+
+class CurrentWorkers;
+
+// Before a command uses the port or the master: waits until every worker
+// that Cancel stopped (or a newer one replaced) has left its exchange.
+void waitForStoppedWorkers(CurrentWorkers& workers);
+
+// At the end of the program: stops every worker and waits for all of them.
+void finishWorkers(CurrentWorkers& workers);
+
+}  // namespace korsi
