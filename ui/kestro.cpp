@@ -13,6 +13,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "ui/archivegrid.h"
 #include "ui/look.h"
@@ -24,6 +25,8 @@ namespace {
 // commands wait for a found gauge; saving waits for rows; "Сохранить как" is
 // never used.
 constexpr std::string_view kDisabledAtStart[] = {"ToolButton12", "N16", "ToolButton2", "N6", "N7"};
+// Room beside a column title for the header's margins and frame.
+constexpr int kTitlePadding = 16;
 }  // namespace
 
 TMainForm::TMainForm(QWidget* parent)
@@ -187,9 +190,17 @@ void TMainForm::setArchiveModel(QAbstractItemModel* model) {
   gridModel_->setSourceModel(model);
   if (MainDBGrid->model() != gridModel_) MainDBGrid->setModel(gridModel_);
   for (std::size_t i = 0; i < kGridColumns.size(); ++i) {
-    MainDBGrid->setColumnWidth(static_cast<int>(i), kGridColumns[i].width);
+    MainDBGrid->setColumnWidth(static_cast<int>(i), gridColumnWidth(i));
   }
   showGridWhenRows();
+}
+
+int TMainForm::gridColumnWidth(std::size_t column) const {
+  // The designed width, or wider where the desktop's font would cut the title.
+  const GridColumn& designed = kGridColumns[column];
+  const int title = MainDBGrid->horizontalHeader()->fontMetrics().horizontalAdvance(
+      QString::fromUtf8(designed.title));
+  return std::max(designed.width, title + kTitlePadding);
 }
 
 void TMainForm::showGridWhenRows() {

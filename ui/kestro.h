@@ -47,6 +47,8 @@ class TMainForm : public QMainWindow {
   QTableView* grid() const noexcept { return MainDBGrid; }
   // Shows the grid (loading a file shows it even when the file holds no row).
   void showGrid();
+  // A column's width: as designed, or wide enough for its title.
+  int gridColumnWidth(std::size_t column) const;
 
   QMenuBar* const MainMenu;
   QToolBar* const ToolBar;
