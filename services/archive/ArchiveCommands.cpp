@@ -13,6 +13,11 @@ std::string withDefaultSuffix(const std::string& fileName) {
   return fileName + "." + kDefaultSuffix;
 }
 
+std::optional<std::size_t> rowAfterDelete(std::size_t removedRow, std::size_t rowCountAfter) {
+  if (rowCountAfter == 0) return std::nullopt;
+  return removedRow < rowCountAfter ? removedRow : rowCountAfter - 1;
+}
+
 std::optional<CommandError> ArchiveCommands::clearTable() {
   if (store_.clear()) return std::nullopt;
   return CommandError{std::string(kClearFailedText) + "\n" + store_.lastError()};

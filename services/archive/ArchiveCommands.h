@@ -91,6 +91,12 @@ class ArchiveCommands {
   std::string rememberedName_;
 };
 
+// The row the grid's cursor moves to after the row at `removedRow` was
+// deleted: the row that followed it, or the one before when the last row went;
+// nothing when the table is empty. (Qt's selection model moves to the row
+// before, so the window sets this row itself.)
+std::optional<std::size_t> rowAfterDelete(std::size_t removedRow, std::size_t rowCountAfter);
+
 // The name with ".ks" appended when its last part has no extension.
 std::string withDefaultSuffix(const std::string& fileName);
 
