@@ -142,6 +142,26 @@ TEST_F(StoreStart, WithoutAUsableBackupTheSecondOpenEndsStartUp) {
   }
 }
 
+TEST_F(StoreStart, TheBuildsBackupRestoresAnEmptyWorkingTable) {
+  std::filesystem::copy_file(KORSI_BUILT_BACKUP, paths.backup);
+  auto store = ArchiveStore::openAtStartup(paths);
+  EXPECT_EQ(log.entries(), kRestoreLog);
+  EXPECT_TRUE(store->empty());
+  ASSERT_TRUE(store->addMeasurement(1, "05.03.2009 14:07:09", 0.5));
+  EXPECT_EQ(tableRows(paths.database).size(), 1u);
+  // The backup itself is only read.
+  EXPECT_TRUE(tableRows(paths.backup).empty());
+}
+
+TEST_F(StoreStart, FirstStartProvidesAMissingBackupAndKeepsAnExistingOne) {
+  ASSERT_EQ(korsi::archive::provideBackup(paths.backup), "");
+  EXPECT_TRUE(tableRows(paths.backup).empty());
+  korsi::test::execSql(paths.backup, "INSERT INTO archive VALUES (1, NULL, NULL, 'kept')");
+  ASSERT_EQ(korsi::archive::provideBackup(paths.backup), "");
+  EXPECT_EQ(tableRows(paths.backup), (std::vector<std::string>{"1|NULL|NULL|kept"}));
+  EXPECT_NE(korsi::archive::provideBackup(dir.file("no/such/dir/korsi7.mdb.backup")), "");
+}
+
 class StoreOperations : public ::testing::Test {
  protected:
   void SetUp() override {
