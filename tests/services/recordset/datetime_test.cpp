@@ -48,6 +48,13 @@ INSTANTIATE_TEST_SUITE_P(
                       ParseCase{"5.3.2009 10:00:00", std::nullopt},
                       ParseCase{"05.03.2009", std::nullopt},
                       ParseCase{"05.03.2009 10:00:00 ", std::nullopt},
+                      ParseCase{" 05.03.2009 10:00:00", std::nullopt},
+                      ParseCase{"05.03.2009 6:22:05", std::nullopt},
+                      ParseCase{"05/03/2009 10:00:00", std::nullopt},
+                      ParseCase{"05.03.2009T10:00:00", std::nullopt},
+                      ParseCase{"0a.03.2009 10:00:00", std::nullopt},
+                      ParseCase{"05.03.-009 10:00:00", std::nullopt},
+                      ParseCase{"05.03.2009 10:00:0x", std::nullopt},
                       ParseCase{"", std::nullopt}));
 
 TEST(ShownDate, HoursWithoutLeadingZeroAndNoTimeAtMidnight) {
