@@ -23,7 +23,13 @@ void TReadThread::execute() {
   while (!terminated.load()) {
     std::this_thread::sleep_for(kPollInterval);
     const std::size_t held = device->waiting();
-    if (held == 0) continue;
+    if (held == 0) {
+      // A quiet line: rather than waking every millisecond, wait in the driver
+      // until bytes arrive (the next pass picks them up after its 1 ms sleep,
+      // as when polling). The limit bounds how long a close waits for the thread.
+      device->waitReadable(kIdleWait);
+      continue;
+    }
     // The whole pass runs under the lock: the read never waits (the bytes are
     // already in the driver), and a purge cannot slip between choosing the
     // store position and counting what was stored there.

@@ -13,6 +13,8 @@ class TCommPort;
 class TReadThread {
  public:
   static constexpr std::chrono::milliseconds kPollInterval{1};
+  // Longest wait for bytes on a quiet line before the terminate flag is looked at.
+  static constexpr std::chrono::milliseconds kIdleWait{20};
 
   // Starts running at once on port's open device.
   explicit TReadThread(TCommPort& port);

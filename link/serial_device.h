@@ -49,7 +49,7 @@ struct IoResult {
 };
 
 // An open serial device, held exclusively. Every call returns at once except
-// waitWritable, which waits at most its limit.
+// waitReadable and waitWritable, which wait at most their limit.
 class SerialDevice {
  public:
   virtual ~SerialDevice() = default;
@@ -68,6 +68,9 @@ class SerialDevice {
   virtual std::size_t waiting() = 0;
   // Takes up to count bytes that the driver already holds; never waits.
   virtual IoResult read(unsigned char* dst, std::size_t count) = 0;
+  // Waits until the driver holds received bytes (or the device has gone), at
+  // most limit.
+  virtual void waitReadable(std::chrono::milliseconds limit) = 0;
   // Hands up to count bytes to the driver; never waits.
   virtual IoResult write(const unsigned char* src, std::size_t count) = 0;
   // Waits until the driver can take more bytes, at most limit.

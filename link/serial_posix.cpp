@@ -163,6 +163,11 @@ class PosixSerialDevice final : public SerialDevice {
     return {static_cast<std::size_t>(put), IoStatus::Done, 0};
   }
 
+  void waitReadable(std::chrono::milliseconds limit) override {
+    pollfd entry{fd_, POLLIN, 0};
+    ::poll(&entry, 1, static_cast<int>(limit.count()));
+  }
+
   void waitWritable(std::chrono::milliseconds limit) override {
     pollfd entry{fd_, POLLOUT, 0};
     ::poll(&entry, 1, static_cast<int>(limit.count()));

@@ -1,0 +1,25 @@
+#pragma once
+// Why a data file could not be read or written, as the user reads it.
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace korsi::recordset {
+
+inline constexpr std::string_view kDamagedFileText = "Файл данных повреждён";
+inline constexpr std::string_view kUnknownFormatText = "Файл не является файлом данных толщиномера";
+inline constexpr std::string_view kNotFoundText = "Файл не найден";
+inline constexpr std::string_view kCannotReadText = "Файл не удаётся прочитать";
+inline constexpr std::string_view kTooLargeText = "Файл слишком велик";
+inline constexpr std::string_view kCannotWriteText = "Файл не удаётся записать";
+
+inline std::string missingColumnText(std::string_view column) {
+  return "В файле нет столбца «" + std::string(column) + "»";
+}
+
+inline std::string badValueText(std::size_t row, std::string_view column) {
+  return "Недопустимое значение столбца «" + std::string(column) + "» в строке " + std::to_string(row);
+}
+
+}  // namespace korsi::recordset
