@@ -13,6 +13,8 @@ struct GridColumn {
   int width;  // pixels
 };
 
+inline constexpr std::size_t kNoteColumn = 3;
+
 inline constexpr std::array<GridColumn, 4> kGridColumns{{
     {"num", "№ измерения", 80},
     {"date", "Дата/Время", 293},

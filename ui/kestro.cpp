@@ -25,8 +25,6 @@ namespace {
 // commands wait for a found gauge; saving waits for rows; "Сохранить как" is
 // never used.
 constexpr std::string_view kDisabledAtStart[] = {"ToolButton12", "N16", "ToolButton2", "N6", "N7"};
-// Room beside a column title for the header's margins and frame.
-constexpr int kTitlePadding = 16;
 }  // namespace
 
 TMainForm::TMainForm(QWidget* parent)
@@ -183,12 +181,14 @@ void TMainForm::buildGrid() {
 void TMainForm::setArchiveModel(QAbstractItemModel* model) {
   if (gridModel_ == nullptr) {
     gridModel_ = new ArchiveGridModel(this);
+    // The grid takes in a change before it is shown: a grid shown first
+    // would count new rows twice in its row selector.
+    MainDBGrid->setModel(gridModel_);
     connect(gridModel_, &QAbstractItemModel::rowsInserted, this, &TMainForm::showGridWhenRows);
     connect(gridModel_, &QAbstractItemModel::modelReset, this, &TMainForm::showGridWhenRows);
     connect(gridModel_, &QAbstractItemModel::layoutChanged, this, &TMainForm::showGridWhenRows);
   }
   gridModel_->setSourceModel(model);
-  if (MainDBGrid->model() != gridModel_) MainDBGrid->setModel(gridModel_);
   for (std::size_t i = 0; i < kGridColumns.size(); ++i) {
     MainDBGrid->setColumnWidth(static_cast<int>(i), gridColumnWidth(i));
   }
@@ -196,11 +196,21 @@ void TMainForm::setArchiveModel(QAbstractItemModel* model) {
 }
 
 int TMainForm::gridColumnWidth(std::size_t column) const {
-  // The designed width, or wider where the desktop's font would cut the title.
-  const GridColumn& designed = kGridColumns[column];
-  const int title = MainDBGrid->horizontalHeader()->fontMetrics().horizontalAdvance(
-      QString::fromUtf8(designed.title));
-  return std::max(designed.width, title + kTitlePadding);
+  // The designed width, or wider where the desktop's font would cut the
+  // title: the header's own need for the title with its margins.
+  const auto needed = [this](std::size_t c) {
+    return std::max(kGridColumns[c].width, MainDBGrid->horizontalHeader()->sectionSizeHint(static_cast<int>(c)));
+  };
+  if (column != kNoteColumn) return needed(column);
+  // The note gives up what the other titles take beyond their design, so the
+  // grid keeps its designed overall width and a window maximised on a screen
+  // 1280 pixels wide shows all four columns.
+  int taken = 0;
+  for (std::size_t c = 0; c < kGridColumns.size(); ++c) {
+    if (c != kNoteColumn) taken += needed(c) - kGridColumns[c].width;
+  }
+  const int noteTitle = MainDBGrid->horizontalHeader()->sectionSizeHint(static_cast<int>(kNoteColumn));
+  return std::max(kGridColumns[kNoteColumn].width - taken, noteTitle);
 }
 
 void TMainForm::showGridWhenRows() {

@@ -47,7 +47,9 @@ class TMainForm : public QMainWindow {
   QTableView* grid() const noexcept { return MainDBGrid; }
   // Shows the grid (loading a file shows it even when the file holds no row).
   void showGrid();
-  // A column's width: as designed, or wide enough for its title.
+  // A column's width: as designed, or wide enough for its title; the note
+  // column gives up what the other titles take, so the row keeps its
+  // designed overall width.
   int gridColumnWidth(std::size_t column) const;
 
   QMenuBar* const MainMenu;

@@ -1,7 +1,5 @@
 #include "ui/archive/ArchiveTableModel.h"
 
-#include <QSize>
-
 namespace korsi::ui {
 
 ArchiveTableModel::ArchiveTableModel(korsi::archive::ArchiveStore& store, QObject* parent)
@@ -53,8 +51,6 @@ QVariant ArchiveTableModel::headerData(int section, Qt::Orientation orientation,
       return QString::fromUtf8(kTitles[column]);
     case Qt::TextAlignmentRole:
       return QVariant::fromValue(Qt::Alignment(Qt::AlignCenter));
-    case Qt::SizeHintRole:
-      return QSize(kWidths[column], 0);
     default:
       return {};
   }
