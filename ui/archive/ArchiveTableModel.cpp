@@ -15,7 +15,10 @@ int ArchiveTableModel::rowCount(const QModelIndex& parent) const {
 
 int ArchiveTableModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : ColumnCount; }
 
-QString ArchiveTableModel::thicknessText(double h) { return QString::number(h, 'f', 3); }
+QString ArchiveTableModel::thicknessText(double h) {
+  // Three decimals after a decimal comma, as Russian users write numbers.
+  return QString::number(h, 'f', 3).replace(QLatin1Char('.'), QLatin1Char(','));
+}
 
 QString ArchiveTableModel::dateText(const korsi::DateTime& date) {
   return QString::fromStdString(korsi::shownText(date));

@@ -1,6 +1,6 @@
 #pragma once
 // The archive table as the grid `MainDBGrid` shows it: four centred columns
-// "№ измерения", "Дата/Время", "Толщина, мм" (three decimals) and
+// "№ измерения", "Дата/Время", "Толщина, мм" (three decimals after a comma) and
 // "Примечание" (editable, at most 255 characters), one row per table row, in
 // table order. The model follows every change of the store, whoever makes it.
 

@@ -57,13 +57,13 @@ TEST_F(ModelFixture, CellsShowTheFixedFormsCentred) {
 
   EXPECT_EQ(text(0, ArchiveTableModel::NumColumn), "300");
   EXPECT_EQ(text(0, ArchiveTableModel::DateColumn), "09.03.2009 14:30:05");
-  EXPECT_EQ(text(0, ArchiveTableModel::ThicknessColumn), "1.000");
+  EXPECT_EQ(text(0, ArchiveTableModel::ThicknessColumn), "1,000");
   EXPECT_EQ(text(0, ArchiveTableModel::NoteColumn), QString::fromUtf8("Ж"));
   EXPECT_EQ(text(1, ArchiveTableModel::DateColumn), "09.03.2009 6:22:05");
-  EXPECT_EQ(text(1, ArchiveTableModel::ThicknessColumn), "0.200");
+  EXPECT_EQ(text(1, ArchiveTableModel::ThicknessColumn), "0,200");
   EXPECT_EQ(text(2, ArchiveTableModel::DateColumn), "09.03.2009");
-  EXPECT_EQ(text(2, ArchiveTableModel::ThicknessColumn), "0.001");
-  EXPECT_EQ(text(3, ArchiveTableModel::ThicknessColumn), "0.000");
+  EXPECT_EQ(text(2, ArchiveTableModel::ThicknessColumn), "0,001");
+  EXPECT_EQ(text(3, ArchiveTableModel::ThicknessColumn), "0,000");
   EXPECT_EQ(text(3, ArchiveTableModel::NoteColumn), "");
   for (int c = 0; c < 4; ++c) {
     EXPECT_EQ(model.data(model.index(0, c), Qt::TextAlignmentRole).value<Qt::Alignment>(), Qt::AlignCenter);
