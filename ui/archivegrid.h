@@ -1,8 +1,11 @@
 #pragma once
 // How the grid shows the archive table: column titles, widths and centred
-// cells over any model whose columns are num, date, h and Prim in this order.
+// cells over any model whose columns are num, date, h and Prim in this order,
+// and the editor of the note column.
 
 #include <QIdentityProxyModel>
+#include <QPointer>
+#include <QStyledItemDelegate>
 #include <array>
 
 namespace korsi {
@@ -30,6 +33,26 @@ class ArchiveGridModel : public QIdentityProxyModel {
 
   QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
   QVariant data(const QModelIndex& index, int role) const override;
+};
+
+// The note's editor: a line that takes at most as many characters as the
+// field holds and keeps the cell's alignment while the user types.
+class NoteDelegate : public QStyledItemDelegate {
+  Q_OBJECT
+
+ public:
+  explicit NoteDelegate(int maxLength, QObject* parent = nullptr);
+
+  QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                        const QModelIndex& index) const override;
+  void destroyEditor(QWidget* editor, const QModelIndex& index) const override;
+
+  // Stores what the open editor holds, if one is open; the editor stays open.
+  void commitOpenEditor();
+
+ private:
+  int maxLength_;
+  mutable QPointer<QWidget> editor_;
 };
 
 }  // namespace korsi

@@ -15,6 +15,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "ui/archive/ArchiveTableModel.h"
 #include "ui/archivegrid.h"
 #include "ui/look.h"
 
@@ -164,6 +165,8 @@ void TMainForm::buildGrid() {
   MainDBGrid->horizontalHeader()->setHighlightSections(false);
   MainDBGrid->verticalHeader()->setDefaultSectionSize(MainDBGrid->fontMetrics().height() + 6);
   MainDBGrid->verticalHeader()->setMinimumWidth(12);  // a row selector without numbers
+  noteDelegate_ = new NoteDelegate(ui::ArchiveTableModel::kNoteMaxLength, MainDBGrid);
+  MainDBGrid->setItemDelegateForColumn(static_cast<int>(kNoteColumn), noteDelegate_);
 
   auto* central = new QWidget(this);
   central->setObjectName(QStringLiteral("CentralArea"));
@@ -218,6 +221,8 @@ void TMainForm::showGridWhenRows() {
 }
 
 void TMainForm::showGrid() { MainDBGrid->show(); }
+
+void TMainForm::commitGridEdit() { noteDelegate_->commitOpenEditor(); }
 
 QAction* TMainForm::command(std::string_view name) const {
   const auto found = commands_.find(name);

@@ -24,6 +24,7 @@ class QToolButton;
 namespace korsi {
 
 class ArchiveGridModel;
+class NoteDelegate;
 
 class TMainForm : public QMainWindow {
   Q_OBJECT
@@ -51,6 +52,9 @@ class TMainForm : public QMainWindow {
   // column gives up what the other titles take, so the row keeps its
   // designed overall width.
   int gridColumnWidth(std::size_t column) const;
+  // Stores the note being typed in the grid, if any (before the table is
+  // written to a file). The editor stays open.
+  void commitGridEdit();
 
   QMenuBar* const MainMenu;
   QToolBar* const ToolBar;
@@ -76,6 +80,7 @@ class TMainForm : public QMainWindow {
   std::map<std::string, QAction*, std::less<>> commands_;
   QLabel* statusPanel_ = nullptr;
   ArchiveGridModel* gridModel_ = nullptr;
+  NoteDelegate* noteDelegate_ = nullptr;
 };
 
 }  // namespace korsi

@@ -71,11 +71,10 @@ bool ArchiveTableModel::setData(const QModelIndex& index, const QVariant& value,
     return false;
   }
   QString note = value.toString();
-  if (note.size() > kNoteMaxLength) {
-    qsizetype cut = kNoteMaxLength;
-    if (note.at(cut - 1).isHighSurrogate()) --cut;
-    note.truncate(cut);
-  }
+  if (note.size() > kNoteMaxLength) note.truncate(kNoteMaxLength);
+  // Half of a character outside the basic plane, left by this cut or by the
+  // editor's own at its maximum length, is dropped.
+  if (!note.isEmpty() && note.back().isHighSurrogate()) note.chop(1);
   // The store tells the model (rowChanged), which emits dataChanged.
   return store_.setNote(static_cast<std::size_t>(index.row()), note.toStdString());
 }

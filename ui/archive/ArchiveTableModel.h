@@ -35,8 +35,9 @@ class ArchiveTableModel : public QAbstractTableModel, private korsi::archive::Ar
   QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
   QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
   Qt::ItemFlags flags(const QModelIndex& index) const override;
-  // Sets the note; a longer text is cut to 255 characters (never inside a
-  // pair of surrogates). Returns false when the store refuses the change.
+  // Sets the note; a longer text is cut to 255 characters, and a text ending
+  // inside a pair of surrogates loses that half. Returns false when the store
+  // refuses the change.
   bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
 
   // The texts the grid shows.
