@@ -9,6 +9,7 @@
 #include "services/errorbox.h"
 #include "ui/Unit2.h"
 #include "ui/application.h"
+#include "ui/archiveactions.h"
 #include "ui/kestro.h"
 #include "ui/numform.h"
 #include "ui/progressform.h"
@@ -28,7 +29,9 @@ std::unique_ptr<Window> made(std::unique_ptr<Window> window, const Windows::Crea
 
 Windows::Windows(ProcessObjects& objects, const Created& created) {
   Form1 = made(std::make_unique<TForm1>(), created);
+  ArchTable = openArchiveAtStartup();
   MainForm = made(std::make_unique<TMainForm>(), created);
+  Archive = std::make_unique<ArchiveActions>(*ArchTable, *MainForm, programFileDialogs(MainForm.get()));
   ProgressForm = made(std::make_unique<TProgressForm>(objects.workers(), *MainForm, MainForm.get()), created);
   RangeForm1 = made(std::make_unique<TRangeForm1>(MainForm.get()), created);
   NumForm1 = made(std::make_unique<TNumForm1>(MainForm.get()), created);
@@ -38,7 +41,8 @@ Windows::Windows(ProcessObjects& objects, const Created& created) {
   connectCommands();
 }
 
-// The dialogs are children of the main window and go before it.
+// The dialogs are children of the main window and go before it; the table's
+// commands go before the window, the table after it.
 Windows::~Windows() = default;
 
 void Windows::connectCommands() {

@@ -8,12 +8,14 @@
 #include <string>
 
 #include "services/ProcessObjects.h"
+#include "services/archive/ArchiveStore.h"
 #include "ui/Unit1.h"
 
 class QWidget;
 
 namespace korsi {
 
+class ArchiveActions;
 class KorsiApplication;
 class TForm1;
 class TForm2;
@@ -25,6 +27,10 @@ class TRepForm;
 
 // The program's windows, made once in this order and destroyed in reverse.
 // The splash window comes first; the dialogs belong to the main window.
+// Making the main window opens the archive table (restored from its backup
+// when it cannot be opened; archive::OpenError when even that fails, and no
+// main window is made); the table closes with the main window, while the log
+// still exists.
 class Windows {
  public:
   // Told after each window has been made.
@@ -36,7 +42,10 @@ class Windows {
   Windows& operator=(const Windows&) = delete;
 
   std::unique_ptr<TForm1> Form1;
+  std::unique_ptr<archive::ArchiveStore> ArchTable;
   std::unique_ptr<TMainForm> MainForm;
+  // The grid bound to the table and the commands on it.
+  std::unique_ptr<ArchiveActions> Archive;
   std::unique_ptr<TProgressForm> ProgressForm;
   std::unique_ptr<TRangeForm1> RangeForm1;
   std::unique_ptr<TNumForm1> NumForm1;

@@ -11,7 +11,7 @@
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QScreen>
-#include <QStandardItemModel>
+#include <QTableView>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QToolButton>
@@ -19,10 +19,13 @@
 #include <fstream>
 #include <iostream>
 
+#include "services/archive/ArchiveSchema.h"
 #include "services/errorbox.h"
+#include "services/recordset/DateTime.h"
 #include "ui/Unit1.h"
 #include "ui/Unit2.h"
 #include "ui/application.h"
+#include "ui/archiveactions.h"
 #include "ui/kestro.h"
 #include "ui/mainroutine.h"
 #include "ui/numform.h"
@@ -62,6 +65,7 @@ int main(int argc, char** argv) {
   QTemporaryDir work;
   QDir::setCurrent(work.path());
   std::ofstream(korsi::kConfigFileName) << "log_file korsi7.log\ndefault_comport 1\n";
+  korsi::archive::createArchiveDatabase(korsi::archive::kDatabaseFileName);
   korsi::ProcessObjects objects;
   app.setTitle(QString::fromUtf8(korsi::kApplicationTitle));
   korsi::Windows w(objects);
@@ -96,19 +100,41 @@ int main(int argc, char** argv) {
   shoot("06_read_button_menu");
   while (QWidget* popup = QApplication::activePopupWidget()) popup->close();
 
-  auto* rows = new QStandardItemModel(0, 4, w.MainForm.get());
   for (int i = 1; i <= 12; ++i) {
-    rows->appendRow({new QStandardItem(QString::number(i)),
-                     new QStandardItem(QStringLiteral("09.03.2009 6:%1:05").arg(10 + i)),
-                     new QStandardItem(QString::number(0.1 + i * 0.013, 'f', 3)),
-                     new QStandardItem(i == 3 ? QStringLiteral("крыло слева") : QString())});
+    // The seventh was taken at midnight, which the grid shows as the date alone.
+    const int hour = i == 7 ? 0 : 6;
+    const int minute = i == 7 ? 0 : 10 + i;
+    const int second = i == 7 ? 0 : 5;
+    w.Archive->addMeasurement(i, korsi::measurementDateText(9, 3, 9, hour, minute, second), 0.1 + i * 0.013);
   }
-  w.MainForm->setArchiveModel(rows);
+  w.ArchTable->setNote(2, "крыло слева");
   w.MainForm->setStatusText(QStringLiteral("Устройство найдено на порту COM5"));
   w.MainForm->setWindowTitle(QStringLiteral("Всего найдено 12 измерений"));
   QToolTip::showText(w.MainForm->ToolButton12->mapToGlobal(QPoint(8, 20)),
                      w.MainForm->command("ToolButton12")->toolTip(), w.MainForm->ToolButton12);
   shoot("07_main_rows");
+  QToolTip::hideText();
+
+  QTableView* grid = w.MainForm->grid();
+  const QModelIndex note = grid->model()->index(4, 3);
+  grid->setFocus();
+  grid->setCurrentIndex(note);
+  grid->edit(note);
+  if (auto* editor = qobject_cast<QLineEdit*>(grid->indexWidget(note))) editor->insert(QStringLiteral("под краской"));
+  shoot("07b_note_editor");
+  w.MainForm->commitGridEdit();
+  grid->setCurrentIndex(grid->model()->index(5, 3));
+
+  // The file dialogs, shot while they wait for the user and then cancelled.
+  const auto shootDialog = [&](const char* command, const char* name) {
+    QTimer::singleShot(0, [name] {
+      shoot(name);
+      if (QWidget* dialog = QApplication::activeModalWidget()) dialog->close();
+    });
+    w.MainForm->command(command)->trigger();
+  };
+  shootDialog("N6", "07c_save_dialog");
+  shootDialog("N8", "07d_open_dialog");
 
   w.ProgressForm->showProgress();
   w.ProgressForm->setProgress(42);

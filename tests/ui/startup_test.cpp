@@ -4,11 +4,15 @@
 #include <QApplication>
 #include <QDir>
 #include <QPointer>
+#include <QTableView>
+#include <algorithm>
 #include <filesystem>
+#include <functional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "tests/services/archive/database_files.h"
 #include "tests/support/errorbox_recorder.h"
 #include "tests/support/qt_helpers.h"
 #include "tests/support/tempdir.h"
@@ -48,6 +52,32 @@ class StartUp : public ::testing::Test {
 
   korsi::KorsiApplication& app() { return *static_cast<korsi::KorsiApplication*>(QCoreApplication::instance()); }
 
+  // A configuration and a working archive database, as a prepared folder holds them.
+  static void writeWorkingFiles() {
+    writeFile("kestro.conf", "log_file korsi7.log\ndefault_comport 4\n");
+    korsi::test::makeDatabase("korsi7.mdb");
+  }
+
+  // Runs the program and, once the main window shows, calls `look` and closes it.
+  int runAndLook(const std::function<void()>& look) {
+    QTimer poll;
+    poll.setInterval(std::chrono::milliseconds(1));
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+      if (mainForm == nullptr || !mainForm->isVisible()) return;
+      poll.stop();
+      look();
+      mainForm->close();
+    });
+    poll.start();
+    return korsi::mainRoutine(app(), options);
+  }
+
+  static std::vector<std::string> logged() { return korsi::test::logMessages(readFile("korsi7.log")); }
+  static bool logs(const std::string& line) {
+    const std::vector<std::string> lines = logged();
+    return std::find(lines.begin(), lines.end(), line) != lines.end();
+  }
+
   korsi::test::TempDir dir;
   korsi::test::WorkingDirectory cwd;
   korsi::StartOptions options;
@@ -79,7 +109,7 @@ TEST_F(StartUp, MissingLogFileKeyIsToldToTheUser) {
 
 TEST_F(StartUp, SplashThenMaximisedMainWindowAndClosingItEndsWithEverythingUndone) {
   const std::string original = "log_file korsi7.log\ndefault_comport 4\n";
-  writeFile("kestro.conf", original);
+  writeWorkingFiles();
   bool splashShownFirst = false;
   bool checked = false;
   QTimer poll;
@@ -111,7 +141,7 @@ TEST_F(StartUp, SplashThenMaximisedMainWindowAndClosingItEndsWithEverythingUndon
 }
 
 TEST_F(StartUp, ExitCommandEndsTheProgram) {
-  writeFile("kestro.conf", "log_file korsi7.log\ndefault_comport 4\n");
+  writeWorkingFiles();
   QTimer poll;
   poll.setInterval(std::chrono::milliseconds(1));
   QObject::connect(&poll, &QTimer::timeout, [&] {
@@ -128,7 +158,7 @@ TEST_F(StartUp, ExitCommandEndsTheProgram) {
 // An error while the windows are made is shown by the standard display; the
 // program then ends normally without running its loop.
 TEST_F(StartUp, ErrorWhileMakingAWindowIsShownAndTheProgramEndsNormally) {
-  writeFile("kestro.conf", "log_file korsi7.log\ndefault_comport 4\n");
+  writeWorkingFiles();
   auto created = options.windowCreated;
   options.windowCreated = [&](QWidget& window) {
     created(window);
@@ -143,5 +173,114 @@ TEST_F(StartUp, ErrorWhileMakingAWindowIsShownAndTheProgramEndsNormally) {
   EXPECT_EQ(windows, (std::vector<std::string>{"Form1", "MainForm"}));
   EXPECT_EQ(stages, kWholeLife);
 }
+
+TEST_F(StartUp, AWorkingDatabaseIsEmptiedAndTheBackupProvided) {
+  writeWorkingFiles();
+  korsi::test::execSql("korsi7.mdb", "INSERT INTO archive VALUES (1, '2009-03-09 14:30:05', 0.5, 'прошлый раз')");
+  korsi::test::ErrorBoxRecorder boxes;
+  bool looked = false;
+  EXPECT_EQ(runAndLook([&] {
+              looked = true;
+              EXPECT_FALSE(mainForm->grid()->isVisible());
+              EXPECT_EQ(mainForm->grid()->model()->rowCount(), 0);
+              EXPECT_TRUE(korsi::test::tableRows("korsi7.mdb").empty());
+              EXPECT_FALSE(mainForm->command("N6")->isEnabled());
+            }),
+            0);
+  EXPECT_TRUE(looked);
+  EXPECT_TRUE(boxes.boxes.empty());
+  EXPECT_FALSE(logs("ERR Не могу открыть базу данных"));
+  EXPECT_TRUE(korsi::test::tableRows("korsi7.mdb.backup").empty());  // an empty table to restore from
+}
+
+// The database cannot be opened; the backup holds two rows.
+struct BrokenDatabase {
+  const char* name;
+  std::function<void()> breakIt;
+};
+
+std::ostream& operator<<(std::ostream& out, const BrokenDatabase& c) { return out << c.name; }
+
+class RestoreAtStartUp : public StartUp, public ::testing::WithParamInterface<BrokenDatabase> {};
+
+TEST_P(RestoreAtStartUp, TellsTheUserAndShowsTheBackupsRows) {
+  writeWorkingFiles();
+  std::filesystem::remove("korsi7.mdb");
+  korsi::test::makeDatabase("korsi7.mdb.backup",
+                            "(1, '2009-03-09 14:30:05', 0.5, NULL), (2, '2009-03-09 00:00:00', 0.125, 'Ж')");
+  GetParam().breakIt();
+  korsi::test::ErrorBoxRecorder boxes;
+  bool looked = false;
+  EXPECT_EQ(runAndLook([&] {
+              looked = true;
+              QTableView* grid = mainForm->grid();
+              EXPECT_TRUE(grid->isVisible());
+              ASSERT_EQ(grid->model()->rowCount(), 2);
+              EXPECT_EQ(grid->model()->index(1, 1).data().toString(), "09.03.2009");
+              EXPECT_EQ(grid->model()->index(1, 2).data().toString(), "0,125");
+              EXPECT_TRUE(mainForm->command("N6")->isEnabled());
+            }),
+            0);
+  EXPECT_TRUE(looked);
+  ASSERT_EQ(boxes.boxes.size(), 1u);
+  EXPECT_EQ(boxes.boxes[0].text, "Ошибка при открытии файла базы данных. Перезапустите программу.");
+  EXPECT_EQ(boxes.boxes[0].caption, "Ошибка");
+  const std::vector<std::string> lines = logged();
+  const auto failed = std::find(lines.begin(), lines.end(), "ERR Не могу открыть базу данных");
+  ASSERT_NE(failed, lines.end());
+  ASSERT_NE(failed + 1, lines.end());
+  EXPECT_EQ(failed[1], "INF восстановим...");
+  EXPECT_FALSE(logs("ERR Database restore fail"));
+  EXPECT_EQ(korsi::test::tableRows("korsi7.mdb").size(), 2u);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, RestoreAtStartUp,
+    ::testing::Values(BrokenDatabase{"Missing", [] {}},
+                      BrokenDatabase{"NotADatabase", [] { writeFile("korsi7.mdb", "это не база данных"); }},
+                      BrokenDatabase{"WithoutTheTable",
+                                     [] {
+                                       korsi::test::makeDatabase("korsi7.mdb");
+                                       korsi::test::execSql("korsi7.mdb", "DROP TABLE archive");
+                                     }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Neither the database nor its backup can be used: start-up ends before the
+// main window, with the error of the second open shown.
+struct NoBackup {
+  const char* name;
+  std::function<void()> spoilIt;
+  bool copyFails;
+};
+
+std::ostream& operator<<(std::ostream& out, const NoBackup& c) { return out << c.name; }
+
+class StartUpWithoutBackup : public StartUp, public ::testing::WithParamInterface<NoBackup> {};
+
+TEST_P(StartUpWithoutBackup, EndsAfterTheRestoreFails) {
+  writeFile("kestro.conf", "log_file korsi7.log\ndefault_comport 4\n");
+  GetParam().spoilIt();
+  korsi::test::ErrorBoxRecorder restoreBox;
+  korsi::test::BoxCloser shown;
+  EXPECT_EQ(korsi::mainRoutine(app(), options), 0);
+
+  EXPECT_EQ(mainForm, nullptr);
+  EXPECT_EQ(windows, std::vector<std::string>{"Form1"});
+  EXPECT_EQ(stages, kWholeLife);
+  ASSERT_EQ(restoreBox.boxes.size(), 1u);
+  ASSERT_EQ(shown.boxes.size(), 1u);
+  EXPECT_TRUE(shown.boxes[0].text.startsWith(QStringLiteral("Не могу открыть базу данных")))
+      << shown.boxes[0].text.toStdString();
+  EXPECT_EQ(shown.boxes[0].icon, QMessageBox::Critical);
+  EXPECT_TRUE(logs("ERR Не могу открыть базу данных"));
+  EXPECT_TRUE(logs("INF восстановим..."));
+  EXPECT_EQ(logs("ERR Database restore fail"), GetParam().copyFails);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, StartUpWithoutBackup,
+    ::testing::Values(NoBackup{"BackupIsAFolder", [] { std::filesystem::create_directory("korsi7.mdb.backup"); }, true},
+                      NoBackup{"BackupIsNotADatabase", [] { writeFile("korsi7.mdb.backup", "пусто"); }, false}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
