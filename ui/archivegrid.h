@@ -8,6 +8,8 @@
 #include <QStyledItemDelegate>
 #include <array>
 
+#include "ui/archive/ArchiveTableModel.h"
+
 namespace korsi {
 
 struct GridColumn {
@@ -18,11 +20,13 @@ struct GridColumn {
 
 inline constexpr std::size_t kNoteColumn = 3;
 
+// Titles and widths are the archive model's own, so the two cannot drift apart.
+using ArchiveColumns = ui::ArchiveTableModel;
 inline constexpr std::array<GridColumn, 4> kGridColumns{{
-    {"num", "№ измерения", 80},
-    {"date", "Дата/Время", 293},
-    {"h", "Толщина, мм", 359},
-    {"Prim", "Примечание", 518},
+    {"num", ArchiveColumns::kTitles[ArchiveColumns::NumColumn], ArchiveColumns::kWidths[ArchiveColumns::NumColumn]},
+    {"date", ArchiveColumns::kTitles[ArchiveColumns::DateColumn], ArchiveColumns::kWidths[ArchiveColumns::DateColumn]},
+    {"h", ArchiveColumns::kTitles[ArchiveColumns::ThicknessColumn], ArchiveColumns::kWidths[ArchiveColumns::ThicknessColumn]},
+    {"Prim", ArchiveColumns::kTitles[ArchiveColumns::NoteColumn], ArchiveColumns::kWidths[ArchiveColumns::NoteColumn]},
 }};
 
 class ArchiveGridModel : public QIdentityProxyModel {
