@@ -3,7 +3,7 @@
 #include <bit>
 #include <limits>
 
-#include "services/Logs.h"
+#include "services/logs.h"
 
 static_assert(std::numeric_limits<float>::is_iec559, "the gauge sends IEEE-754 single precision");
 

@@ -12,7 +12,7 @@
 #include <string>
 
 #include "instrument/meash.h"
-#include "services/recordset/DateTime.h"
+#include "services/recordset/date_time.h"
 
 namespace korsi {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <thread>
 
-#include "services/Logs.h"
+#include "services/logs.h"
 
 namespace Modbus {
 

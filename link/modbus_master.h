@@ -9,7 +9,7 @@
 #include <chrono>
 #include <cstdint>
 
-#include "link/CommPort.h"
+#include "link/comm_port.h"
 #include "link/modbus_frame.h"
 #include "link/modbus_messages.h"
 #include "link/uart.h"

@@ -4,7 +4,7 @@
 #include <sstream>
 #include <utility>
 
-#include "services/Config.h"
+#include "services/config.h"
 
 namespace korsi {
 

@@ -6,7 +6,7 @@
 #include <chrono>
 #include <cstdint>
 
-#include "link/CommPort.h"
+#include "link/comm_port.h"
 #include "link/modbus_frame.h"
 
 // Selects 115200 bit/s on its port when made and closes the port when

@@ -13,5 +13,11 @@ case "$flavour" in
   *) echo "unknown build flavour: $flavour" >&2; exit 2 ;;
 esac
 
+# A compiler cache, when installed, makes rebuilds in other work trees cheap.
+if command -v ccache >/dev/null 2>&1; then
+  extra+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
+  export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$(dirname "$PWD")}
+fi
+
 cmake -S . -B "build/$flavour" -G Ninja "${extra[@]}"
 cmake --build "build/$flavour" -j "$(nproc)"

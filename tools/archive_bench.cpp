@@ -8,10 +8,10 @@
 #include <random>
 #include <string>
 
-#include "services/archive/ArchiveCommands.h"
-#include "services/archive/ArchiveSchema.h"
-#include "services/archive/ArchiveStore.h"
-#include "services/recordset/DataFile.h"
+#include "services/archive/archive_commands.h"
+#include "services/archive/archive_schema.h"
+#include "services/archive/archive_store.h"
+#include "services/recordset/data_file.h"
 
 namespace {
 

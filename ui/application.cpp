@@ -7,7 +7,7 @@
 #include <QTranslator>
 #include <exception>
 
-#include "services/errorbox.h"
+#include "services/error_box.h"
 
 namespace korsi {
 

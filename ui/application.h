@@ -35,7 +35,7 @@ class KorsiApplication : public QApplication {
   QString helpFile_;
 };
 
-// Shows the messages of the code below the windows (services/errorbox.h) as
+// Shows the messages of the code below the windows (services/error_box.h) as
 // message boxes without an owner window. A call from another thread waits
 // until the box has been closed on the user-interface thread.
 void installMessageBoxHook();

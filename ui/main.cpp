@@ -3,7 +3,7 @@
 // directory it is started from.
 
 #include "ui/application.h"
-#include "ui/mainroutine.h"
+#include "ui/main_routine.h"
 
 int main(int argc, char** argv) {
   korsi::KorsiApplication app(argc, argv);

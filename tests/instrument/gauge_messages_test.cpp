@@ -12,7 +12,7 @@
 
 #include "instrument/gauge_messages.h"
 #include "instrument/meash.h"
-#include "services/Logs.h"
+#include "services/logs.h"
 #include "tests/support/tempdir.h"
 
 namespace {

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "link/CommPort.h"
+#include "link/comm_port.h"
 #include "link/modbus_master.h"
 #include "link/modbus_messages.h"
 #include "tests/support/link_fixture.h"

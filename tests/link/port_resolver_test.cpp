@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "link/port_resolver.h"
-#include "services/Config.h"
+#include "services/config.h"
 #include "tests/support/tempdir.h"
 
 namespace {

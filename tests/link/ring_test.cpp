@@ -3,9 +3,9 @@
 #include <numeric>
 #include <vector>
 
-#include "link/CommPort.h"
+#include "link/comm_port.h"
 #include "link/uart.h"
-#include "tests/support/commport_access.h"
+#include "tests/support/comm_port_access.h"
 #include "tests/support/link_fixture.h"
 
 namespace {

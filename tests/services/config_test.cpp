@@ -4,8 +4,8 @@
 #include <optional>
 #include <string>
 
-#include "services/Config.h"
-#include "tests/support/errorbox_recorder.h"
+#include "services/config.h"
+#include "tests/support/error_box_recorder.h"
 #include "tests/support/tempdir.h"
 
 namespace {

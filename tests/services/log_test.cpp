@@ -6,8 +6,8 @@
 #include <thread>
 #include <vector>
 
-#include "services/Logs.h"
-#include "tests/support/errorbox_recorder.h"
+#include "services/logs.h"
+#include "tests/support/error_box_recorder.h"
 #include "tests/support/tempdir.h"
 
 namespace {
@@ -122,9 +122,9 @@ TEST(LogPieces, DateAndTimeForm) {
 
 TEST(LogPieces, SourceFileIsTheBaseName) {
   EXPECT_EQ(korsi::sourceBaseName("C:\\work\\kestro\\modbus.cpp"), "modbus.cpp");
-  EXPECT_EQ(korsi::sourceBaseName("/home/build/link/CommPort.cpp"), "CommPort.cpp");
-  EXPECT_EQ(korsi::sourceBaseName("Logs.cpp"), "Logs.cpp");
-  EXPECT_EQ(korsi::sourceBaseName("../a/b\\c/Thread.cpp"), "Thread.cpp");
+  EXPECT_EQ(korsi::sourceBaseName("/home/build/link/comm_port.cpp"), "comm_port.cpp");
+  EXPECT_EQ(korsi::sourceBaseName("logs.cpp"), "logs.cpp");
+  EXPECT_EQ(korsi::sourceBaseName("../a/b\\c/read_thread.cpp"), "read_thread.cpp");
 }
 
 TEST_F(LogFixture, EveryRunStartsAnEmptyLog) {

@@ -13,10 +13,10 @@
 #include <thread>
 #include <vector>
 
-#include "link/CommPort.h"
+#include "link/comm_port.h"
 #include "link/port_resolver.h"
-#include "services/Config.h"
-#include "services/Logs.h"
+#include "services/config.h"
+#include "services/logs.h"
 #include "tests/support/pty_peer.h"
 #include "tests/support/tempdir.h"
 

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "services/Config.h"
-#include "services/Logs.h"
+#include "services/config.h"
+#include "services/logs.h"
 #include "tests/support/tempdir.h"
 
 namespace korsi::test {

@@ -8,7 +8,7 @@
 #include <stdexcept>
 #include <thread>
 
-#include "services/errorbox.h"
+#include "services/error_box.h"
 #include "tests/support/qt_helpers.h"
 #include "ui/application.h"
 

@@ -8,9 +8,9 @@
 #include <memory>
 
 #include "tests/support/qt_helpers.h"
-#include "ui/Unit2.h"
-#include "ui/numform.h"
-#include "ui/rangeform.h"
+#include "ui/about_window.h"
+#include "ui/number_dialog.h"
+#include "ui/range_dialog.h"
 
 namespace {
 

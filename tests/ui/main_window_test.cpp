@@ -15,8 +15,8 @@
 #include <string>
 
 #include "tests/support/qt_helpers.h"
-#include "ui/archivegrid.h"
-#include "ui/kestro.h"
+#include "ui/archive_grid.h"
+#include "ui/main_window.h"
 
 namespace {
 

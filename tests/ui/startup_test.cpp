@@ -13,13 +13,13 @@
 #include <vector>
 
 #include "tests/services/archive/database_files.h"
-#include "tests/support/errorbox_recorder.h"
+#include "tests/support/error_box_recorder.h"
 #include "tests/support/qt_helpers.h"
 #include "tests/support/tempdir.h"
-#include "ui/Unit1.h"
+#include "ui/splash_window.h"
 #include "ui/application.h"
-#include "ui/kestro.h"
-#include "ui/mainroutine.h"
+#include "ui/main_window.h"
+#include "ui/main_routine.h"
 
 namespace {
 

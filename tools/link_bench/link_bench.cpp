@@ -17,7 +17,7 @@
 
 #include "instrument/gauge_messages.h"
 #include "instrument/meash.h"
-#include "link/CommPort.h"
+#include "link/comm_port.h"
 #include "link/modbus_master.h"
 #include "link/port_resolver.h"
 #include "tools/gauge_sim/gauge_archive.h"

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "services/archive/ArchiveCommands.h"
-#include "services/recordset/DataFile.h"
+#include "services/archive/archive_commands.h"
+#include "services/recordset/data_file.h"
 #include "tests/services/archive/database_files.h"
 #include "tests/support/log_capture.h"
 #include "tests/support/tempdir.h"

@@ -5,9 +5,9 @@
 #include <string>
 #include <vector>
 
-#include "services/archive/ArchiveStore.h"
+#include "services/archive/archive_store.h"
 #include "tests/services/archive/database_files.h"
-#include "tests/support/errorbox_recorder.h"
+#include "tests/support/error_box_recorder.h"
 #include "tests/support/log_capture.h"
 #include "tests/support/tempdir.h"
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "services/archive/ArchiveSchema.h"
+#include "services/archive/archive_schema.h"
 
 namespace korsi::test {
 

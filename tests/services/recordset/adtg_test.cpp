@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "services/recordset/Adtg.h"
-#include "services/recordset/TextCodec.h"
+#include "services/recordset/adtg.h"
+#include "services/recordset/text_codec.h"
 #include "tests/support/tempdir.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "services/recordset/DataFile.h"
+#include "services/recordset/data_file.h"
 #include "tests/support/tempdir.h"
 
 namespace {

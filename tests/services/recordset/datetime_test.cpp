@@ -4,7 +4,7 @@
 #include <optional>
 #include <string>
 
-#include "services/recordset/DateTime.h"
+#include "services/recordset/date_time.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "services/recordset/RowsetXml.h"
+#include "services/recordset/rowset_xml.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "services/recordset/TextCodec.h"
+#include "services/recordset/text_codec.h"
 
 namespace {
 

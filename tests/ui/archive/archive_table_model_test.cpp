@@ -7,11 +7,11 @@
 #include <memory>
 #include <string>
 
-#include "services/archive/ArchiveCommands.h"
+#include "services/archive/archive_commands.h"
 #include "tests/services/archive/database_files.h"
 #include "tests/support/log_capture.h"
 #include "tests/support/tempdir.h"
-#include "ui/archive/ArchiveTableModel.h"
+#include "ui/archive/archive_table_model.h"
 
 namespace {
 

@@ -1,0 +1,49 @@
+#include "link/read_thread.h"
+
+#include <algorithm>
+#include <mutex>
+
+#include "link/comm_port.h"
+
+TReadThread::TReadThread(TCommPort& owner)
+    : port(&owner), device(owner.handle.get()), thread(&TReadThread::execute, this) {}
+
+TReadThread::~TReadThread() {
+  terminate();
+  waitFor();
+}
+
+void TReadThread::waitFor() {
+  if (thread.joinable()) thread.join();
+}
+
+void TReadThread::execute() {
+  // The flag is tested on every pass, so a line that never falls silent
+  // cannot keep the port from closing.
+  while (!terminated.load()) {
+    std::this_thread::sleep_for(kPollInterval);
+    const std::size_t held = device->waiting();
+    if (held == 0) {
+      // A quiet line: rather than waking every millisecond, wait in the driver
+      // until bytes arrive (the next pass picks them up after its 1 ms sleep,
+      // as when polling). The limit bounds how long a close waits for the thread.
+      device->waitReadable(kIdleWait);
+      continue;
+    }
+    // The whole pass runs under the lock: the read never waits (the bytes are
+    // already in the driver), and a purge cannot slip between choosing the
+    // store position and counting what was stored there.
+    std::lock_guard lock(port->rxLock);
+    const std::uint32_t h = port->rxHead;
+    const std::uint32_t c = port->rxCount;
+    const std::uint32_t size = port->rxSize;
+    const std::uint32_t w = h + c;
+    // The contiguous free stretch from the store position.
+    const std::uint32_t at = w < size ? w : w - size;
+    const std::uint32_t room = w < size ? size - w : h - at;
+    const std::size_t k = std::min<std::size_t>(room, held);
+    if (k == 0) continue;  // ring full: the bytes wait in the driver
+    const korsi::serial::IoResult got = device->read(port->rxBuffer.get() + at, k);
+    if (got.bytes != 0) port->rxCount += static_cast<std::uint32_t>(got.bytes);
+  }
+}

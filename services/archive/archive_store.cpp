@@ -1,0 +1,334 @@
+#include "services/archive/archive_store.h"
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <limits>
+#include <system_error>
+#include <utility>
+
+#include "services/logs.h"
+#include "services/archive/sqlite.h"
+#include "services/error_box.h"
+#include "services/recordset/text_codec.h"
+
+namespace korsi::archive {
+
+namespace {
+
+// Another copy of the program may hold the file for a moment.
+constexpr int kBusyTimeoutMs = 2000;
+
+// SQLite stores a NaN as NULL, so a NaN thickness (any bit pattern can come
+// from the gauge) is kept as this text.
+constexpr std::string_view kNanText = "NaN";
+
+int bindText(sqlite3_stmt* statement, int index, std::string_view text) {
+  return sqlite3_bind_text(statement, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+}
+
+int bindRow(sqlite3_stmt* statement, const ArchiveRow& row) {
+  int rc = row.num ? sqlite3_bind_int(statement, 1, *row.num) : sqlite3_bind_null(statement, 1);
+  if (rc == SQLITE_OK) rc = row.date ? bindText(statement, 2, isoText(*row.date, ' ')) : sqlite3_bind_null(statement, 2);
+  if (rc == SQLITE_OK) {
+    if (!row.h) {
+      rc = sqlite3_bind_null(statement, 3);
+    } else if (std::isnan(*row.h)) {
+      rc = bindText(statement, 3, kNanText);
+    } else {
+      rc = sqlite3_bind_double(statement, 3, *row.h);
+    }
+  }
+  if (rc == SQLITE_OK) rc = row.prim ? bindText(statement, 4, *row.prim) : sqlite3_bind_null(statement, 4);
+  return rc;
+}
+
+std::string_view columnText(sqlite3_stmt* statement, int column) {
+  const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(statement, column));
+  return text ? std::string_view(text, static_cast<std::size_t>(sqlite3_column_bytes(statement, column)))
+              : std::string_view();
+}
+
+// A row as the database holds it; values of a type the table does not use read as NULL.
+ArchiveRow readRow(sqlite3_stmt* statement) {
+  ArchiveRow row;
+  if (sqlite3_column_type(statement, 1) == SQLITE_INTEGER) {
+    const sqlite3_int64 num = sqlite3_column_int64(statement, 1);
+    if (num >= std::numeric_limits<std::int32_t>::min() && num <= std::numeric_limits<std::int32_t>::max()) {
+      row.num = static_cast<std::int32_t>(num);
+    }
+  }
+  if (sqlite3_column_type(statement, 2) == SQLITE_TEXT) row.date = parseIsoText(columnText(statement, 2));
+  switch (sqlite3_column_type(statement, 3)) {
+    case SQLITE_FLOAT:
+    case SQLITE_INTEGER:
+      row.h = sqlite3_column_double(statement, 3);
+      break;
+    case SQLITE_TEXT:
+      if (columnText(statement, 3) == kNanText) row.h = std::numeric_limits<double>::quiet_NaN();
+      break;
+    default:
+      break;
+  }
+  if (sqlite3_column_type(statement, 4) != SQLITE_NULL) {
+    const std::string_view note = columnText(statement, 4);
+    if (text::isValidUtf8(note)) row.prim = std::string(note);
+  }
+  return row;
+}
+
+bool restoreFromBackup(const StorePaths& paths) {
+  std::error_code ec;
+  bool ok = true;
+  for (const char* suffix : {"-wal", "-shm"}) {
+    std::filesystem::remove(paths.database + suffix, ec);
+    if (ec) ok = false;
+  }
+  std::filesystem::copy_file(paths.backup, paths.database, std::filesystem::copy_options::overwrite_existing, ec);
+  return ok && !ec;
+}
+
+}  // namespace
+
+// The open database and the statements prepared on it; the statements are
+// finalised before the connection closes.
+struct ArchiveStore::Connection {
+  sqlite::Connection db;
+  sqlite::Statement insert;
+  sqlite::Statement remove;
+  sqlite::Statement setNote;
+  sqlite::Statement clear;
+
+  ~Connection() {
+    insert.reset();
+    remove.reset();
+    setNote.reset();
+    clear.reset();
+  }
+
+  bool prepareStatements(std::string& error) {
+    insert = sqlite::prepare(db.get(), "INSERT INTO archive (num, date, h, Prim) VALUES (?1, ?2, ?3, ?4)", error);
+    remove = sqlite::prepare(db.get(), "DELETE FROM archive WHERE rowid = ?1", error);
+    setNote = sqlite::prepare(db.get(), "UPDATE archive SET Prim = ?1 WHERE rowid = ?2", error);
+    clear = sqlite::prepare(db.get(), "DELETE FROM archive", error);
+    return insert && remove && setNote && clear;
+  }
+
+  // Runs a prepared statement to its end and makes it ready for the next use.
+  bool run(sqlite3_stmt* statement, std::string& error) {
+    const int rc = sqlite3_step(statement);
+    if (rc != SQLITE_DONE) error = sqlite::errorText(db.get());
+    sqlite3_reset(statement);
+    sqlite3_clear_bindings(statement);
+    return rc == SQLITE_DONE;
+  }
+};
+
+ArchiveStore::ArchiveStore() = default;
+ArchiveStore::~ArchiveStore() = default;
+
+std::unique_ptr<ArchiveStore> ArchiveStore::openAtStartup(const StorePaths& paths) {
+  std::unique_ptr<ArchiveStore> store(new ArchiveStore);
+  std::string error;
+  if (store->openDatabase(paths.database, error) && store->clear()) return store;
+
+  store->connection_.reset();
+  LOG_ERR(kOpenErrorLog);
+  LOG_INF(kRestoreLog);
+  showErrorBox(kRestoreBoxText, kErrorCaption);
+  if (!restoreFromBackup(paths)) LOG_ERR(kRestoreFailLog);
+  error.clear();
+  if (!store->openDatabase(paths.database, error) || !store->loadRows(error)) {
+    throw OpenError(std::string(kOpenErrorLog) + " " + paths.database + ": " + error);
+  }
+  return store;
+}
+
+bool ArchiveStore::openDatabase(const std::string& path, std::string& error) {
+  auto connection = std::make_unique<Connection>();
+  // Without SQLITE_OPEN_CREATE a missing file is an error, not a new database.
+  connection->db = sqlite::open(path, SQLITE_OPEN_READWRITE, error);
+  if (!connection->db) return false;
+  sqlite3* db = connection->db.get();
+  sqlite3_busy_timeout(db, kBusyTimeoutMs);
+  if (sqlite3_db_readonly(db, "main") == 1) {
+    error = "файл базы данных только для чтения";
+    return false;
+  }
+  // Reading the table's columns also proves that the file is a database.
+  sqlite::Statement probe = sqlite::prepare(db, "SELECT num, date, h, Prim FROM archive LIMIT 0", error);
+  if (!probe) return false;
+  probe.reset();
+  // Write-ahead journal with normal sync: each change reaches the file at
+  // once, yet a row costs no sync of its own.
+  sqlite::Statement journal = sqlite::prepare(db, "PRAGMA journal_mode=WAL", error);
+  if (!journal) return false;
+  const bool wal = sqlite3_step(journal.get()) == SQLITE_ROW && columnText(journal.get(), 0) == "wal";
+  journal.reset();
+  if (!wal) {
+    error = "журнал WAL недоступен: " + sqlite::errorText(db);
+    return false;
+  }
+  if (!sqlite::exec(db, "PRAGMA synchronous=NORMAL", error)) return false;
+  if (!connection->prepareStatements(error)) return false;
+  connection_ = std::move(connection);
+  backend_ = Backend::Database;
+  return true;
+}
+
+bool ArchiveStore::loadRows(std::string& error) {
+  sqlite::Statement select =
+      sqlite::prepare(connection_->db.get(), "SELECT rowid, num, date, h, Prim FROM archive ORDER BY rowid", error);
+  if (!select) return false;
+  std::vector<ArchiveRow> rows;
+  std::vector<std::int64_t> rowids;
+  int rc = SQLITE_ROW;
+  while ((rc = sqlite3_step(select.get())) == SQLITE_ROW) {
+    rowids.push_back(sqlite3_column_int64(select.get(), 0));
+    rows.push_back(readRow(select.get()));
+  }
+  if (rc != SQLITE_DONE) {
+    error = sqlite::errorText(connection_->db.get());
+    return false;
+  }
+  rows_ = std::move(rows);
+  rowids_ = std::move(rowids);
+  return true;
+}
+
+bool ArchiveStore::fail(const std::string& what) {
+  lastError_ = "Ошибка таблицы archive: " + what;
+  LOG_ERR(lastError_);
+  return false;
+}
+
+template <class Call>
+void ArchiveStore::notify(Call call) {
+  for (ArchiveListener* listener : listeners_) call(*listener);
+}
+
+void ArchiveStore::addListener(ArchiveListener* listener) {
+  if (std::find(listeners_.begin(), listeners_.end(), listener) == listeners_.end()) listeners_.push_back(listener);
+}
+
+void ArchiveStore::removeListener(ArchiveListener* listener) {
+  listeners_.erase(std::remove(listeners_.begin(), listeners_.end(), listener), listeners_.end());
+}
+
+bool ArchiveStore::clear() {
+  std::string error;
+  if (!connection_->run(connection_->clear.get(), error)) return fail(error);
+  if (rows_.empty()) return true;
+  notify([](ArchiveListener& l) { l.aboutToReset(); });
+  rows_.clear();
+  rowids_.clear();
+  notify([](ArchiveListener& l) { l.reset(); });
+  return true;
+}
+
+bool ArchiveStore::removeRow(std::size_t index) {
+  if (index >= rows_.size()) return fail("нет строки " + std::to_string(index + 1));
+  sqlite3_stmt* statement = connection_->remove.get();
+  std::string error;
+  if (sqlite3_bind_int64(statement, 1, rowids_[index]) != SQLITE_OK ||
+      !connection_->run(statement, error)) {
+    return fail(error.empty() ? sqlite::errorText(connection_->db.get()) : error);
+  }
+  notify([index](ArchiveListener& l) { l.rowAboutToBeRemoved(index); });
+  const auto offset = static_cast<std::ptrdiff_t>(index);
+  rows_.erase(rows_.begin() + offset);
+  rowids_.erase(rowids_.begin() + offset);
+  notify([](ArchiveListener& l) { l.rowRemoved(); });
+  return true;
+}
+
+bool ArchiveStore::addMeasurement(std::int32_t num, std::string_view dateText, double h) {
+  const auto date = parseMeasurementDate(dateText);
+  if (!date) {
+    lastError_ = "неверная дата " + std::string(dateText);
+    LOG_ERR(kInsertErrorLog);
+    return false;
+  }
+  ArchiveRow row;
+  row.num = num;
+  row.date = *date;
+  row.h = h;
+  if (!appendRow(row)) {
+    LOG_ERR(kInsertErrorLog);
+    return false;
+  }
+  return true;
+}
+
+bool ArchiveStore::appendRow(const ArchiveRow& row) {
+  if (row.prim && (!text::isValidUtf8(*row.prim) || text::utf16Length(*row.prim) > kNoteMaxUnits)) {
+    return fail("примечание длиннее 255 знаков");
+  }
+  sqlite3_stmt* statement = connection_->insert.get();
+  std::string error;
+  if (bindRow(statement, row) != SQLITE_OK || !connection_->run(statement, error)) {
+    sqlite3_reset(statement);
+    sqlite3_clear_bindings(statement);
+    return fail(error.empty() ? sqlite::errorText(connection_->db.get()) : error);
+  }
+  const std::size_t index = rows_.size();
+  notify([index](ArchiveListener& l) { l.rowsAboutToBeAppended(index, index); });
+  rows_.push_back(row);
+  rowids_.push_back(sqlite3_last_insert_rowid(connection_->db.get()));
+  notify([](ArchiveListener& l) { l.rowsAppended(); });
+  return true;
+}
+
+bool ArchiveStore::setNote(std::size_t index, std::string_view note) {
+  if (index >= rows_.size()) return fail("нет строки " + std::to_string(index + 1));
+  if (!text::isValidUtf8(note) || text::utf16Length(note) > kNoteMaxUnits) {
+    return fail("примечание длиннее 255 знаков");
+  }
+  sqlite3_stmt* statement = connection_->setNote.get();
+  std::string error;
+  if (bindText(statement, 1, note) != SQLITE_OK || sqlite3_bind_int64(statement, 2, rowids_[index]) != SQLITE_OK ||
+      !connection_->run(statement, error)) {
+    sqlite3_reset(statement);
+    sqlite3_clear_bindings(statement);
+    return fail(error.empty() ? sqlite::errorText(connection_->db.get()) : error);
+  }
+  rows_[index].prim = std::string(note);
+  notify([index](ArchiveListener& l) { l.rowChanged(index); });
+  return true;
+}
+
+bool ArchiveStore::replaceWithFileRows(std::vector<ArchiveRow> rows) {
+  for (const ArchiveRow& row : rows) {
+    if (row.prim && (!text::isValidUtf8(*row.prim) || text::utf16Length(*row.prim) > kNoteMaxUnits)) {
+      return fail("примечание длиннее 255 знаков");
+    }
+  }
+  // The new back end is built whole before it takes the old one's place, so
+  // a failure leaves the table with its previous rows and back end.
+  auto memory = std::make_unique<Connection>();
+  std::string error;
+  memory->db = sqlite::open(":memory:", SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, error);
+  if (!memory->db || !sqlite::exec(memory->db.get(), kCreateTableSql, error) ||
+      !memory->prepareStatements(error) || !sqlite::exec(memory->db.get(), "BEGIN", error)) {
+    return fail(error);
+  }
+  std::vector<std::int64_t> rowids;
+  rowids.reserve(rows.size());
+  for (const ArchiveRow& row : rows) {
+    if (bindRow(memory->insert.get(), row) != SQLITE_OK || !memory->run(memory->insert.get(), error)) {
+      return fail(error.empty() ? sqlite::errorText(memory->db.get()) : error);
+    }
+    rowids.push_back(sqlite3_last_insert_rowid(memory->db.get()));
+  }
+  if (!sqlite::exec(memory->db.get(), "COMMIT", error)) return fail(error);
+
+  notify([](ArchiveListener& l) { l.aboutToReset(); });
+  connection_ = std::move(memory);
+  backend_ = Backend::DataFile;
+  rows_ = std::move(rows);
+  rowids_ = std::move(rowids);
+  notify([](ArchiveListener& l) { l.reset(); });
+  return true;
+}
+
+}  // namespace korsi::archive

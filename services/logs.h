@@ -1,0 +1,90 @@
+#pragma once
+// The one log file of the program. Every statement is one line:
+//   24.02.2009 6:22:05 : INF : modbus.cpp(120) : message
+// written whole under one lock and flushed before the statement returns, so
+// the file is complete up to the last statement even if the process dies.
+//
+// Write statements with LOG_INF(pieces...) and LOG_ERR(pieces...). Pieces are
+// texts and integers (decimal, minus sign when negative), written one after the
+// other with nothing between them. Without a process log they write nothing.
+
+#include <concepts>
+#include <ctime>
+#include <fstream>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <type_traits>
+
+#include "services/config.h"
+
+namespace korsi {
+
+class logstream : public std::ofstream {
+ public:
+  // Local date and time of a statement; tests fix it.
+  using Clock = std::function<std::tm()>;
+
+  // Opens (creates or empties) the file named by the key "log_file". A missing
+  // key lets ConfigException(1) pass; a file that cannot be created shows the
+  // error box "Не могу создать файл логов на запись" and throws std::runtime_error.
+  explicit logstream(const Config& config);
+  ~logstream() override;
+
+  void setClock(Clock clock);
+
+  // Writes one whole line and flushes it. Safe from any thread.
+  void statement(std::string_view level, std::string_view sourceFile, int sourceLine,
+                 std::string_view message);
+
+ private:
+  std::mutex mutex_;
+  Clock clock_;
+};
+
+// "24.02.2009 6:22:05": day.month.year, hours without a leading zero.
+std::string formatLogTime(const std::tm& time);
+
+// The part of a compiler-recorded path after its last '/' or '\'.
+constexpr std::string_view sourceBaseName(std::string_view path) {
+  const std::size_t cut = path.find_last_of("/\\");
+  return cut == std::string_view::npos ? path : path.substr(cut + 1);
+}
+
+// The log that statements go to; the start-up code sets it right after making
+// the log and clears it before destroying it.
+void setProcessLog(logstream* log) noexcept;
+logstream* processLog() noexcept;
+
+namespace detail {
+
+template <class T>
+void appendPiece(std::string& out, const T& piece) {
+  if constexpr (std::is_same_v<T, char>) {
+    out += piece;
+  } else if constexpr (std::is_same_v<T, bool>) {
+    out += piece ? '1' : '0';
+  } else if constexpr (std::signed_integral<T>) {
+    out += std::to_string(static_cast<long long>(piece));
+  } else if constexpr (std::unsigned_integral<T>) {
+    out += std::to_string(static_cast<unsigned long long>(piece));
+  } else {
+    out += std::string_view(piece);
+  }
+}
+
+template <class... Pieces>
+void logLine(std::string_view level, std::string_view file, int line, const Pieces&... pieces) {
+  logstream* log = processLog();
+  if (log == nullptr) return;
+  std::string message;
+  (appendPiece(message, pieces), ...);
+  log->statement(level, sourceBaseName(file), line, message);
+}
+
+}  // namespace detail
+}  // namespace korsi
+
+#define LOG_INF(...) ::korsi::detail::logLine("INF", __FILE__, __LINE__, __VA_ARGS__)
+#define LOG_ERR(...) ::korsi::detail::logLine("ERR", __FILE__, __LINE__, __VA_ARGS__)

@@ -1,0 +1,81 @@
+#include <array>
+#include <limits>
+#include <utility>
+
+#include "services/recordset/adtg.h"
+#include "services/recordset/archive_columns.h"
+#include "services/recordset/data_file_texts.h"
+#include "services/recordset/text_codec.h"
+
+namespace korsi::recordset {
+
+RowsResult readAdtg(std::span<const std::uint8_t> bytes) {
+  RowsResult result;
+  AdtgDecodeResult decoded = decodeAdtg(bytes);
+  if (!decoded.ok()) {
+    result.error = std::string(kDamagedFileText) + ": " + decoded.error;
+    return result;
+  }
+  std::array<int, 4> source{-1, -1, -1, -1};
+  for (std::size_t c = 0; c < decoded.table.columns.size(); ++c) {
+    const int target = archiveColumnIndex(decoded.table.columns[c].name);
+    if (target >= 0 && source[static_cast<std::size_t>(target)] < 0) {
+      source[static_cast<std::size_t>(target)] = static_cast<int>(c);
+    }
+  }
+  for (std::size_t t = 0; t < source.size(); ++t) {
+    if (source[t] < 0) {
+      result.error = missingColumnText(kArchiveColumnNames[t]);
+      return result;
+    }
+  }
+  std::vector<ArchiveRow> rows;
+  rows.reserve(decoded.table.rows.size());
+  for (std::size_t r = 0; r < decoded.table.rows.size(); ++r) {
+    const auto& cells = decoded.table.rows[r];
+    const auto cell = [&](ArchiveColumn column) -> const AdtgCell& {
+      return cells[static_cast<std::size_t>(source[column])];
+    };
+    ArchiveRow row;
+    std::string problem;
+    if (const auto* value = std::get_if<std::int64_t>(&cell(kNumColumn))) {
+      if (*value < std::numeric_limits<std::int32_t>::min() || *value > std::numeric_limits<std::int32_t>::max()) {
+        problem = "num";
+      } else {
+        row.num = static_cast<std::int32_t>(*value);
+      }
+    } else if (!std::holds_alternative<std::monostate>(cell(kNumColumn))) {
+      problem = "num";
+    }
+    if (const auto* value = std::get_if<DateTime>(&cell(kDateColumn))) {
+      row.date = *value;
+    } else if (!std::holds_alternative<std::monostate>(cell(kDateColumn))) {
+      problem = "date";
+    }
+    if (const auto* value = std::get_if<double>(&cell(kThicknessColumn))) {
+      row.h = *value;
+    } else if (const auto* whole = std::get_if<std::int64_t>(&cell(kThicknessColumn))) {
+      row.h = static_cast<double>(*whole);
+    } else if (!std::holds_alternative<std::monostate>(cell(kThicknessColumn))) {
+      problem = "h";
+    }
+    if (const auto* value = std::get_if<std::string>(&cell(kNoteColumn))) {
+      if (text::utf16Length(*value) > kNoteMaxUnits) {
+        problem = "Prim";
+      } else {
+        row.prim = *value;
+      }
+    } else if (!std::holds_alternative<std::monostate>(cell(kNoteColumn))) {
+      problem = "Prim";
+    }
+    if (!problem.empty()) {
+      result.error = badValueText(r + 1, problem);
+      return result;
+    }
+    rows.push_back(std::move(row));
+  }
+  result.rows = std::move(rows);
+  return result;
+}
+
+}  // namespace korsi::recordset

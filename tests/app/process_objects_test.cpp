@@ -1,0 +1,225 @@
+#include "app/process_objects.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "tests/support/error_box_recorder.h"
+#include "tests/support/pty_peer.h"
+#include "tests/support/tempdir.h"
+#include "tests/support/test_worker.h"
+
+namespace {
+
+using korsi::ConfigException;
+using korsi::ProcessObjects;
+using Stage = korsi::ProcessObjects::Stage;
+using korsi::test::readFile;
+using korsi::test::TestWorker;
+using korsi::test::writeFile;
+
+using Step = std::pair<Stage, bool>;
+
+const char* stageName(Stage stage) {
+  switch (stage) {
+    case Stage::Config: return "config";
+    case Stage::Log: return "log";
+    case Stage::Port: return "port";
+    case Stage::Slave: return "slave";
+    case Stage::Master: return "master";
+    case Stage::Workers: return "workers";
+  }
+  return "?";
+}
+
+std::vector<std::string> described(const std::vector<Step>& steps) {
+  std::vector<std::string> out;
+  for (const auto& [stage, made] : steps) out.push_back(std::string(made ? "+" : "-") + stageName(stage));
+  return out;
+}
+
+class ProcessObjectsTest : public ::testing::Test {
+ protected:
+  void writeConfig(const std::string& text) { writeFile(configPath, text); }
+  ProcessObjects::Options options() {
+    return {configPath, [this](Stage stage, bool made) {
+              steps.emplace_back(stage, made);
+              if (onStep) onStep(stage, made);
+            }};
+  }
+
+  korsi::test::TempDir dir;
+  std::string configPath = dir.file("kestro.conf");
+  std::string logPath = dir.file("korsi7.log");
+  std::vector<Step> steps;
+  std::function<void(Stage, bool)> onStep;
+};
+
+TEST_F(ProcessObjectsTest, MadeInOrderAndDestroyedInReverseWritingTheConfigurationLast) {
+  const std::string original = "log_file " + logPath + "\ndefault_comport 3\n";
+  writeConfig(original);
+  std::vector<std::string> configAtEachEnd;
+  onStep = [&](Stage stage, bool made) {
+    if (made && stage == Stage::Log) {
+      EXPECT_NE(korsi::processLog(), nullptr);
+      EXPECT_TRUE(std::filesystem::exists(logPath));
+    }
+    if (!made) configAtEachEnd.push_back(readFile(configPath));
+    if (!made && stage == Stage::Log) {
+      EXPECT_EQ(korsi::processLog(), nullptr);
+    }
+  };
+  {
+    ProcessObjects objects(options());
+    EXPECT_EQ(korsi::processLog(), &objects.log());
+    EXPECT_EQ(objects.config().getInt("default_comport"), 3);
+    EXPECT_FALSE(objects.commPort().isActive());
+    EXPECT_EQ(objects.commPort().getBaudIndex(), TCommPort::kBaud115200);  // set by the master's adapter
+  }
+  EXPECT_EQ(described(steps),
+            (std::vector<std::string>{"+config", "+log", "+port", "+slave", "+master", "+workers", "-workers",
+                                      "-master", "-slave", "-port", "-log", "-config"}));
+  // Untouched until the configuration itself goes; then written back even
+  // though nothing changed (the file settles with one empty last line).
+  const std::string settled = original + "\n";
+  EXPECT_EQ(configAtEachEnd, (std::vector<std::string>{original, original, original, original, original, settled}));
+}
+
+TEST_F(ProcessObjectsTest, MissingConfigurationShowsItsMessageAndMakesNothingElse) {
+  korsi::test::ErrorBoxRecorder boxes;
+  int code = 0;
+  try {
+    ProcessObjects objects(options());
+  } catch (const ConfigException& e) {
+    code = e.code();
+  }
+  EXPECT_EQ(code, ConfigException::kNoFile);
+  ASSERT_EQ(boxes.boxes.size(), 1u);
+  EXPECT_EQ(boxes.boxes[0].text, "Не могу открыть файл конфига на чтение");
+  EXPECT_EQ(boxes.boxes[0].caption, "Ошибка");
+  EXPECT_TRUE(steps.empty());
+  EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
+  EXPECT_EQ(korsi::processLog(), nullptr);
+}
+
+// Failures of the log: what is shown, and the configuration made before it
+// is destroyed again (and written back) as at a normal end.
+struct LogFailure {
+  const char* name;
+  std::string logFileLine;
+  bool configException;  // else a plain std::exception
+  std::vector<std::string> boxTexts;
+};
+
+class ProcessObjectsLogFailure : public ProcessObjectsTest,
+                                 public ::testing::WithParamInterface<LogFailure> {};
+
+TEST_P(ProcessObjectsLogFailure, EndsStartUpAfterUndoingTheConfiguration) {
+  const LogFailure& c = GetParam();
+  writeConfig(c.logFileLine + "default_comport 3\n");
+  korsi::test::ErrorBoxRecorder boxes;
+  bool configException = false;
+  bool otherException = false;
+  try {
+    ProcessObjects objects(options());
+  } catch (const ConfigException& e) {
+    configException = e.code() == ConfigException::kParameterNotFound;
+  } catch (const std::exception&) {
+    otherException = true;
+  }
+  EXPECT_EQ(configException, c.configException);
+  EXPECT_EQ(otherException, !c.configException);
+  std::vector<std::string> texts;
+  for (const auto& box : boxes.boxes) texts.push_back(box.text);
+  EXPECT_EQ(texts, c.boxTexts);
+  EXPECT_EQ(described(steps), (std::vector<std::string>{"+config", "-config"}));
+  EXPECT_EQ(korsi::processLog(), nullptr);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ProcessObjectsLogFailure,
+    ::testing::Values(LogFailure{"KeyMissing", "", true, {}},
+                      LogFailure{"FolderMissing", "log_file no-such-folder/korsi7.log\n", false,
+                                 {"Не могу создать файл логов на запись"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Workers still exchanging with the gauge when the program ends are stopped
+// and waited for before the master, the port and the log they use go; the
+// master's adapter then closes the port.
+TEST_F(ProcessObjectsTest, ShutdownStopsAndWaitsForRunningWorkersBeforeTheLinkAndTheLogGo) {
+  korsi::test::PtyPeer gauge;  // silent: every exchange waits for its full time
+  writeConfig("log_file " + logPath + "\ndefault_comport 7\n" + gauge.configEntry(7) + "\n");
+  std::shared_ptr<TestWorker> search;
+  std::shared_ptr<TestWorker> reading;
+  TCommPort* port = nullptr;
+  onStep = [&](Stage stage, bool made) {
+    if (made) return;
+    if (stage == Stage::Workers) {
+      EXPECT_FALSE(search->isRunning());
+      EXPECT_FALSE(reading->isRunning());
+      EXPECT_TRUE(port->isActive());
+    }
+    if (stage == Stage::Master) {
+      EXPECT_FALSE(port->isActive());
+      EXPECT_NE(korsi::processLog(), nullptr);
+    }
+  };
+  {
+    ProcessObjects objects(options());
+    port = &objects.commPort();
+    port->setPortNumber(7);
+    port->setActive(true);
+    ASSERT_TRUE(port->isActive());
+    Modbus::MBMaster& master = objects.modbusMaster();
+    auto echo = [&master] {
+      Modbus::Request::EchoMessage request;
+      Modbus::Response::EchoMessage response;
+      master.send(request);
+      LOG_INF("echo ", master.receive(response));
+    };
+    search = std::make_shared<TestWorker>([] { LOG_INF("searching"); });
+    reading = std::make_shared<TestWorker>(echo);
+    objects.workers().setSearch(search);
+    objects.workers().setReading(reading);
+    while (reading->exchanges() < 1 || search->exchanges() < 1) std::this_thread::yield();
+  }
+  EXPECT_TRUE(search->stopRequested());
+  EXPECT_TRUE(reading->stopRequested());
+  EXPECT_EQ(described(steps).back(), "-config");
+}
+
+TEST(CurrentWorkers, StopAsksWithoutWaitingAndALaterCommandWaitsForTheStoppedWorker) {
+  korsi::CurrentWorkers workers;
+  EXPECT_FALSE(workers.stopSearch());
+  EXPECT_FALSE(workers.stopReading());
+
+  auto held = std::make_shared<TestWorker>(std::function<void()>{}, /*held=*/true);
+  workers.setReading(held);
+  EXPECT_TRUE(workers.stopReading());
+  EXPECT_EQ(workers.reading(), nullptr);
+  EXPECT_TRUE(held->stopRequested());
+  EXPECT_TRUE(held->isRunning());  // still inside its exchange: Cancel did not wait
+  EXPECT_TRUE(workers.anyRunning());
+
+  held->leaveExchange();
+  workers.waitForStopped();
+  EXPECT_FALSE(held->isRunning());
+  EXPECT_FALSE(workers.anyRunning());
+}
+
+TEST(CurrentWorkers, AFinishedWorkerStaysReferencedUntilCancel) {
+  korsi::CurrentWorkers workers;
+  auto search = std::make_shared<TestWorker>();
+  workers.setSearch(search);
+  search->finish();
+  search->wait();
+  EXPECT_EQ(workers.search(), search);
+  EXPECT_FALSE(search->stopRequested());
+  EXPECT_TRUE(workers.stopSearch());  // not affected, only released
+  EXPECT_EQ(workers.search(), nullptr);
+}
+
+}  // namespace

@@ -1,0 +1,57 @@
+#include "ui/worker_wait.h"
+
+#include <gtest/gtest.h>
+
+#include <QObject>
+#include <memory>
+
+#include "instrument/worker.h"
+#include "tests/support/qt_helpers.h"
+#include "tests/support/test_worker.h"
+
+namespace {
+
+using korsi::test::TestWorker;
+
+// A worker whose exchanges each wait for the user-interface thread without
+// ever giving up, as a message box asked for from the worker does.
+class WaitingWorkers : public ::testing::Test {
+ protected:
+  std::shared_ptr<TestWorker> start() {
+    auto worker = std::make_shared<TestWorker>(
+        [this] { QMetaObject::invokeMethod(&context, [] {}, Qt::BlockingQueuedConnection); });
+    EXPECT_TRUE(korsi::test::processUntil([&] { return worker->exchanges() > 0; }));
+    return worker;
+  }
+
+  QObject context;
+  korsi::CurrentWorkers workers;
+};
+
+TEST_F(WaitingWorkers, ACommandAfterCancelWaitsForTheStoppedWorkerWithoutHanging) {
+  auto stopped = start();
+  auto running = start();
+  workers.setReading(stopped);
+  workers.setSearch(running);
+  workers.stopReading();
+  korsi::waitForStoppedWorkers(workers);
+  EXPECT_FALSE(stopped->isRunning());
+  EXPECT_TRUE(running->isRunning());  // only the stopped one is waited for
+  EXPECT_FALSE(running->stopRequested());
+  EXPECT_FALSE(workers.anyStoppedRunning());
+  workers.stopSearch();
+  korsi::waitForStoppedWorkers(workers);
+}
+
+TEST_F(WaitingWorkers, TheEndOfTheProgramStopsAndWaitsForEveryWorker) {
+  auto search = start();
+  auto reading = start();
+  workers.setSearch(search);
+  workers.setReading(reading);
+  korsi::finishWorkers(workers);
+  EXPECT_FALSE(search->isRunning());
+  EXPECT_FALSE(reading->isRunning());
+  EXPECT_FALSE(workers.anyRunning());
+}
+
+}  // namespace

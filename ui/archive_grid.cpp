@@ -1,0 +1,50 @@
+#include "ui/archive_grid.h"
+
+#include <QLineEdit>
+
+namespace korsi {
+
+QVariant ArchiveGridModel::headerData(int section, Qt::Orientation orientation, int role) const {
+  if (orientation == Qt::Horizontal && section >= 0 && section < static_cast<int>(kGridColumns.size())) {
+    if (role == Qt::DisplayRole) return QString::fromUtf8(kGridColumns[static_cast<std::size_t>(section)].title);
+    if (role == Qt::TextAlignmentRole) return static_cast<int>(Qt::AlignCenter);
+  }
+  // Rows are picked by the selector at their left; a running number there
+  // would be mistaken for the measurement's number.
+  if (orientation == Qt::Vertical && role == Qt::DisplayRole) return QString();
+  return QIdentityProxyModel::headerData(section, orientation, role);
+}
+
+QVariant ArchiveGridModel::data(const QModelIndex& index, int role) const {
+  if (role == Qt::TextAlignmentRole) return static_cast<int>(Qt::AlignCenter);
+  // A note longer than its cell is read whole by pointing at it.
+  if (role == Qt::ToolTipRole && index.column() == static_cast<int>(kNoteColumn)) {
+    return QIdentityProxyModel::data(index, Qt::DisplayRole);
+  }
+  return QIdentityProxyModel::data(index, role);
+}
+
+NoteDelegate::NoteDelegate(int maxLength, QObject* parent) : QStyledItemDelegate(parent), maxLength_(maxLength) {}
+
+QWidget* NoteDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                                    const QModelIndex& index) const {
+  QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
+  if (auto* line = qobject_cast<QLineEdit*>(editor)) {
+    line->setMaxLength(maxLength_);
+    line->setAlignment(Qt::Alignment(index.data(Qt::TextAlignmentRole).toInt()));
+  }
+  editor_ = editor;
+  return editor;
+}
+
+void NoteDelegate::destroyEditor(QWidget* editor, const QModelIndex& index) const {
+  // A closed editor is deleted later; until then it must not be committed again.
+  if (editor == editor_) editor_ = nullptr;
+  QStyledItemDelegate::destroyEditor(editor, index);
+}
+
+void NoteDelegate::commitOpenEditor() {
+  if (editor_ != nullptr) emit commitData(editor_);
+}
+
+}  // namespace korsi

@@ -1,0 +1,92 @@
+#include "ui/main_routine.h"
+
+#include <QAction>
+#include <QCoreApplication>
+#include <QDir>
+#include <exception>
+#include <optional>
+
+#include "services/error_box.h"
+#include "ui/about_window.h"
+#include "ui/application.h"
+#include "ui/archive_actions.h"
+#include "ui/main_window.h"
+#include "ui/number_dialog.h"
+#include "ui/progress_window.h"
+#include "ui/range_dialog.h"
+#include "ui/report.h"
+#include "ui/worker_wait.h"
+
+namespace korsi {
+
+namespace {
+template <class Window>
+std::unique_ptr<Window> made(std::unique_ptr<Window> window, const Windows::Created& created) {
+  if (created) created(*window);
+  return window;
+}
+}  // namespace
+
+Windows::Windows(ProcessObjects& objects, const Created& created) {
+  Form1 = made(std::make_unique<TForm1>(), created);
+  ArchTable = openArchiveAtStartup();
+  MainForm = made(std::make_unique<TMainForm>(), created);
+  Archive = std::make_unique<ArchiveActions>(*ArchTable, *MainForm, programFileDialogs(MainForm.get()));
+  ProgressForm = made(std::make_unique<TProgressForm>(objects.workers(), *MainForm, MainForm.get()), created);
+  RangeForm1 = made(std::make_unique<TRangeForm1>(MainForm.get()), created);
+  NumForm1 = made(std::make_unique<TNumForm1>(MainForm.get()), created);
+  RepForm = made(std::make_unique<TRepForm>(), created);
+  Form2 = made(std::make_unique<TForm2>(MainForm.get()), created);
+  Form1->setNextWindow(MainForm.get());
+  connectCommands();
+}
+
+// The dialogs are children of the main window and go before it; the table's
+// commands go before the window, the table after it.
+Windows::~Windows() = default;
+
+void Windows::connectCommands() {
+  TForm2* about = Form2.get();
+  QObject::connect(MainForm->command("N5"), &QAction::triggered, about, [about] { about->exec(); });
+
+  TForm1* splash = Form1.get();
+  auto exit = [splash] {
+    QCoreApplication::quit();
+    splash->close();
+  };
+  QObject::connect(MainForm->command("N10"), &QAction::triggered, splash, exit);
+  QObject::connect(MainForm->command("ToolButton10"), &QAction::triggered, splash, exit);
+}
+
+int mainRoutine(KorsiApplication& app, const StartOptions& options) {
+  std::optional<ProcessObjects> objects;
+  try {
+    objects.emplace(ProcessObjects::Options{options.configPath, options.stages});
+  } catch (const ConfigException& error) {
+    // The file's own failures have shown their message; a missing key has not.
+    if (error.code() == ConfigException::kParameterNotFound) {
+      showErrorBox("В файле конфига нет параметра log_file");
+    }
+    return kStartFailed;
+  } catch (const std::exception&) {
+    return kStartFailed;  // the log has shown its message
+  }
+
+  app.setTitle(QString::fromUtf8(kApplicationTitle));
+  app.setHelpFile(QDir::current().filePath(QString::fromUtf8(kHelpFileName)));
+
+  try {
+    Windows windows(*objects, options.windowCreated);
+    windows.Form1->setSplashTime(options.splashTime);
+    windows.Form1->show();
+    QApplication::exec();
+    finishWorkers(objects->workers());
+  } catch (const std::exception& error) {
+    app.showException(QString::fromUtf8(error.what()));
+  } catch (...) {
+    app.showException(QString());
+  }
+  return 0;
+}
+
+}  // namespace korsi

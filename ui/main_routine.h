@@ -1,0 +1,78 @@
+#pragma once
+// The main routine of the desktop program: the process-wide objects, the
+// seven windows, the message loop, and the end in reverse order.
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "app/process_objects.h"
+#include "services/archive/archive_store.h"
+#include "ui/splash_window.h"
+
+class QWidget;
+
+namespace korsi {
+
+class ArchiveActions;
+class KorsiApplication;
+class TForm1;
+class TForm2;
+class TMainForm;
+class TNumForm1;
+class TProgressForm;
+class TRangeForm1;
+class TRepForm;
+
+// The program's windows, made once in this order and destroyed in reverse.
+// The splash window comes first; the dialogs belong to the main window.
+// Making the main window opens the archive table (restored from its backup
+// when it cannot be opened; archive::OpenError when even that fails, and no
+// main window is made); the table closes with the main window, while the log
+// still exists.
+class Windows {
+ public:
+  // Told after each window has been made.
+  using Created = std::function<void(QWidget& window)>;
+
+  Windows(ProcessObjects& objects, const Created& created = {});
+  ~Windows();
+  Windows(const Windows&) = delete;
+  Windows& operator=(const Windows&) = delete;
+
+  std::unique_ptr<TForm1> Form1;
+  std::unique_ptr<archive::ArchiveStore> ArchTable;
+  std::unique_ptr<TMainForm> MainForm;
+  // The grid bound to the table and the commands on it.
+  std::unique_ptr<ArchiveActions> Archive;
+  std::unique_ptr<TProgressForm> ProgressForm;
+  std::unique_ptr<TRangeForm1> RangeForm1;
+  std::unique_ptr<TNumForm1> NumForm1;
+  std::unique_ptr<TRepForm> RepForm;
+  std::unique_ptr<TForm2> Form2;
+
+ private:
+  void connectCommands();
+};
+
+struct StartOptions {
+  std::string configPath = kConfigFileName;
+  std::chrono::milliseconds splashTime = kSplashTime;
+  ProcessObjects::StageObserver stages;
+  Windows::Created windowCreated;
+};
+
+// Exit status when the configuration or the log cannot be made.
+inline constexpr int kStartFailed = 1;
+
+// Makes the process-wide objects (a failure has shown its message; no window
+// opens and kStartFailed is returned), sets the application's title and help
+// file, makes the windows, shows the splash window and runs the message loop
+// until the main window is closed or Exit is chosen. Then it stops the
+// workers and waits for them, destroys the windows and the process-wide
+// objects in reverse, and returns 0. An error while the windows are made is
+// shown by the application's standard display and also ends with 0.
+int mainRoutine(KorsiApplication& app, const StartOptions& options = {});
+
+}  // namespace korsi

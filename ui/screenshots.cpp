@@ -1,0 +1,165 @@
+// Shows each window of the program in turn and saves a picture of the whole
+// screen for each, for a person to look at (scripts/screenshots.sh runs it on
+// a virtual X display). Usage: korsi7_screens <output folder>
+
+#include <QApplication>
+#include <QDir>
+#include <QEventLoop>
+#include <QLineEdit>
+#include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QScreen>
+#include <QTableView>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QToolButton>
+#include <QToolTip>
+#include <fstream>
+#include <iostream>
+
+#include "services/archive/archive_schema.h"
+#include "services/error_box.h"
+#include "services/recordset/date_time.h"
+#include "ui/splash_window.h"
+#include "ui/about_window.h"
+#include "ui/application.h"
+#include "ui/archive_actions.h"
+#include "ui/main_window.h"
+#include "ui/main_routine.h"
+#include "ui/number_dialog.h"
+#include "ui/progress_window.h"
+#include "ui/range_dialog.h"
+
+namespace {
+
+QString folder;
+
+void settle(int ms = 400) {
+  QEventLoop loop;
+  QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+  loop.exec();
+}
+
+void shoot(const char* name) {
+  settle();
+  const QString path = QDir(folder).filePath(QString::fromUtf8(name) + QStringLiteral(".png"));
+  QGuiApplication::primaryScreen()->grabWindow(0).save(path);
+  std::cout << path.toStdString() << '\n';
+}
+
+void openMenu(QMenuBar* bar, const char* objectName) {
+  auto* menu = bar->findChild<QMenu*>(QString::fromUtf8(objectName));
+  bar->setActiveAction(menu->menuAction());
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  korsi::KorsiApplication app(argc, argv);
+  korsi::installMessageBoxHook();
+  korsi::loadQtTranslations(app);
+  folder = argc > 1 ? QString::fromLocal8Bit(argv[1]) : QDir::currentPath();
+
+  QTemporaryDir work;
+  QDir::setCurrent(work.path());
+  std::ofstream(korsi::kConfigFileName) << "log_file korsi7.log\ndefault_comport 1\n";
+  korsi::archive::createArchiveDatabase(korsi::archive::kDatabaseFileName);
+  korsi::ProcessObjects objects;
+  app.setTitle(QString::fromUtf8(korsi::kApplicationTitle));
+  korsi::Windows w(objects);
+
+  w.Form1->Timer1->setInterval(std::chrono::hours(1));
+  w.Form1->show();
+  shoot("01_splash");
+  w.Form1->hide();
+
+  w.MainForm->show();
+  shoot("02_main");
+  openMenu(w.MainForm->MainMenu, "FileMenu");
+  shoot("03_menu_file");
+  w.MainForm->MainMenu->setActiveAction(nullptr);
+  openMenu(w.MainForm->MainMenu, "ServiceMenu");
+  settle(200);
+  auto* service = w.MainForm->MainMenu->findChild<QMenu*>(QStringLiteral("ServiceMenu"));
+  w.MainForm->command("N16")->setEnabled(true);
+  service->setActiveAction(w.MainForm->command("N16"));
+  w.MainForm->MainMenu->findChild<QMenu*>(QStringLiteral("N16"))->popup(
+      service->mapToGlobal(service->actionGeometry(w.MainForm->command("N16")).topRight()));
+  shoot("04_menu_service");
+  QApplication::activePopupWidget()->close();
+  while (QWidget* popup = QApplication::activePopupWidget()) popup->close();
+  openMenu(w.MainForm->MainMenu, "AboutMenu");
+  shoot("05_menu_about");
+  while (QWidget* popup = QApplication::activePopupWidget()) popup->close();
+
+  w.MainForm->command("ToolButton12")->setEnabled(true);
+  w.MainForm->PopupMenu->popup(
+      w.MainForm->ToolButton12->mapToGlobal(QPoint(0, w.MainForm->ToolButton12->height())));
+  shoot("06_read_button_menu");
+  while (QWidget* popup = QApplication::activePopupWidget()) popup->close();
+
+  for (int i = 1; i <= 12; ++i) {
+    // The seventh was taken at midnight, which the grid shows as the date alone.
+    const int hour = i == 7 ? 0 : 6;
+    const int minute = i == 7 ? 0 : 10 + i;
+    const int second = i == 7 ? 0 : 5;
+    w.Archive->addMeasurement(i, korsi::measurementDateText(9, 3, 9, hour, minute, second), 0.1 + i * 0.013);
+  }
+  w.ArchTable->setNote(2, "крыло слева");
+  w.MainForm->setStatusText(QStringLiteral("Устройство найдено на порту COM5"));
+  w.MainForm->setWindowTitle(QStringLiteral("Всего найдено 12 измерений"));
+  QToolTip::showText(w.MainForm->ToolButton12->mapToGlobal(QPoint(8, 20)),
+                     w.MainForm->command("ToolButton12")->toolTip(), w.MainForm->ToolButton12);
+  shoot("07_main_rows");
+  QToolTip::hideText();
+
+  QTableView* grid = w.MainForm->grid();
+  const QModelIndex note = grid->model()->index(4, 3);
+  grid->setFocus();
+  grid->setCurrentIndex(note);
+  grid->edit(note);
+  if (auto* editor = qobject_cast<QLineEdit*>(grid->indexWidget(note))) editor->insert(QStringLiteral("под краской"));
+  shoot("07b_note_editor");
+  w.MainForm->commitGridEdit();
+  grid->setCurrentIndex(grid->model()->index(5, 3));
+
+  // The file dialogs, shot while they wait for the user and then cancelled.
+  const auto shootDialog = [&](const char* command, const char* name) {
+    QTimer::singleShot(0, [name] {
+      shoot(name);
+      if (QWidget* dialog = QApplication::activeModalWidget()) dialog->close();
+    });
+    w.MainForm->command(command)->trigger();
+  };
+  shootDialog("N6", "07c_save_dialog");
+  shootDialog("N8", "07d_open_dialog");
+
+  w.ProgressForm->showProgress();
+  w.ProgressForm->setProgress(42);
+  shoot("08_progress");
+  w.ProgressForm->closeIfShowing();
+
+  w.RangeForm1->show();
+  shoot("09_range");
+  w.RangeForm1->hide();
+  w.NumForm1->show();
+  shoot("10_number");
+  w.NumForm1->hide();
+  w.Form2->show();
+  shoot("11_about");
+  w.Form2->hide();
+
+  QMessageBox box(QMessageBox::Critical, QString::fromUtf8(korsi::kErrorCaption),
+                  QStringLiteral("Не могу открыть файл конфига на чтение"), QMessageBox::Ok);
+  box.show();
+  shoot("12_error_box");
+  box.hide();
+  QMessageBox question(QMessageBox::Question, QStringLiteral("Подтверждение"), QStringLiteral("Удалить запись?"),
+                       QMessageBox::Ok | QMessageBox::Cancel);
+  question.show();
+  shoot("13_standard_buttons");
+  question.hide();
+  return 0;
+}
