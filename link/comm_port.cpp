@@ -82,14 +82,13 @@ void TCommPort::open() {
   const auto path = resolver.devicePath(portNumber);
   if (!path) {
     freeBuffers();
-    LOG_ERR("Can't open port COM", portNumber, ": no device is assigned to this port number");
-    throw ComPortException(ComPortException::kCantOpen);
+    throw ComPortException(ComPortException::kCantOpen, true);
   }
   korsi::serial::OpenResult opened = korsi::serial::openSerialDevice(*path);
   if (!opened.device) {
     freeBuffers();
-    LOG_ERR("Can't open port COM", portNumber, " (", *path, "): ", opened.reason);
-    throw ComPortException(ComPortException::kCantOpen);
+    if (!opened.missing) LOG_ERR("Can't open port COM", portNumber, " (", *path, "): ", opened.reason);
+    throw ComPortException(ComPortException::kCantOpen, opened.missing);
   }
   handle = std::move(opened.device);
 

@@ -30,12 +30,16 @@ class ComPortException : public std::exception {
   static constexpr std::int32_t kOk = 0;
   static constexpr std::int32_t kCantOpen = 1;
 
-  explicit ComPortException(std::int32_t code) : code_(code) {}
+  explicit ComPortException(std::int32_t code, bool deviceMissing = false)
+      : code_(code), deviceMissing_(deviceMissing) {}
   std::int32_t code() const noexcept { return code_; }
   const char* what() const noexcept override;
+  // The port number names no device, or nothing is there (see OpenResult).
+  bool deviceMissing() const noexcept { return deviceMissing_; }
 
  private:
   std::int32_t code_;
+  bool deviceMissing_;
 };
 
 class TCommPort {
@@ -61,8 +65,11 @@ class TCommPort {
   // Nothing when already in that state; true opens, false closes.
   void setActive(bool on);
   // Opens the device of portNumber, applies every setting and starts both
-  // threads. Throws ComPortException(1) when the device cannot be opened,
-  // after logging why at ERR; the port then stays closed.
+  // threads. Throws ComPortException(1) when the device cannot be opened; the
+  // port then stays closed. Why is logged at ERR when a device is there (in
+  // use, no permission: the user can act on it); a number with no device, or
+  // a device node with nothing behind it, logs nothing, as a search tries up
+  // to 255 numbers.
   void open();
   // Stops the reader, then the writer (after it has sent what it can), closes
   // the device and frees the rings. Returns promptly even when the device has gone.

@@ -86,6 +86,10 @@ struct OpenResult {
   // Why it failed, in words a user can act on, with the platform's error
   // name, for example "No such file or directory (ENOENT)".
   std::string reason;
+  // The open failed because nothing is there: no such device node, or a
+  // node with no hardware behind it (ENOENT, ENODEV, ENXIO, EIO). A search
+  // over many port numbers passes such ports silently.
+  bool missing = false;
 };
 
 // Opens path for reading and writing, held exclusively against every other

@@ -201,7 +201,8 @@ OpenResult openSerialDevice(const std::string& path) {
   const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
   if (fd < 0) {
     const int error = errno;
-    return {nullptr, errorText(error) + permissionHint(error)};
+    const bool missing = error == ENOENT || error == ENODEV || error == ENXIO || error == EIO;
+    return {nullptr, errorText(error) + permissionHint(error), missing};
   }
   // TIOCEXCL keeps other users out but not root; the lock keeps everyone out,
   // including a second open from this very process.

@@ -1,0 +1,171 @@
+#include "instrument/device_found_thread.h"
+
+#include <exception>
+#include <numeric>
+#include <thread>
+
+#include "instrument/gauge_messages.h"
+#include "link/comm_port.h"
+#include "link/modbus_master.h"
+#include "services/config.h"
+
+namespace korsi {
+
+std::shared_ptr<DeviceFoundThread> DeviceFoundThread::start(SearchLink link, WorkerView& view, std::shared_ptr<HandOver> handOver) {
+  std::shared_ptr<DeviceFoundThread> worker(new DeviceFoundThread(link, view, std::move(handOver)));
+  worker->ThreadWorker::start();
+  return worker;
+}
+
+DeviceFoundThread::DeviceFoundThread(SearchLink link, WorkerView& view, std::shared_ptr<HandOver> handOver)
+    : ThreadWorker(std::move(handOver)), link_(link), view_(view) {}
+
+DeviceFoundThread::~DeviceFoundThread() { stopAndJoin(); }
+
+void DeviceFoundThread::body() {
+  try {
+    Execute();
+  } catch (const std::exception& error) {
+    // Whatever went wrong, the user gets the commands back.
+    WORKER_ERR("Ошибка поиска устройства: ", error.what());
+    status_ = kNotFoundStatus;
+    endStep();
+  }
+  if (ending_) return;
+  // The termination handler, run on the window's thread once the body has
+  // ended by itself; never after Cancel.
+  handOver([] { LOG_ERR("Поток поиска уничтожен"); });
+}
+
+void DeviceFoundThread::Execute() {
+  WORKER_ERR("Поток поиска запущен");
+  if (!handOver([&view = view_] {
+        view.setCommandsEnabled(CommandGroup::Search, false);
+        view.setCommandsEnabled(CommandGroup::Read, false);
+      })) {
+    return;
+  }
+  std::int32_t port = findinconfig();
+  if (port == -1 && !stopRequested()) port = findinregistry();
+  if (port == -1 && !stopRequested() && !ending_) port = findinrange();
+  if (stopRequested() || ending_) return;
+  if (port == -1) {
+    status_ = kNotFoundStatus;
+    if (!handOver([&view = view_] { view.setStatusText(kNotFoundStatus); })) return;
+    WORKER_INF(kNotFoundStatus);
+  } else {
+    foundStep(port);
+  }
+  endStep();
+}
+
+std::int32_t DeviceFoundThread::findinconfig() {
+  WORKER_INF("findinconfig");
+  std::int32_t remembered = 0;
+  try {
+    remembered = link_.config.getInt(kDefaultPortKey);
+  } catch (const ConfigException&) {
+    // Without a remembered port the other strategies still find the gauge.
+    WORKER_ERR("В файле конфига нет параметра ", kDefaultPortKey);
+    return -1;
+  }
+  return findinlist({remembered});
+}
+
+std::int32_t DeviceFoundThread::findinregistry() {
+  WORKER_INF("findinregistry");
+  const ConverterPorts converter = link_.driver.query();
+  if (!converter.installed) {
+    WORKER_ERR(kDriverMissingText);
+    if (!handOver([&view = view_] { view.showMessage(kDriverMissingText, "Ошибка", MessageIcon::Error); })) {
+      return -1;
+    }
+    ending_ = true;
+    handOver([&view = view_] { view.endProgram(kDriverMissingExitStatus); });
+    return -1;
+  }
+  if (converter.ports.empty()) return -1;
+  return findinlist(converter.ports);
+}
+
+std::int32_t DeviceFoundThread::findinrange() {
+  WORKER_INF("findinrange");
+  std::vector<std::int32_t> ports(kLastPortNumber);
+  std::iota(ports.begin(), ports.end(), 1);
+  return findinlist(ports);
+}
+
+bool DeviceFoundThread::settle() {
+  // Waits in short steps, so that Cancel is not kept waiting.
+  constexpr std::chrono::milliseconds kStep{10};
+  for (auto waited = std::chrono::milliseconds(0); waited < kSettleTime; waited += kStep) {
+    if (stopRequested()) return false;
+    std::this_thread::sleep_for(kStep);
+  }
+  return !stopRequested();
+}
+
+std::int32_t DeviceFoundThread::findinlist(const std::vector<std::int32_t>& ports) {
+  Modbus::Request::EchoMessage request;
+  Modbus::Response::EchoMessage response;
+  if (!handOver([&view = view_] { view.showProgress(); })) return -1;
+  const auto n = static_cast<std::int32_t>(ports.size());
+  for (std::int32_t i = 0; i < n; ++i) {
+    const std::int32_t p = ports[static_cast<std::size_t>(i)];
+    progress_ = i * 100 / n;
+    WORKER_INF("Обработка порта COM", p);
+    if (!handOver([&view = view_, percent = progress_] { view.setProgress(percent); })) return -1;
+    try {
+      link_.port.setPortNumber(p);
+      link_.port.setActive(true);
+      if (!settle()) return -1;
+      WORKER_INF("Успешно открыт порт COM", p);
+      for (int attempt = 0; attempt < kEchoAttempts; ++attempt) {
+        if (stopRequested()) return -1;
+        link_.master.send(request);
+        const int r = link_.master.receive(response);
+        if (stopRequested()) return -1;  // the answer came too late to count
+        if (r >= 0) {
+          WORKER_INF("Порт найден ", p);
+          handOver([&view = view_] { view.closeProgress(); });
+          return p;
+        }
+        WORKER_ERR("Ошибка при посылке Эхо ", r);
+      }
+      link_.port.setActive(false);
+    } catch (const ComPortException&) {
+      // The port has said why when a device is there; a number without one
+      // passes silently.
+      link_.port.setActive(false);
+    }
+  }
+  handOver([&view = view_] { view.closeProgress(); });
+  return -1;
+}
+
+void DeviceFoundThread::foundStep(std::int32_t port) {
+  status_ = "Устройство найдено на порту COM" + std::to_string(port);
+  if (!handOver([&view = view_] { view.showMessage(kFoundBoxText, kFoundBoxCaption, MessageIcon::None); })) return;
+  if (!handOver([&view = view_, status = status_] { view.setStatusText(status); })) return;
+  WORKER_INF(status_);
+  link_.config.setInt(kDefaultPortKey, port);
+}
+
+void DeviceFoundThread::endStep() {
+  const bool found = status_ != kNotFoundStatus;
+  if (!handOver([&view = view_, found] {
+        view.setCommandsEnabled(CommandGroup::Search, true);
+        if (found) view.setCommandsEnabled(CommandGroup::Read, true);
+      })) {
+    return;
+  }
+  if (!found || stopRequested()) return;
+  Modbus::Request::ArchPoints request;
+  Modbus::Response::ArchPoints response;
+  link_.master.send(request);
+  link_.master.receive(response);  // not examined: the count says 0 when nothing came
+  const unsigned count = response.count();
+  handOver([&view = view_, count] { view.setCaption("Всего найдено " + std::to_string(count) + " измерений"); });
+}
+
+}  // namespace korsi

@@ -1,0 +1,84 @@
+#pragma once
+// The device search: finds the serial port on which the gauge answers an echo
+// request, trying the port remembered in the configuration, then the ports of
+// the USB-to-serial converter's driver, then every port number from 1 to 255.
+// The port stays open on the port found, the configuration remembers it, the
+// archive size goes into the main window's title and the read commands come
+// back. Runs on a thread of its own; everything it shows goes through the view.
+
+#include <chrono>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "instrument/converter_driver.h"
+#include "instrument/thread_worker.h"
+#include "instrument/worker_view.h"
+
+class TCommPort;
+
+namespace Modbus {
+class MBMaster;
+}
+
+namespace korsi {
+
+class Config;
+
+// What the search works with: the one port, its master, the configuration
+// (key "default_comport") and the converter's driver.
+struct SearchLink {
+  TCommPort& port;
+  Modbus::MBMaster& master;
+  Config& config;
+  const ConverterDriver& driver;
+};
+
+inline constexpr const char* kNotFoundStatus = "Устройство не найдено";
+inline constexpr const char* kDriverMissingText = "Драйвер устройства не установлен";
+inline constexpr const char* kFoundBoxText = "Устройство найдено и готово к работе";
+inline constexpr const char* kFoundBoxCaption = "Внимание";
+inline constexpr const char* kDefaultPortKey = "default_comport";
+// Exit status of the program when the converter's driver is not installed.
+inline constexpr int kDriverMissingExitStatus = -1;
+
+class DeviceFoundThread final : public ThreadWorker {
+ public:
+  // A port that opens is given this long before the first echo.
+  static constexpr std::chrono::milliseconds kSettleTime{100};
+  static constexpr int kEchoAttempts = 10;
+  static constexpr std::int32_t kLastPortNumber = 255;
+
+  // Creates the worker, running: its body starts at once.
+  static std::shared_ptr<DeviceFoundThread> start(SearchLink link, WorkerView& view, std::shared_ptr<HandOver> handOver);
+  ~DeviceFoundThread() override;
+
+  // The whole search (the worker's body).
+  void Execute();
+
+  // The strategies; each returns the port found or -1.
+  std::int32_t findinconfig();
+  std::int32_t findinregistry();
+  std::int32_t findinrange();
+  // The probe of every strategy: each port of the list in order.
+  std::int32_t findinlist(const std::vector<std::int32_t>& ports);
+
+ private:
+  DeviceFoundThread(SearchLink link, WorkerView& view, std::shared_ptr<HandOver> handOver);
+  void body() override;
+  void foundStep(std::int32_t port);
+  void endStep();
+  bool settle();
+
+  SearchLink link_;
+  WorkerView& view_;
+  // Percentage of the current port list already tried.
+  std::int32_t progress_ = 0;
+  // Panel 0's text; also tells the end step whether a port was found.
+  std::string status_;
+  // The converter's driver is missing and the program is ending.
+  bool ending_ = false;
+};
+
+}  // namespace korsi

@@ -1,0 +1,94 @@
+#include "instrument/read_meashs_thread.h"
+
+#include <algorithm>
+
+#include "instrument/gauge_messages.h"
+#include "link/modbus_master.h"
+
+namespace korsi {
+
+ReadRange ReadRange::of(std::int32_t a, std::int32_t b) {
+  const auto ua = static_cast<std::uint32_t>(a);
+  const auto ub = static_cast<std::uint32_t>(b);
+  return {static_cast<std::int32_t>(std::min(ua, ub)), b};
+}
+
+int readingProgress(std::int32_t current, std::int32_t first, std::int32_t last) {
+  // In 64 bits: a range across the whole 32-bit span must not overflow.
+  const std::int64_t done = std::int64_t{current} - first + 1;
+  const std::int64_t total = std::int64_t{last} - first + 1;
+  if (total <= 0) return 100;
+  return static_cast<int>(done * 100 / total);
+}
+
+std::shared_ptr<ReadMeashsThread> ReadMeashsThread::start(Modbus::MBMaster& master, ReadRange range,
+                                                          WorkerView& view, std::shared_ptr<HandOver> handOver) {
+  std::shared_ptr<ReadMeashsThread> worker(new ReadMeashsThread(master, range, view, std::move(handOver)));
+  worker->ThreadWorker::start();
+  return worker;
+}
+
+ReadMeashsThread::ReadMeashsThread(Modbus::MBMaster& master, ReadRange range, WorkerView& view,
+                                   std::shared_ptr<HandOver> handOver)
+    : ThreadWorker(std::move(handOver)), master_(master), view_(view), first_(range.first), last_(range.last) {}
+
+ReadMeashsThread::~ReadMeashsThread() { stopAndJoin(); }
+
+void ReadMeashsThread::body() { Execute(); }
+
+void ReadMeashsThread::notifyEnd() {
+  handOver([&view = view_] { view.closeProgress(); view.setCommandsEnabled(CommandGroup::Reading, true); });
+}
+
+void ReadMeashsThread::Execute() {
+  Modbus::Request::MeashPoint request;
+  Modbus::Response::MeashPoint response;
+  if (!handOver([&view = view_] {
+        view.showProgress();
+        view.setCommandsEnabled(CommandGroup::Reading, false);
+      })) {
+    return;
+  }
+  num_ = first_;
+  while (num_ <= last_) {
+    if (stopRequested()) return;
+    if (num_ == 0) {
+      WORKER_ERR("Номер измерения равен нулю");
+      notifyEnd();
+      return;
+    }
+    request.setNum(num_);
+    master_.send(request);
+    const int r = master_.receive(response);
+    if (stopRequested()) return;  // the answer of a cancelled reading is dropped
+    if (r < 0 && r != Modbus::Result::kNoReply) {
+      WORKER_ERR("error code = ", r);
+      continue;
+    }
+    if (r > 128) {
+      WORKER_ERR("Exception with function code: ", r, " and exception code: ", master_.exception().code());
+      notifyEnd();
+      return;
+    }
+    if (r == Modbus::Result::kNoReply) {
+      WORKER_ERR("Connection lost");
+      notifyEnd();
+      if (!handOver([&view = view_] { view.setCommandsEnabled(CommandGroup::Read, false); })) return;
+      handOver([&view = view_] { view.showMessage(kTransferFailedText, "Ошибка", MessageIcon::Error); });
+      return;
+    }
+    getMeash(response, &m_);
+    if (static_cast<std::int32_t>(m_.num) != num_) {
+      WORKER_ERR("m.num != num");
+      continue;
+    }
+    if (!handOver([&view = view_, meash = m_] { view.addRow(meash); })) return;
+    const int percent = readingProgress(num_, first_, last_);
+    if (!handOver([&view = view_, percent] { view.setProgress(percent); })) return;
+    if (num_ == last_) break;  // last may be the largest number there is
+    ++num_;
+  }
+  notifyEnd();
+}
+
+}  // namespace korsi

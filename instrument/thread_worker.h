@@ -1,0 +1,81 @@
+#pragma once
+// A stoppable worker whose body runs on a std::thread of its own. A derived
+// worker calls start() at the end of its construction and stopAndJoin() first
+// in its destructor, so the body never outlives the members it uses.
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <utility>
+
+#include "instrument/hand_over.h"
+#include "instrument/worker.h"
+#include "services/logs.h"
+
+namespace korsi {
+
+class ThreadWorker : public StoppableWorker {
+ public:
+  bool isRunning() const noexcept override { return running_.load(); }
+  void wait() override {
+    std::lock_guard lock(joinLock_);
+    if (thread_.joinable() && thread_.get_id() != std::this_thread::get_id()) thread_.join();
+  }
+
+ protected:
+  explicit ThreadWorker(std::shared_ptr<HandOver> handOver) : handOver_(std::move(handOver)) {}
+  ~ThreadWorker() override = default;
+
+  void start() {
+    running_ = true;
+    thread_ = std::thread([this] {
+      body();
+      running_ = false;
+    });
+  }
+  void stopAndJoin() {
+    requestStop();
+    wait();
+  }
+
+  virtual void body() = 0;
+
+  // Runs step on the view's thread; false when the worker has been stopped.
+  bool handOver(std::function<void()> step) {
+    if (stopRequested()) return false;
+    return handOver_->run(*this, std::move(step));
+  }
+
+  // A log statement of the worker, left out once it has been asked to stop:
+  // a stopped worker writes nothing more, not even a line begun while Cancel
+  // was being pressed.
+  template <class... Pieces>
+  void logInf(const char* file, int line, const Pieces&... pieces) {
+    std::lock_guard lock(logLock_);
+    if (!stopRequested()) detail::logLine("INF", file, line, pieces...);
+  }
+  template <class... Pieces>
+  void logErr(const char* file, int line, const Pieces&... pieces) {
+    std::lock_guard lock(logLock_);
+    if (!stopRequested()) detail::logLine("ERR", file, line, pieces...);
+  }
+
+ private:
+  void onStopRequested() noexcept override {
+    // A statement under way ends before the stop request returns.
+    { std::lock_guard lock(logLock_); }
+    handOver_->wake();
+  }
+
+  std::shared_ptr<HandOver> handOver_;
+  std::atomic<bool> running_{false};
+  std::mutex logLock_;
+  std::mutex joinLock_;
+  std::thread thread_;
+};
+
+}  // namespace korsi
+
+#define WORKER_INF(...) logInf(__FILE__, __LINE__, __VA_ARGS__)
+#define WORKER_ERR(...) logErr(__FILE__, __LINE__, __VA_ARGS__)
