@@ -10,6 +10,7 @@
 #include "ui/about_window.h"
 #include "ui/application.h"
 #include "ui/archive_actions.h"
+#include "ui/device_commands.h"
 #include "ui/main_window.h"
 #include "ui/number_dialog.h"
 #include "ui/progress_window.h"
@@ -27,7 +28,7 @@ std::unique_ptr<Window> made(std::unique_ptr<Window> window, const Windows::Crea
 }
 }  // namespace
 
-Windows::Windows(ProcessObjects& objects, const Created& created) {
+Windows::Windows(ProcessObjects& objects, const Created& created, const ConverterDriverRoots& driverRoots) {
   Form1 = made(std::make_unique<TForm1>(), created);
   ArchTable = openArchiveAtStartup();
   MainForm = made(std::make_unique<TMainForm>(), created);
@@ -37,6 +38,10 @@ Windows::Windows(ProcessObjects& objects, const Created& created) {
   NumForm1 = made(std::make_unique<TNumForm1>(MainForm.get()), created);
   RepForm = made(std::make_unique<TRepForm>(), created);
   Form2 = made(std::make_unique<TForm2>(MainForm.get()), created);
+  Device = std::make_unique<DeviceCommands>(
+      objects, DeviceCommands::Windows{*MainForm, *ProgressForm, *RangeForm1, *NumForm1, *Archive},
+      makeConverterDriver(PortResolver::fromConfig(objects.config()), driverRoots),
+      [](int exitStatus) { QCoreApplication::exit(exitStatus); });
   Form1->setNextWindow(MainForm.get());
   connectCommands();
 }
@@ -75,18 +80,19 @@ int mainRoutine(KorsiApplication& app, const StartOptions& options) {
   app.setTitle(QString::fromUtf8(kApplicationTitle));
   app.setHelpFile(QDir::current().filePath(QString::fromUtf8(kHelpFileName)));
 
+  int status = 0;
   try {
-    Windows windows(*objects, options.windowCreated);
+    Windows windows(*objects, options.windowCreated, options.driverRoots);
     windows.Form1->setSplashTime(options.splashTime);
     windows.Form1->show();
-    QApplication::exec();
+    status = QApplication::exec();
     finishWorkers(objects->workers());
   } catch (const std::exception& error) {
     app.showException(QString::fromUtf8(error.what()));
   } catch (...) {
     app.showException(QString());
   }
-  return 0;
+  return status;
 }
 
 }  // namespace korsi

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "app/process_objects.h"
+#include "instrument/converter_driver.h"
 #include "services/archive/archive_store.h"
 #include "ui/splash_window.h"
 
@@ -16,6 +17,7 @@ class QWidget;
 namespace korsi {
 
 class ArchiveActions;
+class DeviceCommands;
 class KorsiApplication;
 class TForm1;
 class TForm2;
@@ -36,7 +38,7 @@ class Windows {
   // Told after each window has been made.
   using Created = std::function<void(QWidget& window)>;
 
-  Windows(ProcessObjects& objects, const Created& created = {});
+  Windows(ProcessObjects& objects, const Created& created = {}, const ConverterDriverRoots& driverRoots = {});
   ~Windows();
   Windows(const Windows&) = delete;
   Windows& operator=(const Windows&) = delete;
@@ -51,6 +53,8 @@ class Windows {
   std::unique_ptr<TNumForm1> NumForm1;
   std::unique_ptr<TRepForm> RepForm;
   std::unique_ptr<TForm2> Form2;
+  // Find device and the read commands.
+  std::unique_ptr<DeviceCommands> Device;
 
  private:
   void connectCommands();
@@ -59,6 +63,8 @@ class Windows {
 struct StartOptions {
   std::string configPath = kConfigFileName;
   std::chrono::milliseconds splashTime = kSplashTime;
+  // Where the search looks for the converter's driver (tests use a fake tree).
+  ConverterDriverRoots driverRoots;
   ProcessObjects::StageObserver stages;
   Windows::Created windowCreated;
 };
@@ -71,8 +77,10 @@ inline constexpr int kStartFailed = 1;
 // file, makes the windows, shows the splash window and runs the message loop
 // until the main window is closed or Exit is chosen. Then it stops the
 // workers and waits for them, destroys the windows and the process-wide
-// objects in reverse, and returns 0. An error while the windows are made is
-// shown by the application's standard display and also ends with 0.
+// objects in reverse, and returns 0, or -1 when the search ended the program
+// because the converter's driver is not installed. An error while the
+// windows are made is shown by the application's standard display and also
+// ends with 0.
 int mainRoutine(KorsiApplication& app, const StartOptions& options = {});
 
 }  // namespace korsi
