@@ -82,9 +82,15 @@ void ReadMeashsThread::Execute() {
       WORKER_ERR("m.num != num");
       continue;
     }
-    if (!handOver([&view = view_, meash = m_] { view.addRow(meash); })) return;
+    // Row, then progress, in one visit to the window's thread: the gauge
+    // waits for the next request meanwhile.
     const int percent = readingProgress(num_, first_, last_);
-    if (!handOver([&view = view_, percent] { view.setProgress(percent); })) return;
+    if (!handOver([&view = view_, meash = m_, percent] {
+          view.addRow(meash);
+          view.setProgress(percent);
+        })) {
+      return;
+    }
     if (num_ == last_) break;  // last may be the largest number there is
     ++num_;
   }

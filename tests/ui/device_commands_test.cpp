@@ -1,0 +1,351 @@
+// The main window's gauge commands on real widgets, with the simulated gauge
+// on a real pseudo-terminal: Find device, the read commands, Cancel, a lost
+// connection, and which commands are available after each of them.
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QApplication>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTableView>
+#include <QTimer>
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "app/process_objects.h"
+#include "services/error_box.h"
+#include "tests/services/archive/database_files.h"
+#include "tests/support/qt_helpers.h"
+#include "tests/support/tempdir.h"
+#include "tools/gauge_sim/gauge_archive.h"
+#include "tools/gauge_sim/gauge_simulator.h"
+#include "ui/application.h"
+#include "ui/archive_actions.h"
+#include "ui/device_commands.h"
+#include "ui/main_routine.h"
+#include "ui/main_window.h"
+#include "ui/number_dialog.h"
+#include "ui/progress_window.h"
+#include "ui/range_dialog.h"
+#include "ui/worker_wait.h"
+
+namespace {
+
+using korsi::test::readFile;
+using korsi::test::writeFile;
+
+constexpr int kGaugePort = 200;
+
+// The commands whose state the events change, in a fixed order.
+const std::vector<std::string> kWatched = {"ToolButton1", "N8",  "ToolButton2", "N6",  "ToolButton4", "N2",
+                                           "ToolButton12", "N16", "N22",         "N23", "Excel1"};
+
+// The program's windows and process-wide objects in a temporary working
+// folder whose configuration points port 200 at the simulated gauge.
+class GaugeCommands : public ::testing::Test {
+ protected:
+  void startGauge(korsi::sim::SimulatorConfig config) {
+    gauge = std::make_unique<korsi::sim::GaugeSimulator>(std::move(config));
+    gauge->start();
+  }
+  void startGauge(std::size_t count, korsi::sim::GaugeFaults faults = {}) {
+    korsi::sim::SimulatorConfig config;
+    config.archive = korsi::sim::generateArchive(count, 3);
+    config.faults = faults;
+    startGauge(std::move(config));
+  }
+
+  // The configuration remembers `remembered`; the converter's driver is in a
+  // fake tree that holds it without devices, so a search scans 1 to 255.
+  void openWindows(int remembered = kGaugePort) {
+    std::string conf = "log_file korsi7.log\ndefault_comport " + std::to_string(remembered) + "\n";
+    if (gauge) conf += "COM" + std::to_string(kGaugePort) + " " + gauge->devicePath() + "\n";
+    // No other number names a device here, so a search passes them quickly.
+    for (int n = 1; n <= 160; ++n) conf += "COM" + std::to_string(n) + " " + dir.file("none") + "\n";
+    writeFile("kestro.conf", conf);
+    korsi::test::makeDatabase("korsi7.mdb");
+    std::filesystem::create_directories(dir.path() / "sys/bus/usb-serial/drivers/ftdi_sio");
+    objects.emplace();
+    korsi::ConverterDriverRoots roots{(dir.path() / "sys").string(), dir.file("no-modules"), dir.file("no-dir")};
+    windows = std::make_unique<korsi::Windows>(*objects, korsi::Windows::Created{}, roots);
+    windows->MainForm->show();
+  }
+
+  void SetUp() override { korsi::installMessageBoxHook(); }
+  void TearDown() override {
+    korsi::setErrorBoxHook({});
+    if (objects) korsi::finishWorkers(objects->workers());
+    windows.reset();
+    objects.reset();
+  }
+
+  korsi::TMainForm& main() { return *windows->MainForm; }
+  korsi::DeviceCommands& device() { return *windows->Device; }
+  void trigger(const char* name) { main().command(name)->trigger(); }
+  bool enabled(const std::string& name) { return korsi::test::enabledInItself(main().command(name)); }
+
+  // The watched commands that are enabled.
+  std::vector<std::string> enabledCommands() {
+    std::vector<std::string> out;
+    for (const std::string& name : kWatched) {
+      if (enabled(name)) out.push_back(name);
+    }
+    return out;
+  }
+
+  bool workersIdle() { return !objects->workers().anyRunning(); }
+  void waitIdle() { ASSERT_TRUE(korsi::test::processUntil([&] { return workersIdle(); })); }
+
+  std::vector<int> rowNumbers() {
+    std::vector<int> out;
+    for (const auto& row : windows->ArchTable->rows()) out.push_back(row.num.value_or(-1));
+    return out;
+  }
+  static std::vector<std::string> logged() { return korsi::test::logMessages(readFile("korsi7.log")); }
+  static long count(const std::vector<std::string>& lines, const std::string& line) {
+    return std::count(lines.begin(), lines.end(), line);
+  }
+
+  // Finds the gauge, closing the found box, and waits for the search's end.
+  void findGauge() {
+    korsi::test::BoxCloser closer;
+    trigger("N2");
+    waitIdle();
+    ASSERT_EQ(closer.boxes.size(), 1u);
+  }
+
+  korsi::test::TempDir dir;
+  korsi::test::WorkingDirectory cwd{QString::fromStdString(dir.path().string())};
+  std::unique_ptr<korsi::sim::GaugeSimulator> gauge;
+  std::optional<korsi::ProcessObjects> objects;
+  std::unique_ptr<korsi::Windows> windows;
+};
+
+TEST_F(GaugeCommands, FindDeviceShowsThePortAndTheArchiveSizeAndOffersTheReadCommands) {
+  startGauge(3);
+  openWindows(kGaugePort);
+  EXPECT_FALSE(enabled("ToolButton12"));
+  EXPECT_FALSE(enabled("N16"));
+
+  // While the found box is up, the search still holds the commands and the
+  // status bar still says what the user asked for.
+  korsi::test::BoxCloser closer;
+  std::vector<std::string> duringBox;
+  QString statusDuringBox;
+  QTimer look;
+  look.setInterval(std::chrono::milliseconds(1));
+  QObject::connect(&look, &QTimer::timeout, [&] {
+    if (qobject_cast<QMessageBox*>(QApplication::activeModalWidget()) != nullptr && duringBox.empty()) {
+      duringBox = enabledCommands();
+      statusDuringBox = main().statusText();
+    }
+  });
+  look.start();
+  trigger("ToolButton4");
+  waitIdle();
+  look.stop();
+
+  ASSERT_EQ(closer.boxes.size(), 1u);
+  EXPECT_EQ(closer.boxes[0].title, "Внимание");
+  EXPECT_EQ(closer.boxes[0].text, "Устройство найдено и готово к работе");
+  EXPECT_EQ(closer.boxes[0].icon, QMessageBox::NoIcon);
+  EXPECT_EQ(duringBox, (std::vector<std::string>{"Excel1"}));
+  EXPECT_EQ(statusDuringBox, "Поиск устройства");
+
+  EXPECT_EQ(main().statusText(), "Устройство найдено на порту COM200");
+  EXPECT_EQ(main().windowTitle(), "Всего найдено 3 измерений");
+  EXPECT_EQ(enabledCommands(), (std::vector<std::string>{"ToolButton1", "N8", "ToolButton4", "N2", "ToolButton12",
+                                                         "N16", "N22", "N23", "Excel1"}));
+  EXPECT_EQ(objects->config().getInt("default_comport"), kGaugePort);
+  EXPECT_TRUE(objects->commPort().isActive());
+  EXPECT_FALSE(windows->ProgressForm->isVisible());
+  const auto lines = logged();
+  EXPECT_EQ(count(lines, "ERR Поток поиска уничтожен"), 1);
+}
+
+TEST_F(GaugeCommands, NothingFoundKeepsTheReadCommandsAwayAndThePortClosed) {
+  openWindows(7);  // no gauge anywhere
+  trigger("N2");
+  waitIdle();
+  EXPECT_EQ(main().statusText(), "Устройство не найдено");
+  EXPECT_FALSE(enabled("ToolButton12"));
+  EXPECT_FALSE(enabled("N16"));
+  EXPECT_TRUE(enabled("N2"));
+  EXPECT_FALSE(objects->commPort().isActive());
+  EXPECT_EQ(objects->config().getInt("default_comport"), 7);
+  // Numbers without a device pass silently.
+  for (const std::string& line : logged()) {
+    EXPECT_EQ(line.rfind("ERR Can't open", 0), std::string::npos) << line;
+  }
+}
+
+TEST_F(GaugeCommands, WholeArchiveFillsTheGridAndGivesTheCommandsBack) {
+  startGauge(3);
+  openWindows();
+  findGauge();
+  std::vector<int> progressSeen;
+  QObject::connect(windows->ProgressForm->ProgressBar1, &QProgressBar::valueChanged,
+                   [&](int value) { progressSeen.push_back(value); });
+  trigger("N17");
+  waitIdle();
+  EXPECT_EQ(rowNumbers(), (std::vector<int>{1, 2, 3}));
+  EXPECT_EQ(progressSeen.back(), 100);
+  EXPECT_FALSE(windows->ProgressForm->isVisible());
+  EXPECT_TRUE(main().grid()->isVisible());
+  EXPECT_EQ(enabledCommands(), (std::vector<std::string>{"ToolButton1", "N8", "ToolButton2", "N6", "ToolButton4",
+                                                         "N2", "ToolButton12", "N16", "N22", "N23", "Excel1"}));
+  EXPECT_EQ(count(logged(), "INF Количество измерений: 3"), 1);
+}
+
+TEST_F(GaugeCommands, RangeAndOneMeasurementReadWhatTheDialogsSayAndTheReadButtonRepeatsTheLastKind) {
+  startGauge(10);
+  openWindows();
+  findGauge();
+  struct Case {
+    const char* command;
+    QString from, to;  // the number dialog uses `from` alone
+    std::vector<int> rows;
+  };
+  const Case cases[] = {
+      {"N18", "5", "7", {5, 6, 7}},
+      {"B", "7", "5", {5}},
+      {"N19", "4", "", {4}},
+      {"C", "0", "", {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.command);
+    QTimer::singleShot(0, [&] {
+      if (std::string(c.command) == "N18" || std::string(c.command) == "B") {
+        windows->RangeForm1->Edit1->setText(c.from);
+        windows->RangeForm1->Edit2->setText(c.to);
+        windows->RangeForm1->accept();
+      } else {
+        windows->NumForm1->Edit1->setText(c.from);
+        windows->NumForm1->accept();
+      }
+    });
+    trigger(c.command);
+    waitIdle();
+    EXPECT_EQ(rowNumbers(), c.rows);
+  }
+  EXPECT_EQ(count(logged(), "ERR Номер измерения равен нулю"), 1);
+
+  // The read button repeats the last kind: the number dialog comes again.
+  bool numberDialogShown = false;
+  QTimer::singleShot(0, [&] {
+    numberDialogShown = windows->NumForm1->isVisible();
+    windows->NumForm1->Edit1->setText("abc");
+    windows->NumForm1->accept();
+  });
+  trigger("ToolButton12");
+  waitIdle();
+  EXPECT_TRUE(numberDialogShown);
+  EXPECT_EQ(count(logged(), "ERR Ошибка входных данных"), 1);
+
+  // A cancelled range dialog still makes the read button ask for a range.
+  QTimer::singleShot(0, [&] { windows->RangeForm1->reject(); });
+  trigger("N18");
+  bool rangeDialogShown = false;
+  QTimer::singleShot(0, [&] {
+    rangeDialogShown = windows->RangeForm1->isVisible();
+    windows->RangeForm1->reject();
+  });
+  trigger("ToolButton12");
+  EXPECT_TRUE(rangeDialogShown);
+}
+
+TEST_F(GaugeCommands, CancelInTheMiddleKeepsTheRowsSoFarAndAddsNoMore) {
+  korsi::sim::GaugeFaults slow;
+  slow.delay = std::chrono::milliseconds(20);
+  startGauge(50, slow);
+  openWindows();
+  findGauge();
+  trigger("N17");
+  ASSERT_TRUE(korsi::test::processUntil([&] { return windows->ArchTable->rowCount() >= 3; }));
+  windows->ProgressForm->Button1->click();
+  const std::size_t rowsAtCancel = windows->ArchTable->rowCount();
+  const std::size_t logAtCancel = logged().size();
+  waitIdle();
+  // Let anything a stopped worker might still hand over arrive.
+  korsi::test::processUntil([] { return false; }, 200);
+  EXPECT_EQ(windows->ArchTable->rowCount(), rowsAtCancel);
+  EXPECT_LT(rowsAtCancel, 50u);
+  EXPECT_EQ(logged().size(), logAtCancel);
+  const auto lines = logged();
+  const std::vector<std::string> tail(lines.end() - 3, lines.end());
+  EXPECT_EQ(tail, (std::vector<std::string>{"ERR Нажата кнопка отмена", "ERR DeviceFoundThread terminate",
+                                            "ERR ReadMeashsThread terminate"}));
+  EXPECT_FALSE(windows->ProgressForm->isVisible());
+  // Open and the read commands are back; Save came back with the first row.
+  EXPECT_EQ(enabledCommands(), (std::vector<std::string>{"ToolButton1", "N8", "ToolButton2", "N6", "ToolButton4",
+                                                         "N2", "ToolButton12", "N16", "N22", "N23", "Excel1"}));
+
+  // A new read after Cancel starts from a clean table and completes.
+  QTimer::singleShot(0, [&] {
+    windows->NumForm1->Edit1->setText("7");
+    windows->NumForm1->accept();
+  });
+  trigger("N19");
+  waitIdle();
+  EXPECT_EQ(rowNumbers(), (std::vector<int>{7}));
+}
+
+TEST_F(GaugeCommands, ALostConnectionKeepsTheRowsTellsTheUserAndNeedsANewSearch) {
+  korsi::sim::GaugeFaults faults;
+  faults.silentAfter = 1 + 1 + 4;  // echo, archive size after the search, size, three rows
+  startGauge(10, faults);
+  openWindows();
+  findGauge();
+  korsi::test::BoxCloser closer;
+  trigger("A");
+  waitIdle();
+  korsi::test::processUntil([&] { return !closer.boxes.empty(); }, 2000);
+  EXPECT_EQ(rowNumbers(), (std::vector<int>{1, 2, 3}));
+  ASSERT_EQ(closer.boxes.size(), 1u);
+  EXPECT_EQ(closer.boxes[0].title, "Ошибка");
+  EXPECT_EQ(closer.boxes[0].text, "Сбой при передаче данных. Попробуйте перезапустить программу.");
+  EXPECT_EQ(closer.boxes[0].icon, QMessageBox::Critical);
+  EXPECT_FALSE(enabled("ToolButton12"));
+  EXPECT_FALSE(enabled("N16"));
+  EXPECT_TRUE(enabled("ToolButton2"));
+  EXPECT_EQ(count(logged(), "ERR Connection lost"), 1);
+}
+
+TEST_F(GaugeCommands, AGaugeThatKeepsFaultingMakesTheWholeArchiveGiveUpAndSaySo) {
+  startGauge(3);
+  openWindows();
+  findGauge();
+  gauge->stop();
+  korsi::sim::GaugeFaults faulty;
+  faulty.crcFaultRate = 1.0;
+  korsi::sim::SimulatorConfig config;
+  config.archive = korsi::sim::generateArchive(3, 3);
+  config.faults = faulty;
+  // The same device path cannot be had again; a faulting gauge on a new one.
+  startGauge(std::move(config));
+  objects->commPort().setActive(false);
+  korsi::PortResolver resolver;
+  resolver.setPath(kGaugePort, gauge->devicePath());
+  objects->commPort().setPortResolver(resolver);
+  objects->commPort().setPortNumber(kGaugePort);
+  objects->commPort().setActive(true);
+
+  korsi::test::BoxCloser closer;
+  trigger("N17");
+  korsi::test::processUntil([&] { return !closer.boxes.empty(); }, 2000);
+  ASSERT_EQ(closer.boxes.size(), 1u);
+  EXPECT_EQ(closer.boxes[0].title, "Ошибка");
+  EXPECT_EQ(closer.boxes[0].text, "Сбой при передаче данных. Попробуйте перезапустить программу.");
+  EXPECT_EQ(count(logged(), "ERR error code = -4"), 10);
+  EXPECT_TRUE(rowNumbers().empty());
+}
+
+}  // namespace
