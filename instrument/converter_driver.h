@@ -1,6 +1,7 @@
 #pragma once
-// The USB-to-serial converter's driver as the device search sees it: is it
-// installed, and which port numbers do its devices have, in a stable order.
+// The USB-to-serial converter's driver, as the device search sees it: whether
+// it is installed at all, and which port numbers its devices have. Each
+// platform answers in its own file (converter_driver_linux.cpp for Linux).
 
 #include <cstdint>
 #include <memory>

@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <sstream>
+#include <string_view>
 #include <utility>
 
 #include "services/config.h"
@@ -35,6 +36,23 @@ std::optional<std::int32_t> portKey(const std::string& word) {
   return n;
 }
 
+// The fixed-block number of path: "/dev/ttyUSB7" gives 40. Only the exact
+// spelling defaultPath gives counts ("/dev/ttyUSB07" names no number).
+std::optional<std::int32_t> defaultNumber(const std::string& path) {
+  for (const Block& block : kBlocks) {
+    const std::string_view prefix = block.prefix;
+    if (path.size() <= prefix.size() || path.compare(0, prefix.size(), prefix) != 0) continue;
+    const char* first = path.data() + prefix.size();
+    const char* last = path.data() + path.size();
+    std::uint32_t index = 0;
+    const auto [end, error] = std::from_chars(first, last, index);
+    if (error != std::errc() || end != last || index > static_cast<std::uint32_t>(block.last - block.first)) continue;
+    const std::int32_t n = block.first + static_cast<std::int32_t>(index);
+    if (PortResolver::defaultPath(n) == path) return n;
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 PortResolver::PortResolver(const std::vector<std::string>& entries) {
@@ -56,6 +74,16 @@ std::optional<std::string> PortResolver::devicePath(std::int32_t n) const {
   const auto found = overrides_.find(n);
   if (found != overrides_.end()) return found->second;
   return defaultPath(n);
+}
+
+std::optional<std::int32_t> PortResolver::portNumberOf(const std::string& devicePath) const {
+  // The map is ordered, so the first match is the lowest number.
+  for (const auto& [n, path] : overrides_) {
+    if (path == devicePath) return n;
+  }
+  const auto n = defaultNumber(devicePath);
+  if (n && overrides_.contains(*n)) return std::nullopt;
+  return n;
 }
 
 std::optional<std::string> PortResolver::defaultPath(std::int32_t n) {

@@ -29,6 +29,11 @@ class PortResolver {
   // The device path of port n, or none when the number names no device.
   std::optional<std::string> devicePath(std::int32_t n) const;
 
+  // The number whose device is path: the lowest overridden number that names
+  // it, else its fixed-block number unless that number now names another
+  // path; none for a path that no number names.
+  std::optional<std::int32_t> portNumberOf(const std::string& devicePath) const;
+
   // The path of a number under the fixed blocks alone.
   static std::optional<std::string> defaultPath(std::int32_t n);
 

@@ -59,4 +59,33 @@ TEST(PortResolver, ReadsTheEntriesOfTheConfigurationFile) {
   EXPECT_EQ(resolver.devicePath(1), "/dev/ttyS9");
 }
 
+TEST(PortResolver, FindsTheNumberOfADevicePath) {
+  const korsi::PortResolver resolver({
+      "COM5 /dev/ttyUSB7",
+      "COM40 /dev/pts/4",   // the fixed number of /dev/ttyUSB7 now names another device
+      "COM200 /dev/pts/9",
+      "COM7 /dev/pts/9",    // the lower of two numbers for one path wins
+      "COM34 /dev/ttyUSB1", // overridden to its own fixed path: still that number
+  });
+  struct PathCase {
+    std::string path;
+    std::optional<std::int32_t> port;
+  };
+  const std::vector<PathCase> cases = {
+      {"/dev/ttyUSB7", 5},        {"/dev/pts/4", 40},         {"/dev/pts/9", 7},
+      {"/dev/ttyUSB1", 34},       {"/dev/ttyS0", 1},          {"/dev/ttyS31", 32},
+      {"/dev/ttyUSB0", 33},       {"/dev/ttyUSB63", 96},      {"/dev/ttyACM0", 97},
+      {"/dev/ttyACM63", 160},     {"/dev/ttyS32", std::nullopt},
+      {"/dev/ttyUSB64", std::nullopt},                        {"/dev/ttyUSB07", std::nullopt},
+      {"/dev/ttyUSB-1", std::nullopt},                        {"/dev/ttyUSB", std::nullopt},
+      {"/dev/ttyUSB4294967329", std::nullopt},                {"/dev/ttyAMA0", std::nullopt},
+      {"ttyUSB0", std::nullopt},  {"", std::nullopt},
+  };
+  for (const PathCase& c : cases) EXPECT_EQ(resolver.portNumberOf(c.path), c.port) << c.path;
+
+  // Every number of the fixed blocks leads back to itself.
+  const korsi::PortResolver plain;
+  for (std::int32_t n = 1; n <= 160; ++n) EXPECT_EQ(plain.portNumberOf(*plain.devicePath(n)), n) << "COM" << n;
+}
+
 }  // namespace
