@@ -155,6 +155,38 @@ TEST_F(StartUp, ExitCommandEndsTheProgram) {
   EXPECT_EQ(stages.back(), "-0");
 }
 
+// A search that finds neither the remembered port nor the converter's driver
+// tells the user and ends the program with status -1 through the normal end:
+// everything is undone and the configuration is written back.
+TEST_F(StartUp, SearchWithoutTheConvertersDriverEndsTheProgramWithMinusOne) {
+  writeWorkingFiles();
+  // Port 4 names a device that is not there; no driver anywhere.
+  writeFile("kestro.conf", "log_file korsi7.log\ndefault_comport 4\nCOM4 " + dir.file("no-tty") + "\n");
+  options.driverRoots = {dir.file("sys"), dir.file("modules"), dir.file("lib-modules")};
+  korsi::test::BoxCloser boxes;
+  QTimer poll;
+  poll.setInterval(std::chrono::milliseconds(1));
+  QObject::connect(&poll, &QTimer::timeout, [&] {
+    if (mainForm != nullptr && mainForm->isVisible()) {
+      poll.stop();
+      mainForm->command("N2")->trigger();
+    }
+  });
+  poll.start();
+  EXPECT_EQ(korsi::mainRoutine(app(), options), -1);
+  ASSERT_EQ(boxes.boxes.size(), 1u);
+  EXPECT_EQ(boxes.boxes[0].text.toStdString(), "Драйвер устройства не установлен");
+  EXPECT_EQ(boxes.boxes[0].title.toStdString(), "Ошибка");
+  EXPECT_EQ(boxes.boxes[0].icon, QMessageBox::Critical);
+  EXPECT_EQ(stages, kWholeLife);
+  EXPECT_TRUE(logs("ERR Драйвер устройства не установлен"));
+  EXPECT_FALSE(logs("INF findinrange"));
+  EXPECT_FALSE(logs("ERR Поток поиска уничтожен"));
+  // Written back at the end, as every run does, with the remembered port kept.
+  EXPECT_EQ(readFile("kestro.conf").rfind("log_file korsi7.log\ndefault_comport 4\nCOM4 ", 0), 0u);
+  EXPECT_FALSE(std::filesystem::exists("kestro.conf.tmp"));
+}
+
 // An error while the windows are made is shown by the standard display; the
 // program then ends normally without running its loop.
 TEST_F(StartUp, ErrorWhileMakingAWindowIsShownAndTheProgramEndsNormally) {
