@@ -61,7 +61,7 @@ DeviceCommands::~DeviceCommands() = default;
 void DeviceCommands::findDevice() {
   // A cancelled worker may still be inside its exchange; the port is its
   // until it has left.
-  waitForStoppedWorkers(objects_.workers());
+  waitForIdleWorkers(objects_.workers());
   windows_.window.setStatusText(QStringLiteral("Поиск устройства"));
   SearchLink link{objects_.commPort(), objects_.modbusMaster(), objects_.config(), *driver_};
   objects_.workers().setSearch(DeviceFoundThread::start(link, view_, QtHandOver::make()));
@@ -69,7 +69,7 @@ void DeviceCommands::findDevice() {
 
 void DeviceCommands::wholeArchive() {
   readState_ = ReadState::WholeArchive;
-  waitForStoppedWorkers(objects_.workers());
+  waitForIdleWorkers(objects_.workers());
   objects_.commPort().purgeInput();
   objects_.commPort().purgeOutput();
   std::optional<std::uint16_t> count;
@@ -118,7 +118,7 @@ void DeviceCommands::repeatRead() {
 }
 
 void DeviceCommands::startRead(std::int32_t a, std::int32_t b) {
-  waitForStoppedWorkers(objects_.workers());
+  waitForIdleWorkers(objects_.workers());
   windows_.archive.clearTable();
   objects_.workers().setReading(
       ReadMeashsThread::start(objects_.modbusMaster(), ReadRange::of(a, b), view_, QtHandOver::make()));

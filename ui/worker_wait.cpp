@@ -24,6 +24,11 @@ void waitForStoppedWorkers(CurrentWorkers& workers) {
   workers.waitForStopped();
 }
 
+void waitForIdleWorkers(CurrentWorkers& workers) {
+  deliverEventsUntil([&] { return !workers.anyRunning(); });
+  workers.waitForStopped();
+}
+
 void finishWorkers(CurrentWorkers& workers) {
   workers.requestStopAll();
   deliverEventsUntil([&] { return !workers.anyRunning(); });

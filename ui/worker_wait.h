@@ -11,6 +11,12 @@ class CurrentWorkers;
 // that Cancel stopped (or a newer one replaced) has left its exchange.
 void waitForStoppedWorkers(CurrentWorkers& workers);
 
+// Before a command uses the port or the master: waits until no worker runs
+// at all, stopped or current, then lets the stopped ones go. A search that
+// has given the read commands back still asks the archive size before it
+// ends, so a read chosen at once must wait for it.
+void waitForIdleWorkers(CurrentWorkers& workers);
+
 // At the end of the program: stops every worker and waits for all of them.
 void finishWorkers(CurrentWorkers& workers);
 

@@ -205,6 +205,35 @@ TEST_F(GaugeCommands, WholeArchiveFillsTheGridAndGivesTheCommandsBack) {
   EXPECT_EQ(count(logged(), "INF Количество измерений: 3"), 1);
 }
 
+// The search gives the read commands back before it asks the archive size
+// for the title; a read chosen in that moment waits for the search to end
+// instead of talking to the gauge at the same time.
+TEST_F(GaugeCommands, AReadChosenAsSoonAsTheSearchGivesTheCommandsBackWaitsForIt) {
+  startGauge(3);
+  openWindows();
+  korsi::test::BoxCloser closer;
+  bool readChosenWhileSearching = false;
+  QTimer look;
+  look.setInterval(std::chrono::milliseconds(0));
+  QObject::connect(&look, &QTimer::timeout, [&] {
+    if (!enabled("ToolButton12")) return;
+    look.stop();
+    readChosenWhileSearching = objects->workers().search()->isRunning();
+    trigger("A");
+  });
+  look.start();
+  trigger("N2");
+  ASSERT_TRUE(korsi::test::processUntil([&] { return !look.isActive() && workersIdle(); }));
+  EXPECT_TRUE(readChosenWhileSearching);
+  EXPECT_EQ(rowNumbers(), (std::vector<int>{1, 2, 3}));
+  EXPECT_EQ(main().windowTitle(), "Всего найдено 3 измерений");
+  // No exchange was disturbed: the only ERR lines are the search's own start and end.
+  for (const std::string& line : logged()) {
+    if (line.rfind("ERR", 0) != 0) continue;
+    EXPECT_TRUE(line == "ERR Поток поиска запущен" || line == "ERR Поток поиска уничтожен") << line;
+  }
+}
+
 TEST_F(GaugeCommands, RangeAndOneMeasurementReadWhatTheDialogsSayAndTheReadButtonRepeatsTheLastKind) {
   startGauge(10);
   openWindows();
