@@ -16,6 +16,7 @@ class QWidget;
 namespace korsi {
 
 class ArchiveActions;
+class HelpWindow;
 class KorsiApplication;
 class TForm1;
 class TForm2;
@@ -51,6 +52,11 @@ class Windows {
   std::unique_ptr<TNumForm1> NumForm1;
   std::unique_ptr<TRepForm> RepForm;
   std::unique_ptr<TForm2> Form2;
+  // The help window, made the first time it is asked for and then reused.
+  std::unique_ptr<HelpWindow> Help;
+
+  // Shows the help window ("Справка"), making it if needed.
+  HelpWindow& showHelp();
 
  private:
   void connectCommands();
