@@ -11,7 +11,32 @@
 
 namespace korsi {
 
-KorsiApplication::KorsiApplication(int& argc, char** argv) : QApplication(argc, argv) {}
+namespace {
+
+QLocale russian() { return QLocale(QLocale::Russian, QLocale::Russia); }
+
+// Qt reads its system locale from the environment once, at its first use, and
+// keeps it; the C library reads the environment when the application object
+// is made. So Qt is shown LC_ALL=ru_RU.UTF-8 for that first read only, before
+// the base class is made, and the user's own setting is put back.
+int& withRussianSystemLocale(int& argc) {
+  const bool wasSet = qEnvironmentVariableIsSet("LC_ALL");
+  const QByteArray previous = qgetenv("LC_ALL");
+  qputenv("LC_ALL", "ru_RU.UTF-8");
+  (void)QLocale::system();
+  if (wasSet) {
+    qputenv("LC_ALL", previous);
+  } else {
+    qunsetenv("LC_ALL");
+  }
+  return argc;
+}
+
+}  // namespace
+
+KorsiApplication::KorsiApplication(int& argc, char** argv) : QApplication(withRussianSystemLocale(argc), argv) {
+  QLocale::setDefault(russian());
+}
 
 void KorsiApplication::showException(const QString& message) {
   QMessageBox box(QMessageBox::Critical, title_, message, QMessageBox::Ok);
@@ -54,7 +79,7 @@ void installMessageBoxHook() {
 
 bool loadQtTranslations(QCoreApplication& app) {
   auto* translator = new QTranslator(&app);
-  if (!translator->load(QLocale(QLocale::Russian, QLocale::Russia), QStringLiteral("qtbase"),
+  if (!translator->load(russian(), QStringLiteral("qtbase"),
                         QStringLiteral("_"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
     delete translator;
     return false;

@@ -1,7 +1,8 @@
 #pragma once
 // The application object of the desktop program: its title, its help file,
 // the display of errors that nothing else handled, the message boxes of the
-// code below the windows and Qt's own Russian texts.
+// code below the windows, Qt's own Russian texts and Russian number, date
+// and size formats whatever the system's locale.
 
 #include <QApplication>
 #include <QString>
@@ -15,6 +16,9 @@ class KorsiApplication : public QApplication {
   Q_OBJECT
 
  public:
+  // Makes Russian both Qt's default locale and Qt's view of the system
+  // locale (Qt's file dialog formats sizes and dates with the latter), while
+  // the C library and child processes keep the user's locale.
   KorsiApplication(int& argc, char** argv);
 
   const QString& title() const noexcept { return title_; }

@@ -11,6 +11,7 @@
 #include "ui/application.h"
 #include "ui/archive_actions.h"
 #include "ui/device_commands.h"
+#include "ui/help_window.h"
 #include "ui/main_window.h"
 #include "ui/number_dialog.h"
 #include "ui/progress_window.h"
@@ -50,9 +51,16 @@ Windows::Windows(ProcessObjects& objects, const Created& created, const Converte
 // commands go before the window, the table after it.
 Windows::~Windows() = default;
 
+HelpWindow& Windows::showHelp() {
+  if (!Help) Help = std::make_unique<HelpWindow>(MainForm.get());
+  Help->showHelp();
+  return *Help;
+}
+
 void Windows::connectCommands() {
   TForm2* about = Form2.get();
   QObject::connect(MainForm->command("N5"), &QAction::triggered, about, [about] { about->exec(); });
+  QObject::connect(MainForm->command("N20"), &QAction::triggered, MainForm.get(), [this] { showHelp(); });
 
   TForm1* splash = Form1.get();
   auto exit = [splash] {

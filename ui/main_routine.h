@@ -18,6 +18,7 @@ namespace korsi {
 
 class ArchiveActions;
 class DeviceCommands;
+class HelpWindow;
 class KorsiApplication;
 class TForm1;
 class TForm2;
@@ -55,6 +56,11 @@ class Windows {
   std::unique_ptr<TForm2> Form2;
   // Find device and the read commands.
   std::unique_ptr<DeviceCommands> Device;
+  // The help window, made the first time it is asked for and then reused.
+  std::unique_ptr<HelpWindow> Help;
+
+  // Shows the help window ("Справка"), making it if needed.
+  HelpWindow& showHelp();
 
  private:
   void connectCommands();

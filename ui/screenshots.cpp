@@ -13,6 +13,7 @@
 #include <QScreen>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QTextBrowser>
 #include <QTimer>
 #include <QToolButton>
 #include <QToolTip>
@@ -26,6 +27,7 @@
 #include "ui/about_window.h"
 #include "ui/application.h"
 #include "ui/archive_actions.h"
+#include "ui/help_window.h"
 #include "ui/main_window.h"
 #include "ui/main_routine.h"
 #include "ui/number_dialog.h"
@@ -150,6 +152,11 @@ int main(int argc, char** argv) {
   w.Form2->show();
   shoot("11_about");
   w.Form2->hide();
+  w.MainForm->command("N20")->trigger();
+  shoot("11b_help");
+  w.Help->Text->scrollToAnchor(QStringLiteral("ports"));
+  shoot("11c_help_ports");
+  w.Help->close();
 
   QMessageBox box(QMessageBox::Critical, QString::fromUtf8(korsi::kErrorCaption),
                   QStringLiteral("Не могу открыть файл конфига на чтение"), QMessageBox::Ok);

@@ -5,6 +5,7 @@
 #include <QDir>
 #include <QPointer>
 #include <QTableView>
+#include <QTextBrowser>
 #include <algorithm>
 #include <filesystem>
 #include <functional>
@@ -18,6 +19,7 @@
 #include "tests/support/tempdir.h"
 #include "ui/splash_window.h"
 #include "ui/application.h"
+#include "ui/help_window.h"
 #include "ui/main_window.h"
 #include "ui/main_routine.h"
 
@@ -185,6 +187,31 @@ TEST_F(StartUp, SearchWithoutTheConvertersDriverEndsTheProgramWithMinusOne) {
   // Written back at the end, as every run does, with the remembered port kept.
   EXPECT_EQ(readFile("kestro.conf").rfind("log_file korsi7.log\ndefault_comport 4\nCOM4 ", 0), 0u);
   EXPECT_FALSE(std::filesystem::exists("kestro.conf.tmp"));
+}
+
+// "Справка" opens one help window beside the main window, which stays usable;
+// asking again brings the same window forward.
+TEST_F(StartUp, HelpMenuItemOpensTheHelpWindow) {
+  writeWorkingFiles();
+  bool looked = false;
+  EXPECT_EQ(runAndLook([&] {
+              looked = true;
+              EXPECT_TRUE(mainForm->findChildren<korsi::HelpWindow*>().isEmpty());
+              mainForm->command("N20")->trigger();
+              const auto helps = mainForm->findChildren<korsi::HelpWindow*>();
+              ASSERT_EQ(helps.size(), 1);
+              korsi::HelpWindow* help = helps.front();
+              EXPECT_TRUE(help->isVisible());
+              EXPECT_EQ(help->windowTitle(), QStringLiteral("Справка"));
+              EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+              EXPECT_TRUE(help->Text->toPlainText().contains(QStringLiteral("Найти устройство")));
+              help->close();
+              mainForm->command("N20")->trigger();
+              EXPECT_EQ(mainForm->findChildren<korsi::HelpWindow*>(), helps);
+              EXPECT_TRUE(help->isVisible());
+            }),
+            0);
+  EXPECT_TRUE(looked);
 }
 
 // An error while the windows are made is shown by the standard display; the
