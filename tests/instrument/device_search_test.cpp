@@ -12,6 +12,7 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <thread>
@@ -69,7 +70,7 @@ std::vector<std::string> operator+(std::vector<std::string> a, const std::vector
 
 class DeviceSearch {
  protected:
-  DeviceSearch(std::int32_t configuredPort, bool driverInstalled, std::vector<std::int32_t> converterPorts)
+  DeviceSearch(std::optional<std::int32_t> configuredPort, bool driverInstalled, std::vector<std::int32_t> converterPorts)
       : bench(configuredPort), driver(driverInstalled, std::move(converterPorts)) {}
 
   // The simulated gauge, with an archive of 3, on port p.
@@ -278,6 +279,28 @@ TEST_F(SearchWithoutDriver, MissingDriverEndsTheProgramAndNothingElseRuns) {
               ElementsAre("message Ошибка: Драйвер устройства не установлен [error icon]", "end -1"));
   EXPECT_THAT(events, Not(Contains("commands Search on")));
   EXPECT_EQ(gauge->counters().requestsSeen, 0u);
+}
+
+class SearchWithoutRememberedPort : public DeviceSearch, public ::testing::Test {
+ protected:
+  SearchWithoutRememberedPort() : DeviceSearch(std::nullopt, true, {}) {}
+};
+
+TEST_F(SearchWithoutRememberedPort, GaugeFoundInTheRangeIsReadyToRead) {
+  // A configuration without "default_comport" has nowhere to remember the
+  // port; the gauge found is still the user's to read from.
+  attachGauge(5);
+  search();
+
+  const auto log = searchLog();
+  EXPECT_THAT(log, Contains("ERR В файле конфига нет параметра default_comport"));
+  EXPECT_THAT(log, Contains("INF Порт найден 5"));
+  const auto events = view.events();
+  EXPECT_THAT(events, Contains(kFoundBox));
+  EXPECT_THAT(events, Contains("commands Read on"));
+  EXPECT_EQ(events.back(), "caption Всего найдено 3 измерений");
+  EXPECT_TRUE(bench.port().isActive());
+  EXPECT_EQ(bench.port().getPortNumber(), 5);
 }
 
 }  // namespace
