@@ -148,7 +148,13 @@ void DeviceFoundThread::foundStep(std::int32_t port) {
   if (!handOver([&view = view_] { view.showMessage(kFoundBoxText, kFoundBoxCaption, MessageIcon::None); })) return;
   if (!handOver([&view = view_, status = status_] { view.setStatusText(status); })) return;
   WORKER_INF(status_);
-  link_.config.setInt(kDefaultPortKey, port);
+  try {
+    link_.config.setInt(kDefaultPortKey, port);
+  } catch (const ConfigException&) {
+    // A configuration without the key cannot remember the port; the gauge
+    // the user has just been told is ready stays ready to read.
+    WORKER_ERR("В файле конфига нет параметра ", kDefaultPortKey);
+  }
 }
 
 void DeviceFoundThread::endStep() {
