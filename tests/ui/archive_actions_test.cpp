@@ -305,10 +305,15 @@ TEST_F(ArchiveWindow, ACancelledSaveDoesNothing) {
   EXPECT_TRUE(actions.commands().rememberedName().empty());
 }
 
-TEST_F(ArchiveWindow, OnlyTheNoteCanBeTypedIntoAndItHoldsAtMost255Characters) {
+TEST_F(ArchiveWindow, EveryCellOpensWithItsShownTextAndTheNoteHoldsAtMost255Characters) {
   addRows(1);
+  const char* shown[] = {"1", "09.03.2009 14:30:01", "0,125"};
   for (int column = 0; column < 3; ++column) {
-    EXPECT_EQ(openEditor(0, column), nullptr) << "column " << column;
+    QLineEdit* editor = openEditor(0, column);
+    ASSERT_NE(editor, nullptr) << "column " << column;
+    EXPECT_EQ(editor->text().toStdString(), shown[column]);
+    EXPECT_EQ(editor->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
+    EXPECT_NE(editor->maxLength(), 255);
   }
   QLineEdit* editor = openEditor(0, korsi::ui::ArchiveTableModel::NoteColumn);
   ASSERT_NE(editor, nullptr);
