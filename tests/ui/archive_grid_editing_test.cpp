@@ -241,4 +241,18 @@ TEST_F(GridWindow, ANewRowIsStoredByItsFirstChangeAndStaysAfterwards) {
   EXPECT_EQ(store->rowCount(), 2u);
 }
 
+TEST_F(GridWindow, DownWhileEditingTheLastRowStoresItsCellAndAddsANewRow) {
+  addRows(1);
+  QLineEdit* editor = openEditor(0, Column::NumColumn);
+  ASSERT_NE(editor, nullptr);
+  editor->selectAll();
+  editor->insert(QStringLiteral("9"));
+  QTest::keyClick(editor, Qt::Key_Down);
+  korsi::test::processUntil([&] { return grid()->model()->rowCount() == 2; });
+  EXPECT_EQ(store->row(0).num, 9);
+  EXPECT_EQ(grid()->model()->rowCount(), 2);
+  EXPECT_EQ(grid()->currentIndex(), grid()->model()->index(1, Column::NumColumn));
+  EXPECT_EQ(store->rowCount(), 1u);
+}
+
 }  // namespace
