@@ -39,23 +39,22 @@ void GridEditing::dropNewRowUnlessCurrent() {
   if (newRow && window_.grid()->currentIndex().row() != *newRow) model_.dropNewRow();
 }
 
-std::vector<std::size_t> GridEditing::selectedTableRows() const {
+std::set<int> GridEditing::chosenRows() const {
   ArchiveGridView* grid = window_.grid();
   std::set<int> rows;
   for (const QModelIndex& cell : grid->selectionModel()->selectedIndexes()) rows.insert(cell.row());
   if (rows.empty() && grid->currentIndex().isValid()) rows.insert(grid->currentIndex().row());
-  std::vector<std::size_t> out;
-  for (const int row : rows) {
-    // The unfilled new row is not in the table.
-    if (row >= 0 && static_cast<std::size_t>(row) < table_.rowCount()) out.push_back(static_cast<std::size_t>(row));
-  }
-  return out;
+  return rows;
 }
 
 void GridEditing::deleteSelectedRows() {
-  const std::vector<std::size_t> rows = selectedTableRows();
-  // A new row is deleted by dropping it; it needs no question.
-  model_.dropNewRow();
+  const std::set<int> chosen = chosenRows();
+  // The unfilled new row is not in the table: it goes without a question.
+  if (const auto newRow = model_.newRow(); newRow && chosen.count(*newRow) != 0) model_.dropNewRow();
+  std::vector<std::size_t> rows;
+  for (const int row : chosen) {
+    if (row >= 0 && static_cast<std::size_t>(row) < table_.rowCount()) rows.push_back(static_cast<std::size_t>(row));
+  }
   if (rows.empty() || !confirmDelete(rows.size())) return;
   if (const auto error = commands_.deleteRows(rows)) {
     showError(QString::fromStdString(error->text));

@@ -9,6 +9,7 @@
 #include <QObject>
 #include <QString>
 #include <cstddef>
+#include <set>
 #include <vector>
 
 #include "services/archive/archive_commands.h"
@@ -40,7 +41,8 @@ class GridEditing : public QObject {
   void addNewRow();
 
  private:
-  std::vector<std::size_t> selectedTableRows() const;
+  // The selected rows, or the current one when none is selected.
+  std::set<int> chosenRows() const;
   bool confirmDelete(std::size_t count);
   void dropNewRowUnlessCurrent();
   void showError(const QString& text);

@@ -209,6 +209,14 @@ TEST_F(GridWindow, ANewRowIsDroppedWhenTheCursorMovesOffIt) {
   korsi::test::processUntil([&] { return grid()->model()->rowCount() == 2; });
   EXPECT_EQ(grid()->model()->rowCount(), 2);
   EXPECT_EQ(grid()->currentIndex().row(), 1);
+
+  // Ctrl+Delete on it drops it without a question.
+  QTest::keyClick(grid(), Qt::Key_Insert);
+  grid()->selectionModel()->clearSelection();
+  QTest::keyClick(grid(), Qt::Key_Delete, Qt::ControlModifier);
+  EXPECT_EQ(grid()->model()->rowCount(), 2);
+  EXPECT_EQ(store->rowCount(), 2u);
+  EXPECT_TRUE(boxes.boxes.empty());
 }
 
 TEST_F(GridWindow, ANewRowIsStoredByItsFirstChangeAndStaysAfterwards) {
