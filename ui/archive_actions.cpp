@@ -13,6 +13,7 @@
 #include "services/logs.h"
 #include "services/archive/archive_schema.h"
 #include "ui/archive/archive_table_model.h"
+#include "ui/archive_grid_editing.h"
 #include "ui/main_window.h"
 
 namespace korsi {
@@ -64,7 +65,10 @@ ArchiveActions::ArchiveActions(archive::ArchiveStore& table, TMainForm& window, 
       commands_(table),
       model_(std::make_unique<ui::ArchiveTableModel>(table)) {
   window_.setArchiveModel(model_.get());
+  editing_ = std::make_unique<GridEditing>(table_, *model_, window_);
   connect(model_.get(), &QAbstractItemModel::rowsInserted, this, &ArchiveActions::offerSaveWhenRows);
+  // A new row of the grid joins the table when its first cell is filled.
+  connect(model_.get(), &QAbstractItemModel::dataChanged, this, &ArchiveActions::offerSaveWhenRows);
   // A table restored from the backup may start with rows.
   offerSaveWhenRows();
 
@@ -78,7 +82,10 @@ ArchiveActions::ArchiveActions(archive::ArchiveStore& table, TMainForm& window, 
   }
 }
 
-ArchiveActions::~ArchiveActions() { window_.setArchiveModel(nullptr); }
+ArchiveActions::~ArchiveActions() {
+  editing_.reset();
+  window_.setArchiveModel(nullptr);
+}
 
 bool ArchiveActions::addMeasurement(std::int32_t num, std::string_view dateText, double h) {
   const bool added = table_.addMeasurement(num, dateText, h);
@@ -111,6 +118,10 @@ void ArchiveActions::clearTable() {
 void ArchiveActions::deleteRow() {
   const QModelIndex current = window_.grid()->currentIndex();
   if (!current.isValid()) return;  // an empty table has no current row
+  if (model_->newRow() == current.row()) {
+    model_->dropNewRow();  // not in the table yet
+    return;
+  }
   const auto row = static_cast<std::size_t>(current.row());
   if (const auto error = commands_.deleteRow(row)) {
     showError(*error);

@@ -1,8 +1,9 @@
 #pragma once
 // The main window's commands on the archive table: "Очистить таблицу" (N23),
 // "Удалить строку" (N22), "Сохранить" (N6, ToolButton2) and "Открыть" (N8,
-// ToolButton1), the grid bound to the table, and which of Save and export are
-// available as rows come. The work itself is korsi::archive::ArchiveCommands;
+// ToolButton1), the grid bound to the table with its own editing
+// (ui/archive_grid_editing.h), and which of Save and export are available as
+// rows come. The work itself is korsi::archive::ArchiveCommands;
 // this joins it to the window's actions, dialogs and message boxes.
 
 #include <QObject>
@@ -23,6 +24,7 @@ namespace ui {
 class ArchiveTableModel;
 }
 
+class GridEditing;
 class TMainForm;
 
 // The two file dialogs, each a function that shows its dialog and returns the
@@ -77,6 +79,7 @@ class ArchiveActions : public QObject {
   FileDialogs dialogs_;
   archive::ArchiveCommands commands_;
   std::unique_ptr<ui::ArchiveTableModel> model_;
+  std::unique_ptr<GridEditing> editing_;
 };
 
 }  // namespace korsi

@@ -24,26 +24,26 @@ QVariant ArchiveGridModel::data(const QModelIndex& index, int role) const {
   return QIdentityProxyModel::data(index, role);
 }
 
-NoteDelegate::NoteDelegate(int maxLength, QObject* parent) : QStyledItemDelegate(parent), maxLength_(maxLength) {}
-
-QWidget* NoteDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+QWidget* CellDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem& option,
                                     const QModelIndex& index) const {
   QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
   if (auto* line = qobject_cast<QLineEdit*>(editor)) {
-    line->setMaxLength(maxLength_);
+    if (const auto limit = maxLengths_.find(index.column()); limit != maxLengths_.end()) {
+      line->setMaxLength(limit->second);
+    }
     line->setAlignment(Qt::Alignment(index.data(Qt::TextAlignmentRole).toInt()));
   }
   editor_ = editor;
   return editor;
 }
 
-void NoteDelegate::destroyEditor(QWidget* editor, const QModelIndex& index) const {
+void CellDelegate::destroyEditor(QWidget* editor, const QModelIndex& index) const {
   // A closed editor is deleted later; until then it must not be committed again.
   if (editor == editor_) editor_ = nullptr;
   QStyledItemDelegate::destroyEditor(editor, index);
 }
 
-void NoteDelegate::commitOpenEditor() {
+void CellDelegate::commitOpenEditor() {
   if (editor_ != nullptr) emit commitData(editor_);
 }
 

@@ -1,12 +1,13 @@
 #pragma once
 // How the grid shows the archive table: column titles, widths and centred
 // cells over any model whose columns are num, date, h and Prim in this order,
-// and the editor of the note column.
+// and the cells' editor.
 
 #include <QIdentityProxyModel>
 #include <QPointer>
 #include <QStyledItemDelegate>
 #include <array>
+#include <map>
 
 #include "ui/archive/archive_table_model.h"
 
@@ -39,13 +40,16 @@ class ArchiveGridModel : public QIdentityProxyModel {
   QVariant data(const QModelIndex& index, int role) const override;
 };
 
-// The note's editor: a line that takes at most as many characters as the
-// field holds and keeps the cell's alignment while the user types.
-class NoteDelegate : public QStyledItemDelegate {
+// The cells' editor: a line that starts with the text the cell shows, keeps
+// the cell's alignment while the user types and, in a column given a maximum
+// length (the note), takes at most as many characters as the field holds.
+class CellDelegate : public QStyledItemDelegate {
   Q_OBJECT
 
  public:
-  explicit NoteDelegate(int maxLength, QObject* parent = nullptr);
+  using QStyledItemDelegate::QStyledItemDelegate;
+
+  void setMaxLength(int column, int maxLength) { maxLengths_[column] = maxLength; }
 
   QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
                         const QModelIndex& index) const override;
@@ -55,7 +59,7 @@ class NoteDelegate : public QStyledItemDelegate {
   void commitOpenEditor();
 
  private:
-  int maxLength_;
+  std::map<int, int> maxLengths_;
   mutable QPointer<QWidget> editor_;
 };
 

@@ -35,7 +35,7 @@ TMainForm::TMainForm(QWidget* parent)
       PopupMenu(new QMenu(this)),
       StatusBar(new QStatusBar(this)),
       StatusBar2(new QStatusBar(this)),
-      MainDBGrid(new QTableView(this)) {
+      MainDBGrid(new ArchiveGridView(this)) {
   setObjectName(QStringLiteral("MainForm"));
   setWindowTitle(QStringLiteral("Толщиномер КОРСИ-7 "));
   setContextMenuPolicy(Qt::NoContextMenu);  // the toolbar cannot be switched off
@@ -165,8 +165,9 @@ void TMainForm::buildGrid() {
   MainDBGrid->horizontalHeader()->setHighlightSections(false);
   MainDBGrid->verticalHeader()->setDefaultSectionSize(MainDBGrid->fontMetrics().height() + 6);
   MainDBGrid->verticalHeader()->setMinimumWidth(12);  // a row selector without numbers
-  noteDelegate_ = new NoteDelegate(ui::ArchiveTableModel::kNoteMaxLength, MainDBGrid);
-  MainDBGrid->setItemDelegateForColumn(static_cast<int>(kNoteColumn), noteDelegate_);
+  cellDelegate_ = new CellDelegate(MainDBGrid);
+  cellDelegate_->setMaxLength(static_cast<int>(kNoteColumn), ui::ArchiveTableModel::kNoteMaxLength);
+  MainDBGrid->setItemDelegate(cellDelegate_);
 
   auto* central = new QWidget(this);
   central->setObjectName(QStringLiteral("CentralArea"));
@@ -222,7 +223,7 @@ void TMainForm::showGridWhenRows() {
 
 void TMainForm::showGrid() { MainDBGrid->show(); }
 
-void TMainForm::commitGridEdit() { noteDelegate_->commitOpenEditor(); }
+void TMainForm::commitGridEdit() { cellDelegate_->commitOpenEditor(); }
 
 QAction* TMainForm::command(std::string_view name) const {
   const auto found = commands_.find(name);

@@ -13,18 +13,19 @@
 #include <string>
 #include <string_view>
 
+#include "ui/archive_grid_view.h"
+
 class QAbstractItemModel;
 class QLabel;
 class QMenu;
 class QStatusBar;
-class QTableView;
 class QToolBar;
 class QToolButton;
 
 namespace korsi {
 
 class ArchiveGridModel;
-class NoteDelegate;
+class CellDelegate;
 
 class TMainForm : public QMainWindow {
   Q_OBJECT
@@ -45,15 +46,15 @@ class TMainForm : public QMainWindow {
   // date, h and Prim in this order; the grid gives them their titles, widths
   // and centred cells, and appears once the model holds a row.
   void setArchiveModel(QAbstractItemModel* model);
-  QTableView* grid() const noexcept { return MainDBGrid; }
+  ArchiveGridView* grid() const noexcept { return MainDBGrid; }
   // Shows the grid (loading a file shows it even when the file holds no row).
   void showGrid();
   // A column's width: as designed, or wide enough for its title; the note
   // column gives up what the other titles take, so the row keeps its
   // designed overall width.
   int gridColumnWidth(std::size_t column) const;
-  // Stores the note being typed in the grid, if any (before the table is
-  // written to a file). The editor stays open.
+  // Stores what is being typed into a cell of the grid, if anything (before
+  // the table is written to a file). The editor stays open.
   void commitGridEdit();
 
   QMenuBar* const MainMenu;
@@ -62,7 +63,7 @@ class TMainForm : public QMainWindow {
   QToolButton* ToolButton12 = nullptr;
   QStatusBar* const StatusBar;
   QStatusBar* const StatusBar2;  // never shown
-  QTableView* const MainDBGrid;
+  ArchiveGridView* const MainDBGrid;
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -80,7 +81,7 @@ class TMainForm : public QMainWindow {
   std::map<std::string, QAction*, std::less<>> commands_;
   QLabel* statusPanel_ = nullptr;
   ArchiveGridModel* gridModel_ = nullptr;
-  NoteDelegate* noteDelegate_ = nullptr;
+  CellDelegate* cellDelegate_ = nullptr;
 };
 
 }  // namespace korsi

@@ -29,6 +29,12 @@ std::optional<CommandError> ArchiveCommands::deleteRow(std::optional<std::size_t
   return CommandError{std::string(kDeleteFailedText) + "\n" + store_.lastError()};
 }
 
+std::optional<CommandError> ArchiveCommands::deleteRows(const std::vector<std::size_t>& rows) {
+  if (store_.removeRows(rows)) return std::nullopt;
+  return CommandError{std::string(rows.size() == 1 ? kDeleteFailedText : kDeleteRowsFailedText) + "\n" +
+                      store_.lastError()};
+}
+
 std::optional<CommandError> ArchiveCommands::writeTo(const std::string& fileName) {
   const std::string error = recordset::writeDataFile(fileName, store_.rows());
   if (error.empty()) return std::nullopt;

@@ -8,6 +8,7 @@
 #include <functional>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "services/archive/archive_store.h"
 
@@ -31,6 +32,7 @@ inline constexpr const char* kSaveFailedText = "Не удалось сохран
 inline constexpr const char* kLoadFailedText = "Не удалось открыть файл";
 inline constexpr const char* kClearFailedText = "Не удалось очистить таблицу";
 inline constexpr const char* kDeleteFailedText = "Не удалось удалить строку";
+inline constexpr const char* kDeleteRowsFailedText = "Не удалось удалить записи";
 
 // A message box for the window to show: error icon, this caption.
 struct CommandError {
@@ -64,6 +66,10 @@ class ArchiveCommands {
   // "Удалить строку": deletes the grid's current row; nothing happens when
   // there is none (empty table).
   std::optional<CommandError> deleteRow(std::optional<std::size_t> currentRow);
+
+  // Ctrl+Delete in the grid, once the user has agreed: deletes these rows
+  // together (all or none).
+  std::optional<CommandError> deleteRows(const std::vector<std::size_t>& rows);
 
   // "Сохранить". With a remembered name, writes to it without asking and
   // without a new caption. Otherwise asks through `askSaveDialog` (nothing

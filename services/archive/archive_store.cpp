@@ -3,7 +3,9 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <functional>
 #include <limits>
+#include <optional>
 #include <system_error>
 #include <utility>
 
@@ -77,6 +79,15 @@ ArchiveRow readRow(sqlite3_stmt* statement) {
   return row;
 }
 
+// Why the table cannot hold the row, or nothing when it can.
+std::optional<std::string> rowProblem(const ArchiveRow& row) {
+  if (row.prim && (!text::isValidUtf8(*row.prim) || text::utf16Length(*row.prim) > kNoteMaxUnits)) {
+    return "примечание длиннее 255 знаков";
+  }
+  if (row.date && !isValid(*row.date)) return "такой даты нет";
+  return std::nullopt;
+}
+
 bool restoreFromBackup(const StorePaths& paths) {
   std::error_code ec;
   bool ok = true;
@@ -97,12 +108,14 @@ struct ArchiveStore::Connection {
   sqlite::Statement insert;
   sqlite::Statement remove;
   sqlite::Statement setNote;
+  sqlite::Statement update;
   sqlite::Statement clear;
 
   ~Connection() {
     insert.reset();
     remove.reset();
     setNote.reset();
+    update.reset();
     clear.reset();
   }
 
@@ -110,8 +123,10 @@ struct ArchiveStore::Connection {
     insert = sqlite::prepare(db.get(), "INSERT INTO archive (num, date, h, Prim) VALUES (?1, ?2, ?3, ?4)", error);
     remove = sqlite::prepare(db.get(), "DELETE FROM archive WHERE rowid = ?1", error);
     setNote = sqlite::prepare(db.get(), "UPDATE archive SET Prim = ?1 WHERE rowid = ?2", error);
+    update = sqlite::prepare(db.get(), "UPDATE archive SET num = ?1, date = ?2, h = ?3, Prim = ?4 WHERE rowid = ?5",
+                             error);
     clear = sqlite::prepare(db.get(), "DELETE FROM archive", error);
-    return insert && remove && setNote && clear;
+    return insert && remove && setNote && update && clear;
   }
 
   // Runs a prepared statement to its end and makes it ready for the next use.
@@ -242,6 +257,41 @@ bool ArchiveStore::removeRow(std::size_t index) {
   return true;
 }
 
+bool ArchiveStore::removeRows(std::vector<std::size_t> indices) {
+  std::sort(indices.begin(), indices.end(), std::greater<>());
+  indices.erase(std::unique(indices.begin(), indices.end()), indices.end());
+  if (indices.empty()) return true;
+  if (indices.front() >= rows_.size()) return fail("нет строки " + std::to_string(indices.front() + 1));
+  if (indices.size() == 1) return removeRow(indices.front());
+
+  // One transaction, so that a failure half-way leaves every row in place.
+  sqlite3* db = connection_->db.get();
+  std::string error;
+  if (!sqlite::exec(db, "BEGIN", error)) return fail(error);
+  sqlite3_stmt* statement = connection_->remove.get();
+  for (const std::size_t index : indices) {
+    if (sqlite3_bind_int64(statement, 1, rowids_[index]) != SQLITE_OK || !connection_->run(statement, error)) {
+      if (error.empty()) error = sqlite::errorText(db);
+      std::string ignored;
+      sqlite::exec(db, "ROLLBACK", ignored);
+      return fail(error);
+    }
+  }
+  if (!sqlite::exec(db, "COMMIT", error)) {
+    std::string ignored;
+    sqlite::exec(db, "ROLLBACK", ignored);
+    return fail(error);
+  }
+  for (const std::size_t index : indices) {
+    notify([index](ArchiveListener& l) { l.rowAboutToBeRemoved(index); });
+    const auto offset = static_cast<std::ptrdiff_t>(index);
+    rows_.erase(rows_.begin() + offset);
+    rowids_.erase(rowids_.begin() + offset);
+    notify([](ArchiveListener& l) { l.rowRemoved(); });
+  }
+  return true;
+}
+
 bool ArchiveStore::addMeasurement(std::int32_t num, std::string_view dateText, double h) {
   const auto date = parseMeasurementDate(dateText);
   if (!date) {
@@ -261,9 +311,7 @@ bool ArchiveStore::addMeasurement(std::int32_t num, std::string_view dateText, d
 }
 
 bool ArchiveStore::appendRow(const ArchiveRow& row) {
-  if (row.prim && (!text::isValidUtf8(*row.prim) || text::utf16Length(*row.prim) > kNoteMaxUnits)) {
-    return fail("примечание длиннее 255 знаков");
-  }
+  if (const auto problem = rowProblem(row)) return fail(*problem);
   sqlite3_stmt* statement = connection_->insert.get();
   std::string error;
   if (bindRow(statement, row) != SQLITE_OK || !connection_->run(statement, error)) {
@@ -297,11 +345,25 @@ bool ArchiveStore::setNote(std::size_t index, std::string_view note) {
   return true;
 }
 
+bool ArchiveStore::updateRow(std::size_t index, const ArchiveRow& row) {
+  if (index >= rows_.size()) return fail("нет строки " + std::to_string(index + 1));
+  if (const auto problem = rowProblem(row)) return fail(*problem);
+  sqlite3_stmt* statement = connection_->update.get();
+  std::string error;
+  if (bindRow(statement, row) != SQLITE_OK || sqlite3_bind_int64(statement, 5, rowids_[index]) != SQLITE_OK ||
+      !connection_->run(statement, error)) {
+    sqlite3_reset(statement);
+    sqlite3_clear_bindings(statement);
+    return fail(error.empty() ? sqlite::errorText(connection_->db.get()) : error);
+  }
+  rows_[index] = row;
+  notify([index](ArchiveListener& l) { l.rowChanged(index); });
+  return true;
+}
+
 bool ArchiveStore::replaceWithFileRows(std::vector<ArchiveRow> rows) {
   for (const ArchiveRow& row : rows) {
-    if (row.prim && (!text::isValidUtf8(*row.prim) || text::utf16Length(*row.prim) > kNoteMaxUnits)) {
-      return fail("примечание длиннее 255 знаков");
-    }
+    if (const auto problem = rowProblem(row)) return fail(*problem);
   }
   // The new back end is built whole before it takes the old one's place, so
   // a failure leaves the table with its previous rows and back end.

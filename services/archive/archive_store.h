@@ -95,13 +95,20 @@ class ArchiveStore {
   bool clear();
   // Deletes the row at `index` (0-based, table order).
   bool removeRow(std::size_t index);
+  // Deletes the rows at these indices (any order, repeats count once)
+  // together: either all of them go or none does. Listeners hear of each
+  // row, from the last one up.
+  bool removeRows(std::vector<std::size_t> indices);
   // Appends a measurement read from the gauge. The date text is in the form
   // "DD.MM.YYYY HH:MM:SS" (see measurementDateText); a text that is not a
   // real date, or any failure to store the row, logs "Ошибка insert" and adds
   // nothing.
   bool addMeasurement(std::int32_t num, std::string_view dateText, double h);
-  // Appends a row as it is.
+  // Appends a row as it is; its date must exist and its note fit (as setNote).
   bool appendRow(const ArchiveRow& row);
+  // Replaces every field of the row at `index` by those of `row` (an empty
+  // field becomes NULL); the same checks as appendRow.
+  bool updateRow(std::size_t index, const ArchiveRow& row);
   // Sets the note of the row at `index`; at most 255 UTF-16 code units of UTF-8 text.
   bool setNote(std::size_t index, std::string_view note);
   // Replaces the whole table by the rows of a loaded data file, held in

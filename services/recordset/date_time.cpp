@@ -131,6 +131,29 @@ std::string shownText(const DateTime& t) {
   return text;
 }
 
+std::optional<DateTime> parseShownText(std::string_view text) {
+  while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+  while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+  // DD.MM.YYYY
+  if (text.size() < 10 || text[2] != '.' || text[5] != '.') return std::nullopt;
+  DateTime t;
+  t.day = digits(text, 0, 2);
+  t.month = digits(text, 3, 2);
+  t.year = digits(text, 6, 4);
+  if (text.size() > 10) {
+    // " H:MM:SS" or " HH:MM:SS"
+    if (text.size() < 18 || text.size() > 19 || text[10] != ' ') return std::nullopt;
+    const std::size_t hourDigits = text.size() - 17;
+    const std::size_t colon = 11 + hourDigits;
+    if (text[colon] != ':' || text[colon + 3] != ':') return std::nullopt;
+    t.hour = digits(text, 11, hourDigits);
+    t.minute = digits(text, colon + 1, 2);
+    t.second = digits(text, colon + 4, 2);
+  }
+  if (!isValid(t)) return std::nullopt;
+  return t;
+}
+
 std::string isoText(const DateTime& t, char separator) {
   char text[64];
   std::snprintf(text, sizeof text, "%04d-%02d-%02d%c%02d:%02d:%02d", t.year, t.month, t.day,

@@ -42,6 +42,12 @@ std::optional<DateTime> parseMeasurementDate(std::string_view text);
 // when it is exactly midnight ("09.03.2009").
 std::string shownText(const DateTime& time);
 
+// Reads what the user typed in the shown form: "DD.MM.YYYY", optionally
+// followed by one blank and "H:MM:SS" or "HH:MM:SS" (the date alone is
+// midnight). Blanks around the text are ignored. A text of another shape or
+// a date that does not exist (31.02.2009, year 20105) gives nothing.
+std::optional<DateTime> parseShownText(std::string_view text);
+
 // "2009-03-09T14:30:05" with separator 'T', "2009-03-09 14:30:05" with ' '.
 std::string isoText(const DateTime& time, char separator);
 

@@ -1,6 +1,7 @@
 #pragma once
 // Helpers for tests with real widgets.
 
+#include <QAbstractButton>
 #include <QAction>
 #include <QApplication>
 #include <QCoreApplication>
@@ -28,6 +29,7 @@ struct SeenBox {
 };
 
 // Closes every message box that comes up while it lives, remembering each.
+// A box with a button `answer` (Yes, No) is closed by clicking that button.
 class BoxCloser {
  public:
   BoxCloser() {
@@ -35,12 +37,17 @@ class BoxCloser {
     QObject::connect(&timer_, &QTimer::timeout, [this] {
       if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
         boxes.push_back({box->windowTitle(), box->text(), box->icon(), box->parentWidget() != nullptr});
-        box->accept();
+        if (QAbstractButton* button = box->button(answer)) {
+          button->click();
+        } else {
+          box->accept();
+        }
       }
     });
     timer_.start();
   }
   std::vector<SeenBox> boxes;
+  QMessageBox::StandardButton answer = QMessageBox::NoButton;
 
  private:
   QTimer timer_;

@@ -20,6 +20,7 @@
 #include "tests/support/log_capture.h"
 #include "tests/support/qt_helpers.h"
 #include "tests/support/tempdir.h"
+#include "tests/ui/archive_window.h"
 #include "ui/archive/archive_table_model.h"
 #include "ui/archive_actions.h"
 #include "ui/main_window.h"
@@ -28,86 +29,13 @@ namespace {
 
 using korsi::ArchiveRow;
 using korsi::DateTime;
-using korsi::archive::ArchiveStore;
 using korsi::archive::Backend;
+using korsi::test::ArchiveWindow;
 using korsi::recordset::DataFormat;
 using korsi::test::readFile;
 using korsi::test::writeFile;
 
 constexpr const char* kWindowTitle = "Толщиномер КОРСИ-7 ";
-
-// A file dialog answered by the test: the queued names in turn (nothing for
-// a cancelled dialog), counting how often it was shown.
-struct Dialog {
-  std::deque<std::optional<std::string>> answers;
-  int shown = 0;
-  korsi::archive::ArchiveCommands::AskFileName asker() {
-    return [this]() -> std::optional<std::string> {
-      ++shown;
-      if (answers.empty()) return std::nullopt;
-      auto answer = answers.front();
-      answers.pop_front();
-      return answer;
-    };
-  }
-};
-
-// The main window over a real archive database in a temporary folder, with
-// the table's commands connected to its menu items and buttons.
-class ArchiveWindow : public ::testing::Test {
- protected:
-  static std::unique_ptr<ArchiveStore> openStore(const korsi::archive::StorePaths& paths) {
-    korsi::test::makeDatabase(paths.database);
-    return ArchiveStore::openAtStartup(paths);
-  }
-
-  ArchiveWindow() { form.show(); }
-
-  void addRows(int count) {
-    for (int i = 1; i <= count; ++i) {
-      ASSERT_TRUE(actions.addMeasurement(i, korsi::measurementDateText(9, 3, 9, 14, 30, i), 0.125 * i));
-    }
-  }
-
-  std::vector<int> nums() const {
-    std::vector<int> out;
-    for (const ArchiveRow& row : store->rows()) out.push_back(row.num.value_or(-1));
-    return out;
-  }
-
-  std::vector<ArchiveRow> fileRows(const std::string& path) const {
-    const korsi::recordset::RowsResult read = korsi::recordset::readDataFile(path);
-    EXPECT_TRUE(read.ok()) << read.error;
-    return read.rows;
-  }
-
-  bool enabled(const char* name) const { return korsi::test::enabledInItself(form.command(name)); }
-  void trigger(const char* name) { form.command(name)->trigger(); }
-  QTableView* grid() const { return form.grid(); }
-  std::optional<int> currentRow() const {
-    const QModelIndex current = grid()->currentIndex();
-    return current.isValid() ? std::optional<int>(current.row()) : std::nullopt;
-  }
-  void moveTo(int row, int column = 0) { grid()->setCurrentIndex(grid()->model()->index(row, column)); }
-
-  // Opens the grid's editor on a cell; nullptr when the cell cannot be edited.
-  QLineEdit* openEditor(int row, int column) {
-    const QModelIndex cell = grid()->model()->index(row, column);
-    grid()->setCurrentIndex(cell);
-    grid()->edit(cell);
-    return qobject_cast<QLineEdit*>(grid()->indexWidget(cell));
-  }
-
-  korsi::test::TempDir dir;
-  korsi::archive::StorePaths paths{dir.file("korsi7.mdb"), dir.file("korsi7.mdb.backup")};
-  korsi::test::LogCapture log;
-  std::unique_ptr<ArchiveStore> store = openStore(paths);
-  korsi::TMainForm form;
-  Dialog saveDialog;
-  Dialog openDialog;
-  korsi::ArchiveActions actions{*store, form, korsi::FileDialogs{saveDialog.asker(), openDialog.asker()}};
-  korsi::test::BoxCloser boxes;
-};
 
 TEST_F(ArchiveWindow, RowsFromTheGaugeShowTheGridAndOfferSave) {
   EXPECT_FALSE(grid()->isVisible());
@@ -377,10 +305,15 @@ TEST_F(ArchiveWindow, ACancelledSaveDoesNothing) {
   EXPECT_TRUE(actions.commands().rememberedName().empty());
 }
 
-TEST_F(ArchiveWindow, OnlyTheNoteCanBeTypedIntoAndItHoldsAtMost255Characters) {
+TEST_F(ArchiveWindow, EveryCellOpensWithItsShownTextAndTheNoteHoldsAtMost255Characters) {
   addRows(1);
+  const char* shown[] = {"1", "09.03.2009 14:30:01", "0,125"};
   for (int column = 0; column < 3; ++column) {
-    EXPECT_EQ(openEditor(0, column), nullptr) << "column " << column;
+    QLineEdit* editor = openEditor(0, column);
+    ASSERT_NE(editor, nullptr) << "column " << column;
+    EXPECT_EQ(editor->text().toStdString(), shown[column]);
+    EXPECT_EQ(editor->alignment() & Qt::AlignHorizontal_Mask, Qt::AlignHCenter);
+    EXPECT_NE(editor->maxLength(), 255);
   }
   QLineEdit* editor = openEditor(0, korsi::ui::ArchiveTableModel::NoteColumn);
   ASSERT_NE(editor, nullptr);

@@ -1,6 +1,20 @@
 #include "ui/archive/archive_table_model.h"
 
+#include "ui/archive/cell_text.h"
+
 namespace korsi::ui {
+
+namespace {
+
+// A note as the field holds it: at most 255 UTF-16 units, never half of a
+// character outside the basic plane (left by this cut or by the editor's own).
+QString fittedNote(QString note) {
+  if (note.size() > ArchiveTableModel::kNoteMaxLength) note.truncate(ArchiveTableModel::kNoteMaxLength);
+  if (!note.isEmpty() && note.back().isHighSurrogate()) note.chop(1);
+  return note;
+}
+
+}  // namespace
 
 ArchiveTableModel::ArchiveTableModel(korsi::archive::ArchiveStore& store, QObject* parent)
     : QAbstractTableModel(parent), store_(store) {
@@ -10,33 +24,27 @@ ArchiveTableModel::ArchiveTableModel(korsi::archive::ArchiveStore& store, QObjec
 ArchiveTableModel::~ArchiveTableModel() { store_.removeListener(this); }
 
 int ArchiveTableModel::rowCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : static_cast<int>(store_.rowCount());
+  return parent.isValid() ? 0 : static_cast<int>(store_.rowCount()) + (hasNewRow_ ? 1 : 0);
 }
 
 int ArchiveTableModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : ColumnCount; }
-
-QString ArchiveTableModel::thicknessText(double h) {
-  // Three decimals after a decimal comma, as Russian users write numbers.
-  return QString::number(h, 'f', 3).replace(QLatin1Char('.'), QLatin1Char(','));
-}
-
-QString ArchiveTableModel::dateText(const korsi::DateTime& date) {
-  return QString::fromStdString(korsi::shownText(date));
-}
 
 QVariant ArchiveTableModel::data(const QModelIndex& index, int role) const {
   if (!checkIndex(index, CheckIndexOption::IndexIsValid)) return {};
   if (role == Qt::TextAlignmentRole) return QVariant::fromValue(Qt::Alignment(Qt::AlignCenter));
   if (role != Qt::DisplayRole && role != Qt::EditRole) return {};
-  const korsi::ArchiveRow& row = store_.row(static_cast<std::size_t>(index.row()));
+  const auto r = static_cast<std::size_t>(index.row());
+  static const korsi::ArchiveRow kEmpty;
+  const korsi::ArchiveRow& row = r < store_.rowCount() ? store_.row(r) : kEmpty;
+  const bool edit = role == Qt::EditRole;
   switch (index.column()) {
     case NumColumn:
-      return row.num ? QVariant(*row.num) : QVariant();
+      if (!row.num) return edit ? QVariant(QString()) : QVariant();
+      return edit ? QVariant(QString::number(*row.num)) : QVariant(*row.num);
     case DateColumn:
-      return row.date ? QVariant(dateText(*row.date)) : QVariant();
+      return row.date ? QVariant(dateText(*row.date)) : edit ? QVariant(QString()) : QVariant();
     case ThicknessColumn:
-      if (!row.h) return {};
-      return role == Qt::EditRole ? QVariant(*row.h) : QVariant(thicknessText(*row.h));
+      return row.h ? QVariant(thicknessText(*row.h)) : edit ? QVariant(QString()) : QVariant();
     case NoteColumn:
       return row.prim ? QVariant(QString::fromStdString(*row.prim)) : QVariant(QString());
     default:
@@ -61,29 +69,90 @@ QVariant ArchiveTableModel::headerData(int section, Qt::Orientation orientation,
 
 Qt::ItemFlags ArchiveTableModel::flags(const QModelIndex& index) const {
   Qt::ItemFlags flags = QAbstractTableModel::flags(index);
-  if (index.isValid() && index.column() == NoteColumn) flags |= Qt::ItemIsEditable;
+  if (index.isValid()) flags |= Qt::ItemIsEditable;
   return flags;
 }
 
 bool ArchiveTableModel::setData(const QModelIndex& index, const QVariant& value, int role) {
-  if (role != Qt::EditRole || index.column() != NoteColumn ||
-      !checkIndex(index, CheckIndexOption::IndexIsValid)) {
-    return false;
+  if (role != Qt::EditRole || !checkIndex(index, CheckIndexOption::IndexIsValid)) return false;
+  QString text = value.toString();
+  if (index.column() == NoteColumn) text = fittedNote(text);
+  // Storing the text the cell shows would only lose the digits it hides.
+  const QString shown = data(index, Qt::EditRole).toString();
+  if (index.column() == NoteColumn ? text == shown : text.trimmed() == shown) return true;
+
+  const auto r = static_cast<std::size_t>(index.row());
+  const bool isNewRow = r == store_.rowCount();
+  korsi::ArchiveRow row = isNewRow ? korsi::ArchiveRow{} : store_.row(r);
+  const korsi::ArchiveRow before = row;
+  switch (index.column()) {
+    case NumColumn:
+    case DateColumn:
+    case ThicknessColumn: {
+      const QString refused = readCellText(static_cast<CellField>(index.column()), text, row);
+      if (!refused.isEmpty()) return refuse(refused);
+      break;
+    }
+    case NoteColumn:
+      row.prim = text.toStdString();
+      break;
+    default:
+      return false;
   }
-  QString note = value.toString();
-  if (note.size() > kNoteMaxLength) note.truncate(kNoteMaxLength);
-  // Half of a character outside the basic plane, left by this cut or by the
-  // editor's own at its maximum length, is dropped.
-  if (!note.isEmpty() && note.back().isHighSurrogate()) note.chop(1);
-  // The store tells the model (rowChanged), which emits dataChanged.
-  return store_.setNote(static_cast<std::size_t>(index.row()), note.toStdString());
+  if (row == before) return true;
+
+  // The store tells the model (rowChanged, rowsAppended), which emits dataChanged.
+  bool stored = false;
+  if (isNewRow) {
+    storingNewRow_ = true;
+    stored = store_.appendRow(row);
+    storingNewRow_ = false;
+  } else {
+    stored = store_.updateRow(r, row);
+  }
+  return stored || refuse(QString::fromStdString(store_.lastError()));
+}
+
+bool ArchiveTableModel::refuse(const QString& reason) {
+  emit editRefused(reason);
+  return false;
+}
+
+std::optional<int> ArchiveTableModel::newRow() const {
+  return hasNewRow_ ? std::optional<int>(static_cast<int>(store_.rowCount())) : std::nullopt;
+}
+
+int ArchiveTableModel::appendNewRow() {
+  const int row = static_cast<int>(store_.rowCount());
+  if (hasNewRow_) return row;
+  beginInsertRows({}, row, row);
+  hasNewRow_ = true;
+  endInsertRows();
+  return row;
+}
+
+void ArchiveTableModel::dropNewRow() {
+  if (!hasNewRow_) return;
+  const int row = static_cast<int>(store_.rowCount());
+  beginRemoveRows({}, row, row);
+  hasNewRow_ = false;
+  endRemoveRows();
 }
 
 void ArchiveTableModel::rowsAboutToBeAppended(std::size_t first, std::size_t last) {
+  // The new row being stored is already on show, in the same place.
+  if (storingNewRow_) return;
   beginInsertRows({}, static_cast<int>(first), static_cast<int>(last));
 }
 
-void ArchiveTableModel::rowsAppended() { endInsertRows(); }
+void ArchiveTableModel::rowsAppended() {
+  if (!storingNewRow_) {
+    endInsertRows();
+    return;
+  }
+  hasNewRow_ = false;
+  rowChanged(store_.rowCount() - 1);
+}
 
 void ArchiveTableModel::rowAboutToBeRemoved(std::size_t row) {
   beginRemoveRows({}, static_cast<int>(row), static_cast<int>(row));
@@ -98,6 +167,10 @@ void ArchiveTableModel::rowChanged(std::size_t row) {
 
 void ArchiveTableModel::aboutToReset() { beginResetModel(); }
 
-void ArchiveTableModel::reset() { endResetModel(); }
+// A new table has no unfilled row of the old one.
+void ArchiveTableModel::reset() {
+  hasNewRow_ = false;
+  endResetModel();
+}
 
 }  // namespace korsi::ui

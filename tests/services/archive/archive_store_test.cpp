@@ -251,4 +251,89 @@ TEST_F(StoreOperations, LoadedRowsLiveInMemoryAndTheDatabaseIsNotUsedAgain) {
   EXPECT_EQ(tableRows(paths.database), (std::vector<std::string>{"1|2009-03-05 14:07:09|1.0|NULL"}));
 }
 
+// Edits of the grid's cells and its deletion of several rows, on either back
+// end: what the table holds afterwards, and for the database what another
+// connection reads from the file.
+class StoreEdits : public StoreOperations, public ::testing::WithParamInterface<Backend> {
+ protected:
+  void SetUp() override {
+    StoreOperations::SetUp();
+    for (int i = 1; i <= 3; ++i) {
+      ASSERT_TRUE(store->addMeasurement(i, korsi::measurementDateText(9, 3, 9, 14, 30, static_cast<unsigned>(i)),
+                                        0.5 * i));
+    }
+    if (GetParam() == Backend::DataFile) {
+      ASSERT_TRUE(store->replaceWithFileRows(store->rows()));
+    }
+    databaseBefore = tableRows(paths.database);
+  }
+
+  // The rows as the database file holds them, or (after a data file was
+  // loaded) the unchanged file beside the rows in memory.
+  std::vector<std::string> stored() const {
+    if (GetParam() == Backend::DataFile) {
+      EXPECT_EQ(tableRows(paths.database), databaseBefore);
+      std::vector<std::string> out;
+      for (const ArchiveRow& row : store->rows()) {
+        out.push_back((row.num ? std::to_string(*row.num) : "NULL") + "|" +
+                      (row.date ? korsi::isoText(*row.date, ' ') : "NULL") + "|" +
+                      (row.h ? std::to_string(*row.h) : "NULL") + "|" + row.prim.value_or("NULL"));
+      }
+      return out;
+    }
+    return tableRows(paths.database);
+  }
+
+  std::vector<std::string> databaseBefore;
+};
+
+TEST_P(StoreEdits, AnUpdatedRowIsStoredWholeAndEmptyFieldsBecomeNull) {
+  const std::vector<std::string> before = stored();
+  ASSERT_TRUE(store->updateRow(1, ArchiveRow{-7, DateTime{2010, 1, 2, 3, 4, 5}, 0.125, "правка"}));
+  ASSERT_TRUE(store->updateRow(2, ArchiveRow{}));
+  const std::vector<std::string> after = stored();
+  EXPECT_EQ(after[0], before[0]);
+  EXPECT_EQ(store->row(1), (ArchiveRow{-7, DateTime{2010, 1, 2, 3, 4, 5}, 0.125, "правка"}));
+  EXPECT_EQ(store->row(2), ArchiveRow{});
+  if (GetParam() == Backend::Database) {
+    EXPECT_EQ(after, (std::vector<std::string>{before[0], "-7|2010-01-02 03:04:05|0.125|правка", "NULL|NULL|NULL|NULL"}));
+  }
+}
+
+TEST_P(StoreEdits, ARefusedUpdateLeavesTheRowAsItWas) {
+  const std::vector<std::string> before = stored();
+  const std::vector<ArchiveRow> rows = store->rows();
+  struct Case {
+    const char* name;
+    std::size_t index;
+    ArchiveRow row;
+  };
+  const std::vector<Case> cases = {
+      {"no such row", 3, ArchiveRow{1, {}, {}, {}}},
+      {"31 February", 0, ArchiveRow{1, DateTime{2009, 2, 31, 0, 0, 0}, {}, {}}},
+      {"year 20105", 0, ArchiveRow{1, DateTime{20105, 3, 9, 0, 0, 0}, {}, {}}},
+      {"note of 256", 0, ArchiveRow{1, {}, {}, std::string(256, 'x')}},
+  };
+  for (const Case& c : cases) {
+    EXPECT_FALSE(store->updateRow(c.index, c.row)) << c.name;
+    EXPECT_FALSE(store->lastError().empty()) << c.name;
+    EXPECT_EQ(store->rows(), rows) << c.name;
+    EXPECT_EQ(stored(), before) << c.name;
+  }
+}
+
+TEST_P(StoreEdits, SeveralRowsAreDeletedTogether) {
+  const std::vector<std::string> before = stored();
+  EXPECT_FALSE(store->removeRows({0, 3}));  // one of them does not exist: none goes
+  EXPECT_EQ(stored(), before);
+  ASSERT_TRUE(store->removeRows({2, 0, 2}));
+  EXPECT_EQ(stored(), (std::vector<std::string>{before[1]}));
+  EXPECT_EQ(store->row(0).num, 2);
+  ASSERT_TRUE(store->removeRows({}));
+  EXPECT_EQ(store->rowCount(), 1u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, StoreEdits, ::testing::Values(Backend::Database, Backend::DataFile),
+                         [](const auto& info) { return info.param == Backend::Database ? "Database" : "DataFile"; });
+
 }  // namespace

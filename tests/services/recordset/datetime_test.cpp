@@ -64,6 +64,43 @@ TEST(ShownDate, HoursWithoutLeadingZeroAndNoTimeAtMidnight) {
   EXPECT_EQ(korsi::shownText(DateTime{2009, 3, 9, 0, 0, 0}), "09.03.2009");
 }
 
+class ShownDateParse : public ::testing::TestWithParam<ParseCase> {};
+
+TEST_P(ShownDateParse, ReadsBackWhatTheGridShows) {
+  EXPECT_EQ(korsi::parseShownText(GetParam().text), GetParam().expected) << GetParam().text;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ShownDateParse,
+    ::testing::Values(ParseCase{"09.03.2009 6:22:05", DateTime{2009, 3, 9, 6, 22, 5}},
+                      ParseCase{"09.03.2009 06:22:05", DateTime{2009, 3, 9, 6, 22, 5}},
+                      ParseCase{"09.03.2009 14:30:05", DateTime{2009, 3, 9, 14, 30, 5}},
+                      ParseCase{"09.03.2009", DateTime{2009, 3, 9, 0, 0, 0}},
+                      ParseCase{" 29.02.2008 23:59:59 ", DateTime{2008, 2, 29, 23, 59, 59}},
+                      ParseCase{"31.02.2009", std::nullopt},
+                      ParseCase{"31.02.2009 10:00:00", std::nullopt},
+                      ParseCase{"09.03.20105", std::nullopt},
+                      ParseCase{"09.03.20105 6:22:05", std::nullopt},
+                      ParseCase{"9.3.2009", std::nullopt},
+                      ParseCase{"09.03.09", std::nullopt},
+                      ParseCase{"2009-03-09", std::nullopt},
+                      ParseCase{"09.03.2009 6:22", std::nullopt},
+                      ParseCase{"09.03.2009 6:2:05", std::nullopt},
+                      ParseCase{"09.03.2009 24:00:00", std::nullopt},
+                      ParseCase{"09.03.2009 123:00:00", std::nullopt},
+                      ParseCase{"09.03.2009  6:22:05", std::nullopt},
+                      ParseCase{"09.03.2009T6:22:05", std::nullopt},
+                      ParseCase{"09.03.2009 -6:22:05", std::nullopt},
+                      ParseCase{"", std::nullopt}));
+
+// Whatever the grid shows reads back as the same date.
+TEST(ShownDateParse, RoundTripsTheShownForm) {
+  for (const DateTime& t : {DateTime{2009, 3, 9, 6, 22, 5}, DateTime{2009, 3, 9, 0, 0, 0}, DateTime{1, 1, 1, 0, 0, 1},
+                            DateTime{9999, 12, 31, 23, 59, 59}}) {
+    EXPECT_EQ(korsi::parseShownText(korsi::shownText(t)), t) << korsi::shownText(t);
+  }
+}
+
 struct OleCase {
   double value;
   DateTime date;

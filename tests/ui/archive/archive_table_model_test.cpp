@@ -5,7 +5,9 @@
 #include <QSignalSpy>
 
 #include <memory>
+#include <optional>
 #include <string>
+#include <vector>
 
 #include "services/archive/archive_commands.h"
 #include "tests/services/archive/database_files.h"
@@ -70,14 +72,10 @@ TEST_F(ModelFixture, CellsShowTheFixedFormsCentred) {
   }
 }
 
-TEST_F(ModelFixture, OnlyTheNoteIsEditableAndItKeeps255Characters) {
+TEST_F(ModelFixture, EveryCellIsEditableAndTheNoteKeeps255Characters) {
   add(1, "09.03.2009 14:30:05", 1.0);
-  for (int c = 0; c < 3; ++c) {
-    EXPECT_FALSE(model.flags(model.index(0, c)).testFlag(Qt::ItemIsEditable));
-    EXPECT_FALSE(model.setData(model.index(0, c), "5"));
-  }
+  for (int c = 0; c < 4; ++c) EXPECT_TRUE(model.flags(model.index(0, c)).testFlag(Qt::ItemIsEditable));
   const QModelIndex note = model.index(0, ArchiveTableModel::NoteColumn);
-  EXPECT_TRUE(model.flags(note).testFlag(Qt::ItemIsEditable));
 
   QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
   ASSERT_TRUE(model.setData(note, QString(300, QChar(u'Ж'))));
@@ -158,6 +156,117 @@ TEST_F(ModelFixture, AfterDeletingTheCurrentRowTheCursorMovesToTheNextOrThePrevi
   EXPECT_FALSE(cursor.currentIndex().isValid());
   EXPECT_EQ(deleteCurrent(), std::nullopt);  // empty table: nothing happens
   EXPECT_EQ(model.rowCount(), 0);
+}
+
+struct CellEdit {
+  const char* name;
+  int column;
+  const char* typed;
+  // What the table's file holds afterwards; empty when the value is refused.
+  const char* stored;
+};
+
+std::ostream& operator<<(std::ostream& out, const CellEdit& c) { return out << c.name; }
+
+class ModelCellEdit : public ModelFixture, public ::testing::WithParamInterface<CellEdit> {};
+
+// Each typed value either reaches the file or is refused with its reason,
+// leaving the row as it was.
+TEST_P(ModelCellEdit, StoresAcceptedTextAndRefusesTheRest) {
+  const CellEdit& c = GetParam();
+  add(300, "09.03.2009 14:30:05", 0.5);
+  const std::string before = korsi::test::tableRows(paths.database)[0];
+  QSignalSpy refused(&model, &ArchiveTableModel::editRefused);
+
+  const bool accepted = model.setData(model.index(0, c.column), QString::fromUtf8(c.typed));
+  const std::string after = korsi::test::tableRows(paths.database)[0];
+  if (*c.stored != '\0') {
+    EXPECT_TRUE(accepted);
+    EXPECT_EQ(after, c.stored);
+    EXPECT_EQ(refused.count(), 0);
+  } else {
+    EXPECT_FALSE(accepted);
+    EXPECT_EQ(after, before);
+    ASSERT_EQ(refused.count(), 1);
+    EXPECT_FALSE(refused[0][0].toString().isEmpty());
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, ModelCellEdit,
+    ::testing::Values(
+        CellEdit{"Num", ArchiveTableModel::NumColumn, "3", "3|2009-03-09 14:30:05|0.5|NULL"},
+        CellEdit{"NumNegative", ArchiveTableModel::NumColumn, " -2147483648 ", "-2147483648|2009-03-09 14:30:05|0.5|NULL"},
+        CellEdit{"NumBlankEmptiesIt", ArchiveTableModel::NumColumn, "", "NULL|2009-03-09 14:30:05|0.5|NULL"},
+        CellEdit{"NumTooLarge", ArchiveTableModel::NumColumn, "2147483648", ""},
+        CellEdit{"NumFraction", ArchiveTableModel::NumColumn, "3,5", ""},
+        CellEdit{"NumWord", ArchiveTableModel::NumColumn, "три", ""},
+        CellEdit{"DateAndTime", ArchiveTableModel::DateColumn, "09.03.2009 6:22:05", "300|2009-03-09 06:22:05|0.5|NULL"},
+        CellEdit{"DateAlone", ArchiveTableModel::DateColumn, "10.03.2009", "300|2009-03-10 00:00:00|0.5|NULL"},
+        CellEdit{"Date31February", ArchiveTableModel::DateColumn, "31.02.2009", ""},
+        CellEdit{"DateIsoForm", ArchiveTableModel::DateColumn, "2009-03-09 06:22:05", ""},
+        CellEdit{"DateYear20105", ArchiveTableModel::DateColumn, "09.03.20105 6:22:05", ""},
+        CellEdit{"ThicknessComma", ArchiveTableModel::ThicknessColumn, "0,125", "300|2009-03-09 14:30:05|0.125|NULL"},
+        CellEdit{"ThicknessPoint", ArchiveTableModel::ThicknessColumn, "1.5", "300|2009-03-09 14:30:05|1.5|NULL"},
+        CellEdit{"ThicknessWord", ArchiveTableModel::ThicknessColumn, "abc", ""},
+        CellEdit{"ThicknessInfinite", ArchiveTableModel::ThicknessColumn, "inf", ""},
+        CellEdit{"ThicknessNotANumber", ArchiveTableModel::ThicknessColumn, "nan", ""},
+        CellEdit{"ThicknessTwoCommas", ArchiveTableModel::ThicknessColumn, "1,2,3", ""},
+        CellEdit{"Note", ArchiveTableModel::NoteColumn, "крыло", "300|2009-03-09 14:30:05|0.5|крыло"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ModelFixture, EditorsStartWithTheShownTextWhichChangesNothing) {
+  add(7, "09.03.2009 06:22:05", static_cast<double>(0.2f));
+  const std::string before = korsi::test::tableRows(paths.database)[0];
+  const char* shown[] = {"7", "09.03.2009 6:22:05", "0,200", ""};
+  for (int c = 0; c < 4; ++c) {
+    const QModelIndex cell = model.index(0, c);
+    EXPECT_EQ(model.data(cell, Qt::EditRole).toString(), QString::fromUtf8(shown[c])) << c;
+    // Storing the shown text again would round the thickness to its three decimals.
+    EXPECT_TRUE(model.setData(cell, model.data(cell, Qt::EditRole))) << c;
+  }
+  EXPECT_EQ(korsi::test::tableRows(paths.database)[0], before);
+  EXPECT_EQ(store->row(0).prim, std::nullopt);
+}
+
+TEST_F(ModelFixture, ANewRowReachesTheTableOnlyWhenACellIsChanged) {
+  add(1, "09.03.2009 14:30:05", 1.0);
+  QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+  EXPECT_EQ(model.appendNewRow(), 1);
+  EXPECT_EQ(model.appendNewRow(), 1);  // one new row at a time
+  EXPECT_EQ(inserted.count(), 1);
+  EXPECT_EQ(model.rowCount(), 2);
+  EXPECT_EQ(model.newRow(), 1);
+  EXPECT_EQ(text(1, ArchiveTableModel::NumColumn), "");
+  EXPECT_EQ(store->rowCount(), 1u);
+
+  // Blank text and a refused value leave it unfilled.
+  EXPECT_TRUE(model.setData(model.index(1, ArchiveTableModel::NoteColumn), QString()));
+  EXPECT_FALSE(model.setData(model.index(1, ArchiveTableModel::ThicknessColumn), "abc"));
+  EXPECT_EQ(model.newRow(), 1);
+  EXPECT_EQ(korsi::test::tableRows(paths.database).size(), 1u);
+
+  // A row from the gauge arriving meanwhile goes above it.
+  add(2, "09.03.2009 14:30:06", 2.0);
+  EXPECT_EQ(model.newRow(), 2);
+  EXPECT_EQ(text(1, ArchiveTableModel::NumColumn), "2");
+
+  ASSERT_TRUE(model.setData(model.index(2, ArchiveTableModel::ThicknessColumn), "0,125"));
+  EXPECT_EQ(model.newRow(), std::nullopt);
+  EXPECT_EQ(model.rowCount(), 3);
+  ASSERT_TRUE(model.setData(model.index(2, ArchiveTableModel::NumColumn), "3"));
+  EXPECT_EQ(korsi::test::tableRows(paths.database),
+            (std::vector<std::string>{"1|2009-03-09 14:30:05|1.0|NULL", "2|2009-03-09 14:30:06|2.0|NULL",
+                                      "3|NULL|0.125|NULL"}));
+
+  // An unfilled one can be dropped; a new table drops it too.
+  model.appendNewRow();
+  model.dropNewRow();
+  EXPECT_EQ(model.rowCount(), 3);
+  model.appendNewRow();
+  ASSERT_TRUE(store->replaceWithFileRows({}));
+  EXPECT_EQ(model.rowCount(), 0);
+  EXPECT_EQ(model.newRow(), std::nullopt);
 }
 
 }  // namespace
