@@ -13,6 +13,7 @@
 #include <QTableView>
 #include <QTimer>
 #include <algorithm>
+#include <functional>
 #include <filesystem>
 #include <map>
 #include <memory>
@@ -112,6 +113,32 @@ class GaugeCommands : public ::testing::Test {
   static std::vector<std::string> logged() { return korsi::test::logMessages(readFile("korsi7.log")); }
   static long count(const std::vector<std::string>& lines, const std::string& line) {
     return std::count(lines.begin(), lines.end(), line);
+  }
+
+  // Answers a dialog once it is up (its own loop runs then), whenever that is.
+  void answerWhenShown(QDialog& dialog, std::function<void()> answer) {
+    auto* poll = new QTimer(&dialog);
+    poll->setInterval(std::chrono::milliseconds(1));
+    QObject::connect(poll, &QTimer::timeout, [poll, &dialog, answer = std::move(answer)] {
+      if (!dialog.isVisible()) return;
+      poll->stop();
+      poll->deleteLater();
+      answer();
+    });
+    poll->start();
+  }
+  void answerRange(const QString& from, const QString& to) {
+    answerWhenShown(*windows->RangeForm1, [this, from, to] {
+      windows->RangeForm1->Edit1->setText(from);
+      windows->RangeForm1->Edit2->setText(to);
+      windows->RangeForm1->accept();
+    });
+  }
+  void answerNumber(const QString& number) {
+    answerWhenShown(*windows->NumForm1, [this, number] {
+      windows->NumForm1->Edit1->setText(number);
+      windows->NumForm1->accept();
+    });
   }
 
   // Finds the gauge, closing the found box, and waits for the search's end.
@@ -251,16 +278,11 @@ TEST_F(GaugeCommands, RangeAndOneMeasurementReadWhatTheDialogsSayAndTheReadButto
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.command);
-    QTimer::singleShot(0, [&] {
-      if (std::string(c.command) == "N18" || std::string(c.command) == "B") {
-        windows->RangeForm1->Edit1->setText(c.from);
-        windows->RangeForm1->Edit2->setText(c.to);
-        windows->RangeForm1->accept();
-      } else {
-        windows->NumForm1->Edit1->setText(c.from);
-        windows->NumForm1->accept();
-      }
-    });
+    if (std::string(c.command) == "N18" || std::string(c.command) == "B") {
+      answerRange(c.from, c.to);
+    } else {
+      answerNumber(c.from);
+    }
     trigger(c.command);
     waitIdle();
     EXPECT_EQ(rowNumbers(), c.rows);
@@ -269,8 +291,8 @@ TEST_F(GaugeCommands, RangeAndOneMeasurementReadWhatTheDialogsSayAndTheReadButto
 
   // The read button repeats the last kind: the number dialog comes again.
   bool numberDialogShown = false;
-  QTimer::singleShot(0, [&] {
-    numberDialogShown = windows->NumForm1->isVisible();
+  answerWhenShown(*windows->NumForm1, [&] {
+    numberDialogShown = true;
     windows->NumForm1->Edit1->setText("abc");
     windows->NumForm1->accept();
   });
@@ -280,11 +302,11 @@ TEST_F(GaugeCommands, RangeAndOneMeasurementReadWhatTheDialogsSayAndTheReadButto
   EXPECT_EQ(count(logged(), "ERR Ошибка входных данных"), 1);
 
   // A cancelled range dialog still makes the read button ask for a range.
-  QTimer::singleShot(0, [&] { windows->RangeForm1->reject(); });
+  answerWhenShown(*windows->RangeForm1, [&] { windows->RangeForm1->reject(); });
   trigger("N18");
   bool rangeDialogShown = false;
-  QTimer::singleShot(0, [&] {
-    rangeDialogShown = windows->RangeForm1->isVisible();
+  answerWhenShown(*windows->RangeForm1, [&] {
+    rangeDialogShown = true;
     windows->RangeForm1->reject();
   });
   trigger("ToolButton12");
@@ -318,10 +340,7 @@ TEST_F(GaugeCommands, CancelInTheMiddleKeepsTheRowsSoFarAndAddsNoMore) {
                                                          "N2", "ToolButton12", "N16", "N22", "N23", "Excel1"}));
 
   // A new read after Cancel starts from a clean table and completes.
-  QTimer::singleShot(0, [&] {
-    windows->NumForm1->Edit1->setText("7");
-    windows->NumForm1->accept();
-  });
+  answerNumber("7");
   trigger("N19");
   waitIdle();
   EXPECT_EQ(rowNumbers(), (std::vector<int>{7}));
