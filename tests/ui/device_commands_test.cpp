@@ -163,27 +163,30 @@ TEST_F(GaugeCommands, FindDeviceShowsThePortAndTheArchiveSizeAndOffersTheReadCom
   EXPECT_FALSE(enabled("N16"));
 
   // While the found box is up, the search still holds the commands and the
-  // status bar still says what the user asked for.
-  korsi::test::BoxCloser closer;
+  // status bar still says what the user asked for; the box is closed here,
+  // once that has been seen.
+  std::vector<korsi::test::SeenBox> boxes;
   std::vector<std::string> duringBox;
   QString statusDuringBox;
   QTimer look;
   look.setInterval(std::chrono::milliseconds(1));
   QObject::connect(&look, &QTimer::timeout, [&] {
-    if (qobject_cast<QMessageBox*>(QApplication::activeModalWidget()) != nullptr && duringBox.empty()) {
-      duringBox = enabledCommands();
-      statusDuringBox = main().statusText();
-    }
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (box == nullptr) return;
+    duringBox = enabledCommands();
+    statusDuringBox = main().statusText();
+    boxes.push_back({box->windowTitle(), box->text(), box->icon(), box->parentWidget() != nullptr});
+    box->accept();
   });
   look.start();
   trigger("ToolButton4");
   waitIdle();
   look.stop();
 
-  ASSERT_EQ(closer.boxes.size(), 1u);
-  EXPECT_EQ(closer.boxes[0].title, "Внимание");
-  EXPECT_EQ(closer.boxes[0].text, "Устройство найдено и готово к работе");
-  EXPECT_EQ(closer.boxes[0].icon, QMessageBox::NoIcon);
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].title, "Внимание");
+  EXPECT_EQ(boxes[0].text, "Устройство найдено и готово к работе");
+  EXPECT_EQ(boxes[0].icon, QMessageBox::NoIcon);
   EXPECT_EQ(duringBox, (std::vector<std::string>{"Excel1"}));
   EXPECT_EQ(statusDuringBox, "Поиск устройства");
 
