@@ -249,12 +249,16 @@ bool ArchiveStore::removeRow(std::size_t index) {
       !connection_->run(statement, error)) {
     return fail(error.empty() ? sqlite::errorText(connection_->db.get()) : error);
   }
+  forgetRow(index);
+  return true;
+}
+
+void ArchiveStore::forgetRow(std::size_t index) {
   notify([index](ArchiveListener& l) { l.rowAboutToBeRemoved(index); });
   const auto offset = static_cast<std::ptrdiff_t>(index);
   rows_.erase(rows_.begin() + offset);
   rowids_.erase(rowids_.begin() + offset);
   notify([](ArchiveListener& l) { l.rowRemoved(); });
-  return true;
 }
 
 bool ArchiveStore::removeRows(std::vector<std::size_t> indices) {
@@ -282,13 +286,7 @@ bool ArchiveStore::removeRows(std::vector<std::size_t> indices) {
     sqlite::exec(db, "ROLLBACK", ignored);
     return fail(error);
   }
-  for (const std::size_t index : indices) {
-    notify([index](ArchiveListener& l) { l.rowAboutToBeRemoved(index); });
-    const auto offset = static_cast<std::ptrdiff_t>(index);
-    rows_.erase(rows_.begin() + offset);
-    rowids_.erase(rowids_.begin() + offset);
-    notify([](ArchiveListener& l) { l.rowRemoved(); });
-  }
+  for (const std::size_t index : indices) forgetRow(index);
   return true;
 }
 
