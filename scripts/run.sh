@@ -68,6 +68,8 @@ set_simulator_port() {
       if (!com && device != "") print "COM200 " device
       if (!dflt && port != "") print "default_comport " port
     }' "$conf" >"$tmp"
+  # mktemp makes the file private; the configuration keeps its own permissions.
+  chmod --reference="$conf" "$tmp"
   mv "$tmp" "$conf"
 }
 
