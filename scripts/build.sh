@@ -13,10 +13,13 @@ case "$flavour" in
   *) echo "unknown build flavour: $flavour" >&2; exit 2 ;;
 esac
 
-# A compiler cache, when installed, makes rebuilds in other work trees cheap.
+# A compiler cache, when installed, makes rebuilds cheap, also in another
+# clone of the project: paths are hashed relative to the project's top and
+# the build folder's own path is left out.
 if command -v ccache >/dev/null 2>&1; then
   extra+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
-  export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$(dirname "$PWD")}
+  export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$PWD}
+  export CCACHE_NOHASHDIR=${CCACHE_NOHASHDIR:-1}
 fi
 
 cmake -S . -B "build/$flavour" -G Ninja "${extra[@]}"
