@@ -324,6 +324,10 @@ TEST_F(GaugeCommands, CancelInTheMiddleKeepsTheRowsSoFarAndAddsNoMore) {
   findGauge();
   trigger("N17");
   ASSERT_TRUE(korsi::test::processUntil([&] { return windows->ArchTable->rowCount() >= 3; }));
+  // While it reads, the search and the read commands are away; Open stays,
+  // and Save is back since rows have come.
+  EXPECT_TRUE(windows->ProgressForm->isVisible());
+  EXPECT_EQ(enabledCommands(), (std::vector<std::string>{"ToolButton1", "N8", "ToolButton2", "N6", "Excel1"}));
   windows->ProgressForm->Button1->click();
   const std::size_t rowsAtCancel = windows->ArchTable->rowCount();
   const std::size_t logAtCancel = logged().size();
