@@ -107,14 +107,12 @@ struct ArchiveStore::Connection {
   sqlite::Connection db;
   sqlite::Statement insert;
   sqlite::Statement remove;
-  sqlite::Statement setNote;
   sqlite::Statement update;
   sqlite::Statement clear;
 
   ~Connection() {
     insert.reset();
     remove.reset();
-    setNote.reset();
     update.reset();
     clear.reset();
   }
@@ -122,11 +120,10 @@ struct ArchiveStore::Connection {
   bool prepareStatements(std::string& error) {
     insert = sqlite::prepare(db.get(), "INSERT INTO archive (num, date, h, Prim) VALUES (?1, ?2, ?3, ?4)", error);
     remove = sqlite::prepare(db.get(), "DELETE FROM archive WHERE rowid = ?1", error);
-    setNote = sqlite::prepare(db.get(), "UPDATE archive SET Prim = ?1 WHERE rowid = ?2", error);
     update = sqlite::prepare(db.get(), "UPDATE archive SET num = ?1, date = ?2, h = ?3, Prim = ?4 WHERE rowid = ?5",
                              error);
     clear = sqlite::prepare(db.get(), "DELETE FROM archive", error);
-    return insert && remove && setNote && update && clear;
+    return insert && remove && update && clear;
   }
 
   // Runs a prepared statement to its end and makes it ready for the next use.
@@ -241,52 +238,44 @@ bool ArchiveStore::clear() {
   return true;
 }
 
-bool ArchiveStore::removeRow(std::size_t index) {
-  if (index >= rows_.size()) return fail("нет строки " + std::to_string(index + 1));
-  sqlite3_stmt* statement = connection_->remove.get();
-  std::string error;
-  if (sqlite3_bind_int64(statement, 1, rowids_[index]) != SQLITE_OK ||
-      !connection_->run(statement, error)) {
-    return fail(error.empty() ? sqlite::errorText(connection_->db.get()) : error);
-  }
-  forgetRow(index);
-  return true;
-}
-
-void ArchiveStore::forgetRow(std::size_t index) {
-  notify([index](ArchiveListener& l) { l.rowAboutToBeRemoved(index); });
-  const auto offset = static_cast<std::ptrdiff_t>(index);
-  rows_.erase(rows_.begin() + offset);
-  rowids_.erase(rowids_.begin() + offset);
-  notify([](ArchiveListener& l) { l.rowRemoved(); });
-}
+bool ArchiveStore::removeRow(std::size_t index) { return removeRows({index}); }
 
 bool ArchiveStore::removeRows(std::vector<std::size_t> indices) {
   std::sort(indices.begin(), indices.end(), std::greater<>());
   indices.erase(std::unique(indices.begin(), indices.end()), indices.end());
   if (indices.empty()) return true;
   if (indices.front() >= rows_.size()) return fail("нет строки " + std::to_string(indices.front() + 1));
-  if (indices.size() == 1) return removeRow(indices.front());
 
-  // One transaction, so that a failure half-way leaves every row in place.
+  // Several rows go in one transaction, so that a failure half-way leaves
+  // every row in place.
+  const bool together = indices.size() > 1;
   sqlite3* db = connection_->db.get();
   std::string error;
-  if (!sqlite::exec(db, "BEGIN", error)) return fail(error);
+  if (together && !sqlite::exec(db, "BEGIN", error)) return fail(error);
+  const auto rollBack = [&] {
+    std::string ignored;
+    if (together) sqlite::exec(db, "ROLLBACK", ignored);
+  };
   sqlite3_stmt* statement = connection_->remove.get();
   for (const std::size_t index : indices) {
     if (sqlite3_bind_int64(statement, 1, rowids_[index]) != SQLITE_OK || !connection_->run(statement, error)) {
       if (error.empty()) error = sqlite::errorText(db);
-      std::string ignored;
-      sqlite::exec(db, "ROLLBACK", ignored);
+      rollBack();
       return fail(error);
     }
   }
-  if (!sqlite::exec(db, "COMMIT", error)) {
-    std::string ignored;
-    sqlite::exec(db, "ROLLBACK", ignored);
+  if (together && !sqlite::exec(db, "COMMIT", error)) {
+    rollBack();
     return fail(error);
   }
-  for (const std::size_t index : indices) forgetRow(index);
+  // From the last row up, so that each index still names its row.
+  for (const std::size_t index : indices) {
+    notify([index](ArchiveListener& l) { l.rowAboutToBeRemoved(index); });
+    const auto offset = static_cast<std::ptrdiff_t>(index);
+    rows_.erase(rows_.begin() + offset);
+    rowids_.erase(rowids_.begin() + offset);
+    notify([](ArchiveListener& l) { l.rowRemoved(); });
+  }
   return true;
 }
 
@@ -327,20 +316,9 @@ bool ArchiveStore::appendRow(const ArchiveRow& row) {
 
 bool ArchiveStore::setNote(std::size_t index, std::string_view note) {
   if (index >= rows_.size()) return fail("нет строки " + std::to_string(index + 1));
-  if (!text::isValidUtf8(note) || text::utf16Length(note) > kNoteMaxUnits) {
-    return fail("примечание длиннее 255 знаков");
-  }
-  sqlite3_stmt* statement = connection_->setNote.get();
-  std::string error;
-  if (bindText(statement, 1, note) != SQLITE_OK || sqlite3_bind_int64(statement, 2, rowids_[index]) != SQLITE_OK ||
-      !connection_->run(statement, error)) {
-    sqlite3_reset(statement);
-    sqlite3_clear_bindings(statement);
-    return fail(error.empty() ? sqlite::errorText(connection_->db.get()) : error);
-  }
-  rows_[index].prim = std::string(note);
-  notify([index](ArchiveListener& l) { l.rowChanged(index); });
-  return true;
+  ArchiveRow row = rows_[index];
+  row.prim = std::string(note);
+  return updateRow(index, row);
 }
 
 bool ArchiveStore::updateRow(std::size_t index, const ArchiveRow& row) {

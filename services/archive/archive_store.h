@@ -127,8 +127,6 @@ class ArchiveStore {
   bool openDatabase(const std::string& path, std::string& error);
   bool loadRows(std::string& error);
   bool fail(const std::string& what);
-  // Drops a row that has left the database from the rows in memory, telling the listeners.
-  void forgetRow(std::size_t index);
   template <class Call>
   void notify(Call call);
 
