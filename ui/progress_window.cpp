@@ -4,26 +4,14 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <algorithm>
-#include <string_view>
 
 #include "instrument/worker.h"
 #include "services/logs.h"
+#include "ui/command_groups.h"
 #include "ui/main_window.h"
 #include "ui/look.h"
 
 namespace korsi {
-
-namespace {
-// What a search's own end would have enabled, without the read commands
-// (the gauge has not been found).
-constexpr std::string_view kAfterSearch[] = {"ToolButton1", "ToolButton4", "ToolButton6", "N2",
-                                             "N12",         "N8",          "N22",         "N23"};
-// What a reading's own end would have enabled except Save, which waits for
-// the next row or loaded file, and also Open.
-constexpr std::string_view kAfterReading[] = {"ToolButton1", "ToolButton4", "ToolButton12", "ToolButton6",
-                                              "N2",          "N16",         "N12",          "N8",
-                                              "N22",         "N23"};
-}  // namespace
 
 TProgressForm::TProgressForm(CurrentWorkers& workers, TMainForm& mainForm, QWidget* parent)
     : QWidget(parent, Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowStaysOnTopHint),
@@ -70,11 +58,16 @@ void TProgressForm::Button1Click() {
   LOG_ERR("Нажата кнопка отмена");
   if (workers_.stopSearch()) {
     LOG_ERR("DeviceFoundThread terminate");
-    mainForm_.setCommandsEnabled(kAfterSearch, true);
+    // What the search's own end would have given back, without the read
+    // commands: the gauge has not been found.
+    mainForm_.setCommandsEnabled(commandNames(CommandGroup::Search), true);
   }
   if (workers_.stopReading()) {
     LOG_ERR("ReadMeashsThread terminate");
-    mainForm_.setCommandsEnabled(kAfterReading, true);
+    // What the reading's own end would have given back except Save, which
+    // waits for the next row or loaded file, and also Open.
+    mainForm_.setCommandsEnabled(commandNames(CommandGroup::Search), true);
+    mainForm_.setCommandsEnabled(commandNames(CommandGroup::Read), true);
   }
   hide();
 }

@@ -1,24 +1,15 @@
 #include "ui/window_view.h"
 
 #include <QMessageBox>
-#include <string_view>
 #include <utility>
 
 #include "instrument/meash_date.h"
 #include "ui/archive_actions.h"
+#include "ui/command_groups.h"
 #include "ui/main_window.h"
 #include "ui/progress_window.h"
 
 namespace korsi {
-
-namespace {
-// The designer names of each group of commands.
-constexpr std::string_view kSearchCommands[] = {"ToolButton1", "N8", "ToolButton4", "N2",
-                                                "ToolButton6", "N12", "N22",        "N23"};
-constexpr std::string_view kReadCommands[] = {"ToolButton12", "N16"};
-constexpr std::string_view kReadingCommands[] = {"ToolButton2", "ToolButton4", "N2", "ToolButton12",
-                                                 "N16",         "N22",         "N23"};
-}  // namespace
 
 WindowView::WindowView(TMainForm& window, TProgressForm& progress, ArchiveActions& archive, EndProgram endProgram)
     : window_(window), progress_(progress), archive_(archive), endProgram_(std::move(endProgram)) {}
@@ -30,11 +21,7 @@ void WindowView::setProgress(int percent) { progress_.setProgress(percent); }
 void WindowView::closeProgress() { progress_.closeIfShowing(); }
 
 void WindowView::setCommandsEnabled(CommandGroup group, bool enabled) {
-  switch (group) {
-    case CommandGroup::Search: window_.setCommandsEnabled(kSearchCommands, enabled); break;
-    case CommandGroup::Read: window_.setCommandsEnabled(kReadCommands, enabled); break;
-    case CommandGroup::Reading: window_.setCommandsEnabled(kReadingCommands, enabled); break;
-  }
+  window_.setCommandsEnabled(commandNames(group), enabled);
 }
 
 void WindowView::setStatusText(const std::string& text) { window_.setStatusText(QString::fromStdString(text)); }
