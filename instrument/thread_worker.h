@@ -47,18 +47,13 @@ class ThreadWorker : public StoppableWorker {
     return handOver_->run(*this, std::move(step));
   }
 
-  // A log statement of the worker, left out once it has been asked to stop:
-  // a stopped worker writes nothing more, not even a line begun while Cancel
-  // was being pressed.
+  // A log statement of the worker ("INF" or "ERR"), left out once it has
+  // been asked to stop: a stopped worker writes nothing more, not even a line
+  // begun while Cancel was being pressed.
   template <class... Pieces>
-  void logInf(const char* file, int line, const Pieces&... pieces) {
+  void logUnlessStopped(const char* level, const char* file, int line, const Pieces&... pieces) {
     std::lock_guard lock(logLock_);
-    if (!stopRequested()) detail::logLine("INF", file, line, pieces...);
-  }
-  template <class... Pieces>
-  void logErr(const char* file, int line, const Pieces&... pieces) {
-    std::lock_guard lock(logLock_);
-    if (!stopRequested()) detail::logLine("ERR", file, line, pieces...);
+    if (!stopRequested()) detail::logLine(level, file, line, pieces...);
   }
 
  private:
@@ -77,5 +72,5 @@ class ThreadWorker : public StoppableWorker {
 
 }  // namespace korsi
 
-#define WORKER_INF(...) logInf(__FILE__, __LINE__, __VA_ARGS__)
-#define WORKER_ERR(...) logErr(__FILE__, __LINE__, __VA_ARGS__)
+#define WORKER_INF(...) logUnlessStopped("INF", __FILE__, __LINE__, __VA_ARGS__)
+#define WORKER_ERR(...) logUnlessStopped("ERR", __FILE__, __LINE__, __VA_ARGS__)
