@@ -2,8 +2,8 @@
 
 #include <cstdio>
 #include <string>
-#include <thread>
 
+#include "link/link_wait.h"
 #include "services/logs.h"
 
 namespace Modbus {
@@ -52,16 +52,16 @@ void MBMaster::send(ADU& request) {
 
 int MBMaster::receive(ADU& response) {
   TCommPort& port = uart_.port();
-  std::this_thread::sleep_for(kReplyWait);
+  korsi::link::linkWait(kReplyWait);
   for (int poll = 0;; ++poll) {
     if (poll == kPolls) return Result::kNoReply;  // nothing logged, nothing drained
     if (available(port) >= kShortestReply) break;
-    std::this_thread::sleep_for(kPollInterval);
+    korsi::link::linkWait(kPollInterval);
   }
 
   if (peek(port, 0) != deviceAddress) {
     LOG_ERR("DEVICE_ADDRESS_ERROR");
-    std::this_thread::sleep_for(kByteWait);  // let the rest of the stray frame arrive
+    korsi::link::linkWait(kByteWait);  // let the rest of the stray frame arrive
     LOG_INF(dumpWaiting(port));
     drain(port);
     return Result::kDeviceAddressError;

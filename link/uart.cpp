@@ -1,6 +1,6 @@
 #include "link/uart.h"
 
-#include <thread>
+#include "link/link_wait.h"
 
 UartBase::UartBase(TCommPort& port) : port_(&port) { port_->setBaudRate(TCommPort::kBaud115200); }
 
@@ -17,7 +17,7 @@ int getBytes(TCommPort& port, std::uint8_t* buffer, std::uint8_t n) {
         port.purgeInput();
         return kGetBytesTimeout;
       }
-      std::this_thread::sleep_for(kByteWait);
+      korsi::link::linkWait(kByteWait);
       ++slept;
     }
     buffer[i] = port.readByte();
@@ -31,7 +31,7 @@ std::uint8_t peek(TCommPort& port, std::uint32_t i) { return port.peek(i); }
 
 void drain(TCommPort& port) {
   for (;;) {
-    std::this_thread::sleep_for(kByteWait);
+    korsi::link::linkWait(kByteWait);
     if (available(port) == 0) return;
     port.purgeInput();
   }
