@@ -48,6 +48,9 @@ bool readFrame(Uart& uart, PDU& frame) {
 MBMaster::MBMaster(TCommPort& port) : uart_(port) {}
 
 void MBMaster::send(ADU& request) {
+  // A reply that came after the last exchange gave up waiting would otherwise
+  // be taken as the answer to this request.
+  uart_.port().purgeInput();
   request.setAddress(deviceAddress);
   request.calcCrc(true);
   writeFrame(uart_, request);

@@ -50,8 +50,8 @@ class MBMaster {
   // Selects 115200 bit/s on port; destroying the master closes the port.
   explicit MBMaster(TCommPort& port);
 
-  // Writes the device address and the checksum into request and queues it;
-  // returns without waiting.
+  // Purges the input, writes the device address and the checksum into request
+  // and queues it; returns without waiting.
   void send(ADU& request);
   // Waits for the reply and classifies it (see Result). A normal reply is
   // left in response, an exception reply in exception(). A reply that does

@@ -257,6 +257,26 @@ TEST_F(MasterExchange, FailedExchangeLeavesTheLineReadyForTheNext) {
   EXPECT_EQ(bytesOf(response), kNormal);
 }
 
+// A slow gauge answers after the master has given up: that late reply must not
+// be taken as the answer to the next request (the two sides would stay one
+// reply apart).
+TEST_F(MasterExchange, LateReplyIsNotTakenAsTheNextAnswer) {
+  Modbus::Request::EchoMessage request;
+  Modbus::Response::EchoMessage response;
+  master.send(request);
+  ASSERT_EQ(peer.receive(8).size(), 8u);
+  ASSERT_EQ(master.receive(response), -6);
+  peer.send(kFunction5);  // the late answer to the first request
+  ASSERT_TRUE(waitForWaiting(port, 7));
+
+  master.send(request);
+  ASSERT_EQ(peer.receive(8).size(), 8u);
+  peer.send(kNormal);
+  EXPECT_EQ(master.receive(response), 4);
+  EXPECT_EQ(bytesOf(response), kNormal);
+  EXPECT_TRUE(logLines().empty());
+}
+
 TEST_F(MasterExchange, ClosedPortGivesNoReplyWithoutALogLine) {
   port.setActive(false);
   Modbus::Request::EchoMessage request;
