@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstring>
 #include <utility>
 
@@ -298,6 +299,11 @@ bool TCommPort::inputWaiting() const noexcept { return rxCount.load(std::memory_
 std::uint32_t TCommPort::waitingCount() const {
   std::lock_guard lock(rxLock);
   return rxCount;
+}
+
+std::uint32_t TCommPort::driverWaitingCount() const {
+  if (!isHandleValid()) return 0;
+  return static_cast<std::uint32_t>(std::min<std::size_t>(handle->waiting(), UINT32_MAX));
 }
 
 unsigned char TCommPort::peek(std::uint32_t i) const {

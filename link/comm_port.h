@@ -119,6 +119,9 @@ class TCommPort {
   bool inputWaiting() const noexcept;
   // Received bytes waiting in the ring.
   std::uint32_t waitingCount() const;
+  // Received bytes the driver holds that the reader has not moved yet; 0 when
+  // the port is closed.
+  std::uint32_t driverWaitingCount() const;
   // The i-th waiting byte, 0 the oldest, without taking it; 0 when the port
   // is closed or fewer than i + 1 bytes wait.
   unsigned char peek(std::uint32_t i) const;

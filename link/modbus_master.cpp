@@ -36,18 +36,30 @@ Uart& writeFrame(Uart& uart, const ADU& frame) {
   return uart;
 }
 
-Uart& readFrame(Uart& uart, PDU& frame) {
+bool readFrame(Uart& uart, PDU& frame) {
   std::uint8_t b = 0;
-  while (getBytes(uart.port(), &b, 1) == 0) frame.push_back(b);
-  return uart;
+  while (getBytes(uart.port(), &b, 1) == 0) {
+    if (frame.size() >= kLongestReply) return false;
+    frame.push_back(b);
+  }
+  return true;
 }
 
 MBMaster::MBMaster(TCommPort& port) : uart_(port) {}
 
 void MBMaster::send(ADU& request) {
+  // A reply that came after the last exchange gave up waiting would otherwise
+  // be taken as the answer to this request.
+  uart_.port().purgeInput();
   request.setAddress(deviceAddress);
   request.calcCrc(true);
   writeFrame(uart_, request);
+}
+
+int MBMaster::drainAfter(int result) {
+  if (drain(uart_.port())) return result;
+  LOG_ERR("LINE_NOT_SILENT");
+  return Result::kPacketCrcError;
 }
 
 int MBMaster::receive(ADU& response) {
@@ -63,37 +75,33 @@ int MBMaster::receive(ADU& response) {
     LOG_ERR("DEVICE_ADDRESS_ERROR");
     korsi::link::linkWait(kByteWait);  // let the rest of the stray frame arrive
     LOG_INF(dumpWaiting(port));
-    drain(port);
-    return Result::kDeviceAddressError;
+    return drainAfter(Result::kDeviceAddressError);
   }
 
   response.clear();
   const std::uint8_t f = peek(port, 1);
   if (f == 0) {
     LOG_INF("INCORRECT_FUNCTION_CODE");
-    drain(port);
-    return Result::kIncorrectFunctionCode;
+    return drainAfter(Result::kIncorrectFunctionCode);
   }
 
   if (f > 0x80) {
     LOG_INF("EXCEPTION");
     exception_.clear();
-    readFrame(uart_, exception_);
-    if (!exception_.checkCrc()) {
+    const bool ended = readFrame(uart_, exception_);
+    if (!ended || !exception_.checkCrc()) {
       LOG_ERR("EXCEPTION_CRC_ERROR");
       LOG_ERR(dump(exception_));
-      drain(port);
-      return Result::kExceptionCrcError;
+      return drainAfter(Result::kExceptionCrcError);
     }
     return f;
   }
 
-  readFrame(uart_, response);
-  if (!response.checkCrc()) {
+  const bool ended = readFrame(uart_, response);
+  if (!ended || !response.checkCrc()) {
     LOG_INF("PACKET_CRC_ERROR");
     LOG_INF(dump(response));
-    drain(port);
-    return Result::kPacketCrcError;
+    return drainAfter(Result::kPacketCrcError);
   }
   return f;
 }
