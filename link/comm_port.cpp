@@ -106,6 +106,7 @@ void TCommPort::open() {
   setXoffChar(xoffChar);
   setEventChar(eventChar);
 
+  gone = false;
   try {
     readThread = std::make_unique<TReadThread>(*this);
     txEvent.reset();
@@ -132,6 +133,7 @@ void TCommPort::close() {
   writeThread.reset();
   handle.reset();
   freeBuffers();
+  gone = false;
   active = false;
 }
 

@@ -75,6 +75,9 @@ class TCommPort {
   // the device and frees the rings. Returns promptly even when the device has gone.
   void close();
   bool isHandleValid() const noexcept { return handle != nullptr; }
+  // The open device has hung up (unplugged): nothing will arrive until the
+  // port is closed and opened again. The reader thread rests meanwhile.
+  bool deviceGone() const noexcept { return gone.load(); }
 
   // Each setter stores its value and, while the port is open, changes that one
   // member of the driver's line state. Indices outside their tables are stored
@@ -169,6 +172,7 @@ class TCommPort {
   std::uint32_t rxSize = 4096;
   std::uint32_t rxHead = 0;
   std::atomic<std::uint32_t> rxCount{0};
+  std::atomic<bool> gone{false};
   mutable std::mutex txLock;
   mutable std::mutex rxLock;
   korsi::PortResolver resolver;

@@ -64,9 +64,12 @@ int MBMaster::drainAfter(int result) {
 
 int MBMaster::receive(ADU& response) {
   TCommPort& port = uart_.port();
+  // A device that has hung up sends nothing more: no need to wait it out.
+  const auto gone = [&port] { return port.deviceGone() && available(port) < kShortestReply; };
+  if (gone()) return Result::kNoReply;
   korsi::link::linkWait(kReplyWait);
   for (int poll = 0;; ++poll) {
-    if (poll == kPolls) return Result::kNoReply;  // nothing logged, nothing drained
+    if (poll == kPolls || gone()) return Result::kNoReply;  // nothing logged, nothing drained
     if (available(port) >= kShortestReply) break;
     korsi::link::linkWait(kPollInterval);
   }

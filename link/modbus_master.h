@@ -59,6 +59,7 @@ class MBMaster {
   // a line that does not fall silent while it is drained (within
   // kDrainTimeBudget or kDrainByteBudget) fails with kPacketCrcError, logged at
   // ERR "LINE_NOT_SILENT". So every call ends within about half a second.
+  // Once the port's device has hung up it gives kNoReply at once.
   int receive(ADU& response);
   // The last exception reply (00 80 00 00 10 until the first one).
   Response::Exception& exception() noexcept { return exception_; }

@@ -3,6 +3,7 @@
 #include <chrono>
 #include <cstdio>
 #include <optional>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -275,6 +276,30 @@ TEST_F(MasterExchange, LateReplyIsNotTakenAsTheNextAnswer) {
   EXPECT_EQ(master.receive(response), 4);
   EXPECT_EQ(bytesOf(response), kNormal);
   EXPECT_TRUE(logLines().empty());
+}
+
+// Once the device has hung up, every exchange fails with no reply at once
+// instead of waiting out the reply time for bytes that cannot come.
+TEST_F(MasterExchange, UnpluggedDeviceFailsEachExchangeWithoutWaiting) {
+  peer.hangUp();
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (!port.deviceGone() && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  ASSERT_TRUE(port.deviceGone());
+
+  constexpr int kExchanges = 50;
+  Modbus::Request::EchoMessage request;
+  Modbus::Response::EchoMessage response;
+  const auto started = std::chrono::steady_clock::now();
+  for (int i = 0; i < kExchanges; ++i) {
+    master.send(request);
+    ASSERT_EQ(master.receive(response), -6);
+  }
+  // Waiting out the reply time would have slept at least this long; the
+  // comparison is with sleeps that could not have been skipped, not a speed.
+  EXPECT_LT(std::chrono::steady_clock::now() - started, kExchanges * Modbus::kReplyWait);
+  EXPECT_EQ(bytesOf(response), kEchoResponseAsBuilt);
 }
 
 TEST_F(MasterExchange, ClosedPortGivesNoReplyWithoutALogLine) {
