@@ -41,7 +41,7 @@ struct SimulatorConfig {
 
 // What the simulator has done so far; each count only grows.
 struct SimulatorCounters {
-  std::uint64_t bytesHandled = 0;     // bytes received and dealt with, replies sent
+  std::uint64_t bytesHandled = 0;     // bytes received and dealt with (dropped while streaming)
   std::uint64_t requestsSeen = 0;     // requests for address 1 with a right checksum
   std::uint64_t repliesStarted = 0;   // replies whose first bytes have been sent
   std::uint64_t repliesSent = 0;      // replies sent whole

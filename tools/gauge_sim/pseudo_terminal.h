@@ -28,15 +28,16 @@ class PseudoTerminal {
   // reads what has come (at most capacity bytes) into buffer.
   ReadResult read(unsigned char* buffer, std::size_t capacity, std::size_t* count);
 
-  // Reads and drops whatever has come from the device side, without waiting.
-  void dropInput();
+  // Reads and drops whatever has come from the device side, without waiting;
+  // how many bytes that was.
+  std::size_t dropInput();
 
   // Sends bytes to the device side at once. Bytes that the device side
   // cannot take for a while are dropped, as on a line without flow control.
   void write(const unsigned char* bytes, std::size_t count);
 
   // Waits for the given time; false when wake() cut it short.
-  bool pause(std::chrono::milliseconds duration);
+  bool pause(std::chrono::microseconds duration);
 
   // From any thread: makes the current and every later read or pause return
   // at once.

@@ -101,14 +101,19 @@ PseudoTerminal::ReadResult PseudoTerminal::read(unsigned char* buffer, std::size
   return ReadResult::Failed;
 }
 
-void PseudoTerminal::dropInput() {
+std::size_t PseudoTerminal::dropInput() {
   unsigned char buffer[256];
+  std::size_t dropped = 0;
   while (impl_->master >= 0) {
     const ssize_t got = ::read(impl_->master, buffer, sizeof buffer);
-    if (got > 0) continue;
+    if (got > 0) {
+      dropped += static_cast<std::size_t>(got);
+      continue;
+    }
     if (got < 0 && errno == EINTR) continue;
-    return;
+    break;
   }
+  return dropped;
 }
 
 void PseudoTerminal::write(const unsigned char* bytes, std::size_t count) {
@@ -129,10 +134,17 @@ void PseudoTerminal::write(const unsigned char* bytes, std::size_t count) {
   }
 }
 
-bool PseudoTerminal::pause(std::chrono::milliseconds duration) {
-  bool woken = false;
-  impl_->waitFor(-1, 0, static_cast<int>(duration.count()), &woken);
-  return !woken;
+bool PseudoTerminal::pause(std::chrono::microseconds duration) {
+  // ppoll: a never-quiet line pauses for less than a millisecond.
+  const auto seconds = std::chrono::duration_cast<std::chrono::seconds>(duration);
+  timespec limit{static_cast<time_t>(seconds.count()),
+                 static_cast<long>(std::chrono::duration_cast<std::chrono::nanoseconds>(duration - seconds).count())};
+  pollfd wake{impl_->wakeRead, POLLIN, 0};
+  for (;;) {
+    const int ready = ::ppoll(&wake, 1, &limit, nullptr);
+    if (ready < 0 && errno == EINTR) continue;  // the limit is not renewed: a signal rarely comes here
+    return !(ready > 0 && (wake.revents & POLLIN) != 0);
+  }
 }
 
 void PseudoTerminal::wake() {
