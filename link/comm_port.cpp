@@ -308,6 +308,12 @@ std::uint32_t TCommPort::driverWaitingCount() const {
   return static_cast<std::uint32_t>(std::min<std::size_t>(handle->waiting(), UINT32_MAX));
 }
 
+bool TCommPort::waitForInput(std::uint32_t count, std::chrono::steady_clock::time_point until) const {
+  std::unique_lock lock(rxLock);
+  rxArrived.wait_until(lock, until, [&] { return rxCount >= count || gone.load(); });
+  return rxCount >= count;
+}
+
 unsigned char TCommPort::peek(std::uint32_t i) const {
   std::lock_guard lock(rxLock);
   if (!rxBuffer || i >= rxCount) return 0;

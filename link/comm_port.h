@@ -8,6 +8,8 @@
 // non-blocking driver call.
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <exception>
 #include <memory>
@@ -125,6 +127,10 @@ class TCommPort {
   // Received bytes the driver holds that the reader has not moved yet; 0 when
   // the port is closed.
   std::uint32_t driverWaitingCount() const;
+  // Waits until at least count received bytes wait in the ring, the device
+  // has hung up or until has passed, whichever comes first; woken by the
+  // reader thread as bytes arrive. True when count bytes wait.
+  bool waitForInput(std::uint32_t count, std::chrono::steady_clock::time_point until) const;
   // The i-th waiting byte, 0 the oldest, without taking it; 0 when the port
   // is closed or fewer than i + 1 bytes wait.
   unsigned char peek(std::uint32_t i) const;
@@ -175,5 +181,8 @@ class TCommPort {
   std::atomic<bool> gone{false};
   mutable std::mutex txLock;
   mutable std::mutex rxLock;
+  // Told by the reader thread, with rxLock, whenever it adds received bytes
+  // or finds the device gone.
+  mutable std::condition_variable rxArrived;
   korsi::PortResolver resolver;
 };

@@ -1,5 +1,6 @@
 #include "link/modbus_master.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -36,6 +37,16 @@ Uart& writeFrame(Uart& uart, const ADU& frame) {
   return uart;
 }
 
+std::size_t replyLength(std::uint8_t function) noexcept {
+  if (function > 0x80) return 5;
+  switch (function) {
+    case 4: return 7;
+    case 5: return 8;
+    case 6: return 18;
+    default: return 0;
+  }
+}
+
 bool readFrame(Uart& uart, PDU& frame) {
   std::uint8_t b = 0;
   while (getBytes(uart.port(), &b, 1) == 0) {
@@ -62,17 +73,51 @@ int MBMaster::drainAfter(int result) {
   return Result::kPacketCrcError;
 }
 
-int MBMaster::receive(ADU& response) {
+bool MBMaster::waitForReply() {
   TCommPort& port = uart_.port();
   // A device that has hung up sends nothing more: no need to wait it out.
   const auto gone = [&port] { return port.deviceGone() && available(port) < kShortestReply; };
-  if (gone()) return Result::kNoReply;
+  if (gone()) return false;
+  if (fastExchange_) {
+    // The same 50 ms for a silent gauge, but woken as the bytes arrive.
+    return port.waitForInput(kShortestReply, std::chrono::steady_clock::now() + kReplyWait + kPolls * kPollInterval);
+  }
   korsi::link::linkWait(kReplyWait);
   for (int poll = 0;; ++poll) {
-    if (poll == kPolls || gone()) return Result::kNoReply;  // nothing logged, nothing drained
-    if (available(port) >= kShortestReply) break;
+    if (poll == kPolls || gone()) return false;
+    if (available(port) >= kShortestReply) return true;
     korsi::link::linkWait(kPollInterval);
   }
+}
+
+bool MBMaster::takeReply(PDU& frame, std::uint8_t function) {
+  if (!fastExchange_) return readFrame(uart_, frame);
+  TCommPort& port = uart_.port();
+  const std::size_t length = replyLength(function);
+  const std::size_t limit = length != 0 ? length : kLongestReply;
+  // The same silence that ends a frame of getBytes: nothing for two 1 ms
+  // looks, in the ring or in the driver.
+  const auto silent = [&port] {
+    return !port.waitForInput(1, std::chrono::steady_clock::now() + 2 * kByteWait) &&
+           port.driverWaitingCount() == 0;
+  };
+  unsigned char chunk[kLongestReply];
+  while (frame.size() < limit) {
+    if (silent()) return true;  // cut short: the checksum decides
+    const auto want = static_cast<std::uint32_t>(std::min<std::size_t>(available(port), limit - frame.size()));
+    if (want == 0) continue;  // still in the driver: wait for the reader
+    const std::uint32_t got = port.read(chunk, want);
+    frame.insert(frame.end(), chunk, chunk + got);
+  }
+  if (length != 0 || silent()) return true;  // what follows a whole reply is purged by the next send
+  std::uint8_t dropped = 0;
+  port.read(&dropped, 1);
+  return false;
+}
+
+int MBMaster::receive(ADU& response) {
+  TCommPort& port = uart_.port();
+  if (!waitForReply()) return Result::kNoReply;  // nothing logged, nothing drained
 
   if (peek(port, 0) != deviceAddress) {
     LOG_ERR("DEVICE_ADDRESS_ERROR");
@@ -91,7 +136,7 @@ int MBMaster::receive(ADU& response) {
   if (f > 0x80) {
     LOG_INF("EXCEPTION");
     exception_.clear();
-    const bool ended = readFrame(uart_, exception_);
+    const bool ended = takeReply(exception_, f);
     if (!ended || !exception_.checkCrc()) {
       LOG_ERR("EXCEPTION_CRC_ERROR");
       LOG_ERR(dump(exception_));
@@ -100,7 +145,7 @@ int MBMaster::receive(ADU& response) {
     return f;
   }
 
-  const bool ended = readFrame(uart_, response);
+  const bool ended = takeReply(response, f);
   if (!ended || !response.checkCrc()) {
     LOG_INF("PACKET_CRC_ERROR");
     LOG_INF(dump(response));

@@ -13,7 +13,8 @@ int getBytes(TCommPort& port, std::uint8_t* buffer, std::uint8_t n) {
   for (std::uint8_t i = 0; i < n; ++i) {
     int slept = 0;
     while (!port.inputWaiting()) {
-      if (slept == kSleeps) {
+      // Bytes the driver holds are not silence, only the reader's lag.
+      if (slept == kSleeps && port.driverWaitingCount() == 0) {
         port.purgeInput();
         return kGetBytesTimeout;
       }

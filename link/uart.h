@@ -40,9 +40,10 @@ inline constexpr std::uint32_t kDrainByteBudget = 4096;
 
 // Queues b for sending; on a closed port the byte is lost without notice.
 void putByte(TCommPort& port, std::uint8_t b);
-// Takes n bytes into buffer, waiting for each over two 1 ms sleeps. Returns 0,
-// or 42 after purging the port's input when a byte did not come; the bytes
-// taken before stay in buffer.
+// Takes n bytes into buffer, waiting for each over two 1 ms sleeps (and on
+// while the driver holds bytes the reader has not moved yet). Returns 0, or 42
+// after purging the port's input when a byte did not come; the bytes taken
+// before stay in buffer.
 int getBytes(TCommPort& port, std::uint8_t* buffer, std::uint8_t n);
 // Received bytes waiting in the port's ring.
 std::uint32_t available(TCommPort& port);
