@@ -1,10 +1,10 @@
 #include "services/config.h"
 
-#include <cstdio>
 #include <fstream>
 #include <sstream>
 #include <utility>
 
+#include "services/atomic_file.h"
 #include "services/error_box.h"
 
 namespace korsi {
@@ -92,26 +92,15 @@ void Config::setInt(const std::string& key, std::int32_t value) {
 }
 
 void Config::writeBack() const {
-  const std::string temporary = path_ + ".tmp";
-  bool created = false;
-  bool written = false;
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    created = out.is_open();
-    if (created) {
-      const std::string* previous = nullptr;
-      for (const std::string& entry : entries_) {
-        if (previous && *previous == entry) continue;
-        out << entry << '\n';
-        previous = &entry;
-      }
-      out.flush();
-      out.close();
-      written = !out.fail();
-    }
+  std::string text;
+  const std::string* previous = nullptr;
+  for (const std::string& entry : entries_) {
+    if (previous && *previous == entry) continue;
+    text += entry;
+    text += '\n';
+    previous = &entry;
   }
-  if (written && std::rename(temporary.c_str(), path_.c_str()) == 0) return;
-  if (created) std::remove(temporary.c_str());
+  if (replaceFileAtomically(path_, text).ok()) return;
   showErrorBox("Не могу открыть файл конфига на запись");
   throw ConfigException(ConfigException::kNoFile);
 }

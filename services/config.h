@@ -48,8 +48,10 @@ class Config {
   void setInt(const std::string& key, std::int32_t value);
 
   // Writes every entry back, equal neighbouring entries once. The new text goes
-  // to a temporary file beside the old one and replaces it only when whole,
-  // so a failed write leaves the old file as it was. On failure the error box
+  // to a temporary file beside the old one and replaces it only when whole and
+  // durable (see AtomicFileReplace: the old file's permissions are kept and a
+  // symbolic link is followed), so a failed or interrupted write leaves the
+  // old file as it was. On failure the error box
   // "Не могу открыть файл конфига на запись" is shown and ConfigException(2) thrown.
   void writeBack() const;
 

@@ -154,6 +154,25 @@ TEST(ConfigFileFailures, FailedWriteShowsTheWriteBoxAndKeepsTheOldFile) {
   EXPECT_EQ(readFile(path), "default_comport 3\n");
 }
 
+// The settings file kept as a symbolic link to a file elsewhere, with
+// permissions of its own: write-back changes the file the link points to.
+TEST(ConfigWriteBackFile, FollowsALinkAndKeepsThePermissions) {
+  korsi::test::TempDir dir;
+  std::filesystem::create_directory(dir.file("settings"));
+  const std::string real = dir.file("settings/kestro.conf");
+  writeFile(real, "default_comport 3\n");
+  std::filesystem::permissions(real, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+  std::filesystem::create_symlink(real, dir.file("kestro.conf"));
+  {
+    Config config(dir.file("kestro.conf"));
+    config.setInt("default_comport", 5);
+  }
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.file("kestro.conf")));
+  EXPECT_EQ(readFile(real), "default_comport\t5\n\n");
+  EXPECT_EQ(std::filesystem::status(real).permissions(),
+            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+}
+
 TEST(ConfigException, CodeTexts) {
   EXPECT_STREQ(ConfigException(0).what(), "OK");
   EXPECT_STREQ(ConfigException(1).what(), "Parametr not found");
