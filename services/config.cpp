@@ -1,6 +1,8 @@
 #include "services/config.h"
 
+#include <filesystem>
 #include <fstream>
+#include <istream>
 #include <sstream>
 #include <utility>
 
@@ -28,21 +30,31 @@ std::string firstWord(std::istringstream& words) {
 
 }  // namespace
 
-Config::Config(std::string path) : path_(std::move(path)) {
-  std::ifstream in(path_, std::ios::binary);
-  if (!in.is_open()) {
-    showErrorBox("Не могу открыть файл конфига на чтение");
-    throw ConfigException(ConfigException::kNoFile);
-  }
+bool readEntries(std::istream& in, std::vector<std::string>& entries) {
   // The end-of-file test comes before each read, so a file that ends with a
   // line end (or is empty) gains one empty last entry. A line of any length
   // stays one entry.
   while (!in.eof()) {
     std::string line;
     std::getline(in, line);
+    // A read error part-way leaves the entries short; they must never be
+    // taken for the whole file, or write-back would cut the file down.
+    if (in.bad()) return false;
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    entries_.push_back(std::move(line));
-    if (in.bad()) break;
+    entries.push_back(std::move(line));
+  }
+  return true;
+}
+
+Config::Config(std::string path) : path_(std::move(path)) {
+  std::error_code ec;
+  // A folder of that name opens as a stream on some systems; it is no file.
+  const bool folder = std::filesystem::is_directory(path_, ec);
+  std::ifstream in;
+  if (!folder) in.open(path_, std::ios::binary);
+  if (folder || !in.is_open() || !readEntries(in, entries_)) {
+    showErrorBox("Не могу открыть файл конфига на чтение");
+    throw ConfigException(ConfigException::kNoFile);
   }
 }
 
