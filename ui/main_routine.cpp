@@ -85,6 +85,12 @@ int mainRoutine(KorsiApplication& app, const StartOptions& options) {
     return kStartFailed;  // the log has shown its message
   }
 
+  // A log that cannot be written is told once, in a box that never makes
+  // the thread of the statement wait for the user.
+  objects->log().setFailureReport([](const std::string& text) {
+    QMetaObject::invokeMethod(QCoreApplication::instance(), [text] { showErrorBox(text); }, Qt::QueuedConnection);
+  });
+
   app.setTitle(QString::fromUtf8(kApplicationTitle));
   app.setHelpFile(QDir::current().filePath(QString::fromUtf8(kHelpFileName)));
 
