@@ -13,6 +13,7 @@ inline constexpr std::string_view kNotFoundText = "Файл не найден";
 inline constexpr std::string_view kCannotReadText = "Файл не удаётся прочитать";
 inline constexpr std::string_view kTooLargeText = "Файл слишком велик";
 inline constexpr std::string_view kCannotWriteText = "Файл не удаётся записать";
+inline constexpr std::string_view kTooManyRowsText = "В файле слишком много строк";
 
 inline std::string missingColumnText(std::string_view column) {
   return "В файле нет столбца «" + std::string(column) + "»";

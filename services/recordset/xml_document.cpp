@@ -36,9 +36,12 @@ struct RawAttribute {
 };
 
 
+// More elements than the caller allowed.
+struct TooManyElements {};
+
 class Parser {
  public:
-  explicit Parser(std::string_view text) : text_(text) {}
+  Parser(std::string_view text, std::size_t maxElements) : text_(text), maxElements_(maxElements) {}
 
   XmlElement parse() {
     if (text_.substr(0, 3) == "\xEF\xBB\xBF") pos_ = 3;
@@ -80,6 +83,7 @@ class Parser {
         fail("неожиданное объявление");
       } else {
         ++pos_;
+        if (++elements_ > maxElements_) throw TooManyElements{};
         const std::string_view qname = readName();
         std::vector<RawAttribute> raw;
         // Names seen so far in this tag, so that a repeat is found in one
@@ -325,6 +329,8 @@ class Parser {
   }
 
   std::string_view text_;
+  std::size_t maxElements_;
+  std::size_t elements_ = 0;
   std::size_t pos_ = 0;
   bool rootStarted_ = false;
   std::unordered_map<std::string, std::vector<std::string>> bindings_;
@@ -339,16 +345,20 @@ const std::string* XmlElement::attribute(std::string_view wantedNs, std::string_
   return nullptr;
 }
 
-XmlParseResult parseXml(std::string_view text) {
+XmlParseResult parseXml(std::string_view text, std::size_t maxElements) {
   XmlParseResult result;
   if (!text::isValidUtf8(text)) {
     result.error = "текст не в кодировке UTF-8";
     return result;
   }
   try {
-    result.root = Parser(text).parse();
+    result.root = Parser(text, maxElements).parse();
   } catch (const XmlError& e) {
     result.error = e.what();
+  } catch (const TooManyElements&) {
+    result.root = XmlElement{};
+    result.tooManyElements = true;
+    result.error = "больше " + std::to_string(maxElements) + " элементов";
   }
   return result;
 }

@@ -156,4 +156,13 @@ TEST(RowsetXmlReader, ManyAttributesAndPrefixesAreReadAndARepeatIsStillFound) {
   EXPECT_EQ(bound.rows.size(), 1000u);
 }
 
+TEST(RowsetXmlReader, MoreRowsThanADataFileMayHoldAreRefused) {
+  std::string rows;
+  rows.reserve((rs::kMaxDataFileRows + 1) * 8);
+  for (std::size_t r = 0; r <= rs::kMaxDataFileRows; ++r) rows += "<z:row/>";
+  const rs::RowsResult result = rs::readRowsetXml(withRow(rows));
+  EXPECT_EQ(result.error, "В файле слишком много строк");
+  EXPECT_TRUE(result.rows.empty());
+}
+
 }  // namespace
