@@ -119,4 +119,23 @@ TEST(DataFile, AWriteThatFailsLeavesTheOldFileWhole) {
   EXPECT_FALSE(std::filesystem::exists(dir.file("folder.ks.tmp")));
 }
 
+// Every date the table holds, years 1 to 9999, goes through both writers and
+// both readers; a year before 100 once made a .ks file that would not load.
+TEST(DataFile, EveryDateTheTableHoldsSurvivesBothFormats) {
+  korsi::test::TempDir dir;
+  const std::vector<ArchiveRow> rows = {
+      row(1, DateTime{1, 1, 1, 0, 0, 0}, 0.5, {}),          row(2, DateTime{50, 6, 15, 13, 45, 10}, 0.5, {}),
+      row(3, DateTime{99, 12, 31, 23, 59, 59}, 0.5, {}),    row(4, DateTime{100, 1, 1, 0, 0, 0}, 0.5, {}),
+      row(5, DateTime{9999, 12, 31, 23, 59, 59}, 0.5, {}),
+  };
+  // Loaded from .xml, saved as .ks and loaded again, as the user would.
+  ASSERT_EQ(rs::writeDataFile(dir.file("old.xml"), rows), "");
+  const rs::RowsResult fromXml = rs::readDataFile(dir.file("old.xml"));
+  ASSERT_TRUE(fromXml.ok()) << fromXml.error;
+  ASSERT_EQ(rs::writeDataFile(dir.file("old.ks"), fromXml.rows), "");
+  const rs::RowsResult fromKs = rs::readDataFile(dir.file("old.ks"));
+  ASSERT_TRUE(fromKs.ok()) << fromKs.error;
+  EXPECT_EQ(fromKs.rows, rows);
+}
+
 }  // namespace
