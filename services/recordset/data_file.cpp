@@ -1,5 +1,6 @@
 #include "services/recordset/data_file.h"
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
@@ -104,7 +105,21 @@ std::string replaceFileWith(const std::string& path, std::string_view bytes) {
 }
 
 std::string writeDataFile(const std::string& path, const std::vector<ArchiveRow>& rows) {
-  return replaceFileWith(path, encodeDataFile(formatForFileName(path), rows));
+  const DataFormat format = formatForFileName(path);
+  // No XML reader opens a file with such a character, not even ours: the
+  // save is refused and the old file stays.
+  if (format == DataFormat::Xml) {
+    if (const auto note = findXmlUnwritableNote(rows)) {
+      std::string character;
+      if (note->character != 0xFFFFFFFF) {
+        char code[16];
+        std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(note->character));
+        character = code;
+      }
+      return xmlUnwritableNoteText(note->row + 1, character);
+    }
+  }
+  return replaceFileWith(path, encodeDataFile(format, rows));
 }
 
 }  // namespace korsi::recordset

@@ -138,4 +138,31 @@ TEST(DataFile, EveryDateTheTableHoldsSurvivesBothFormats) {
   EXPECT_EQ(fromKs.rows, rows);
 }
 
+// A note with a character that XML 1.0 cannot carry, even as a reference:
+// the XML save is refused naming the row and the old file stays; the same
+// rows save to .ks and come back whole.
+TEST(DataFile, AnXmlSaveOfANoteXmlCannotCarryIsRefusedAndKeepsTheOldFile) {
+  struct Case {
+    std::string note;
+    std::string character;
+  };
+  const std::vector<Case> cases = {
+      {std::string("a\0b", 3), "U+0000"}, {"звонок\x07", "U+0007"}, {"\x1F", "U+001F"},
+      {"x\xEF\xBF\xBE", "U+FFFE"},       {"\xEF\xBF\xBF", "U+FFFF"},
+  };
+  korsi::test::TempDir dir;
+  const std::string xml = dir.file("table.xml");
+  for (const Case& c : cases) {
+    writeFile(xml, "old contents");
+    const std::vector<ArchiveRow> rows = {row(1, {}, 0.5, "таб\tи\r\nстроки"), row(2, {}, 0.5, c.note)};
+    EXPECT_EQ(rs::writeDataFile(xml, rows), "Примечание в строке 2 содержит знак " + c.character +
+                                                ", который нельзя записать в файл XML; сохраните таблицу в файл .ks");
+    EXPECT_EQ(readFile(xml), "old contents") << c.character;
+    EXPECT_FALSE(std::filesystem::exists(xml + ".tmp"));
+
+    ASSERT_EQ(rs::writeDataFile(dir.file("table.ks"), rows), "") << c.character;
+    EXPECT_EQ(rs::readDataFile(dir.file("table.ks")).rows, rows) << c.character;
+  }
+}
+
 }  // namespace
