@@ -82,7 +82,7 @@ int mainRoutine(KorsiApplication& app, const StartOptions& options) {
     }
     return kStartFailed;
   } catch (const std::exception&) {
-    return kStartFailed;  // the log has shown its message
+    return kStartFailed;  // the log, or the refusal of a second copy, has shown its message
   }
 
   // A log that cannot be written is told once, in a box that never makes
