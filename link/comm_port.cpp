@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstring>
 #include <utility>
 
@@ -105,6 +106,7 @@ void TCommPort::open() {
   setXoffChar(xoffChar);
   setEventChar(eventChar);
 
+  gone = false;
   try {
     readThread = std::make_unique<TReadThread>(*this);
     txEvent.reset();
@@ -131,6 +133,7 @@ void TCommPort::close() {
   writeThread.reset();
   handle.reset();
   freeBuffers();
+  gone = false;
   active = false;
 }
 
@@ -298,6 +301,11 @@ bool TCommPort::inputWaiting() const noexcept { return rxCount.load(std::memory_
 std::uint32_t TCommPort::waitingCount() const {
   std::lock_guard lock(rxLock);
   return rxCount;
+}
+
+std::uint32_t TCommPort::driverWaitingCount() const {
+  if (!isHandleValid()) return 0;
+  return static_cast<std::uint32_t>(std::min<std::size_t>(handle->waiting(), UINT32_MAX));
 }
 
 unsigned char TCommPort::peek(std::uint32_t i) const {

@@ -75,6 +75,9 @@ class TCommPort {
   // the device and frees the rings. Returns promptly even when the device has gone.
   void close();
   bool isHandleValid() const noexcept { return handle != nullptr; }
+  // The open device has hung up (unplugged): nothing will arrive until the
+  // port is closed and opened again. The reader thread rests meanwhile.
+  bool deviceGone() const noexcept { return gone.load(); }
 
   // Each setter stores its value and, while the port is open, changes that one
   // member of the driver's line state. Indices outside their tables are stored
@@ -119,6 +122,9 @@ class TCommPort {
   bool inputWaiting() const noexcept;
   // Received bytes waiting in the ring.
   std::uint32_t waitingCount() const;
+  // Received bytes the driver holds that the reader has not moved yet; 0 when
+  // the port is closed.
+  std::uint32_t driverWaitingCount() const;
   // The i-th waiting byte, 0 the oldest, without taking it; 0 when the port
   // is closed or fewer than i + 1 bytes wait.
   unsigned char peek(std::uint32_t i) const;
@@ -166,6 +172,7 @@ class TCommPort {
   std::uint32_t rxSize = 4096;
   std::uint32_t rxHead = 0;
   std::atomic<std::uint32_t> rxCount{0};
+  std::atomic<bool> gone{false};
   mutable std::mutex txLock;
   mutable std::mutex rxLock;
   korsi::PortResolver resolver;

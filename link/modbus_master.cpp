@@ -2,8 +2,8 @@
 
 #include <cstdio>
 #include <string>
-#include <thread>
 
+#include "link/link_wait.h"
 #include "services/logs.h"
 
 namespace Modbus {
@@ -36,64 +36,75 @@ Uart& writeFrame(Uart& uart, const ADU& frame) {
   return uart;
 }
 
-Uart& readFrame(Uart& uart, PDU& frame) {
+bool readFrame(Uart& uart, PDU& frame) {
   std::uint8_t b = 0;
-  while (getBytes(uart.port(), &b, 1) == 0) frame.push_back(b);
-  return uart;
+  while (getBytes(uart.port(), &b, 1) == 0) {
+    if (frame.size() >= kLongestReply) return false;
+    frame.push_back(b);
+  }
+  return true;
 }
 
 MBMaster::MBMaster(TCommPort& port) : uart_(port) {}
 
 void MBMaster::send(ADU& request) {
+  // A reply that came after the last exchange gave up waiting would otherwise
+  // be taken as the answer to this request.
+  uart_.port().purgeInput();
   request.setAddress(deviceAddress);
   request.calcCrc(true);
   writeFrame(uart_, request);
 }
 
+int MBMaster::drainAfter(int result) {
+  if (drain(uart_.port())) return result;
+  LOG_ERR("LINE_NOT_SILENT");
+  return Result::kPacketCrcError;
+}
+
 int MBMaster::receive(ADU& response) {
   TCommPort& port = uart_.port();
-  std::this_thread::sleep_for(kReplyWait);
+  // A device that has hung up sends nothing more: no need to wait it out.
+  const auto gone = [&port] { return port.deviceGone() && available(port) < kShortestReply; };
+  if (gone()) return Result::kNoReply;
+  korsi::link::linkWait(kReplyWait);
   for (int poll = 0;; ++poll) {
-    if (poll == kPolls) return Result::kNoReply;  // nothing logged, nothing drained
+    if (poll == kPolls || gone()) return Result::kNoReply;  // nothing logged, nothing drained
     if (available(port) >= kShortestReply) break;
-    std::this_thread::sleep_for(kPollInterval);
+    korsi::link::linkWait(kPollInterval);
   }
 
   if (peek(port, 0) != deviceAddress) {
     LOG_ERR("DEVICE_ADDRESS_ERROR");
-    std::this_thread::sleep_for(kByteWait);  // let the rest of the stray frame arrive
+    korsi::link::linkWait(kByteWait);  // let the rest of the stray frame arrive
     LOG_INF(dumpWaiting(port));
-    drain(port);
-    return Result::kDeviceAddressError;
+    return drainAfter(Result::kDeviceAddressError);
   }
 
   response.clear();
   const std::uint8_t f = peek(port, 1);
   if (f == 0) {
     LOG_INF("INCORRECT_FUNCTION_CODE");
-    drain(port);
-    return Result::kIncorrectFunctionCode;
+    return drainAfter(Result::kIncorrectFunctionCode);
   }
 
   if (f > 0x80) {
     LOG_INF("EXCEPTION");
     exception_.clear();
-    readFrame(uart_, exception_);
-    if (!exception_.checkCrc()) {
+    const bool ended = readFrame(uart_, exception_);
+    if (!ended || !exception_.checkCrc()) {
       LOG_ERR("EXCEPTION_CRC_ERROR");
       LOG_ERR(dump(exception_));
-      drain(port);
-      return Result::kExceptionCrcError;
+      return drainAfter(Result::kExceptionCrcError);
     }
     return f;
   }
 
-  readFrame(uart_, response);
-  if (!response.checkCrc()) {
+  const bool ended = readFrame(uart_, response);
+  if (!ended || !response.checkCrc()) {
     LOG_INF("PACKET_CRC_ERROR");
     LOG_INF(dump(response));
-    drain(port);
-    return Result::kPacketCrcError;
+    return drainAfter(Result::kPacketCrcError);
   }
   return f;
 }

@@ -7,6 +7,7 @@
 // must not let two exchanges overlap.
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 
 #include "link/comm_port.h"
@@ -34,27 +35,40 @@ inline constexpr std::chrono::milliseconds kReplyWait{30};
 inline constexpr std::chrono::milliseconds kPollInterval{2};
 inline constexpr int kPolls = 10;
 inline constexpr std::uint32_t kShortestReply = 5;
+// The largest reply the protocol allows; a frame never grows past it.
+inline constexpr std::size_t kLongestReply = 256;
 
 // Puts every byte of frame, in order.
 Uart& writeFrame(Uart& uart, const ADU& frame);
-// Appends bytes to frame until the line stays silent over two 1 ms sleeps.
-Uart& readFrame(Uart& uart, PDU& frame);
+// Appends bytes to frame until the line stays silent over two 1 ms sleeps, or
+// until frame holds kLongestReply bytes. Returns false when the line was still
+// sending then: the byte after the longest reply is taken and dropped.
+bool readFrame(Uart& uart, PDU& frame);
 
 class MBMaster {
  public:
   // Selects 115200 bit/s on port; destroying the master closes the port.
   explicit MBMaster(TCommPort& port);
 
-  // Writes the device address and the checksum into request and queues it;
-  // returns without waiting.
+  // Purges the input, writes the device address and the checksum into request
+  // and queues it; returns without waiting.
   void send(ADU& request);
   // Waits for the reply and classifies it (see Result). A normal reply is
-  // left in response, an exception reply in exception().
+  // left in response, an exception reply in exception(). A reply that does
+  // not end within kLongestReply bytes fails as one with a wrong checksum;
+  // a line that does not fall silent while it is drained (within
+  // kDrainTimeBudget or kDrainByteBudget) fails with kPacketCrcError, logged at
+  // ERR "LINE_NOT_SILENT". So every call ends within about half a second.
+  // Once the port's device has hung up it gives kNoReply at once.
   int receive(ADU& response);
   // The last exception reply (00 80 00 00 10 until the first one).
   Response::Exception& exception() noexcept { return exception_; }
 
  private:
+  // Drains the input after a failed reply: result, or kPacketCrcError when
+  // the line did not fall silent.
+  int drainAfter(int result);
+
   Response::Exception exception_{0, 0};
   Uart uart_;
 };

@@ -1,6 +1,6 @@
 #include "link/uart.h"
 
-#include <thread>
+#include "link/link_wait.h"
 
 UartBase::UartBase(TCommPort& port) : port_(&port) { port_->setBaudRate(TCommPort::kBaud115200); }
 
@@ -17,7 +17,7 @@ int getBytes(TCommPort& port, std::uint8_t* buffer, std::uint8_t n) {
         port.purgeInput();
         return kGetBytesTimeout;
       }
-      std::this_thread::sleep_for(kByteWait);
+      korsi::link::linkWait(kByteWait);
       ++slept;
     }
     buffer[i] = port.readByte();
@@ -29,10 +29,17 @@ std::uint32_t available(TCommPort& port) { return port.waitingCount(); }
 
 std::uint8_t peek(TCommPort& port, std::uint32_t i) { return port.peek(i); }
 
-void drain(TCommPort& port) {
+bool drain(TCommPort& port) {
+  const auto deadline = std::chrono::steady_clock::now() + kDrainTimeBudget;
+  std::uint32_t purged = 0;
   for (;;) {
-    std::this_thread::sleep_for(kByteWait);
-    if (available(port) == 0) return;
+    korsi::link::linkWait(kByteWait);
+    // The driver's count too: the reader moves bytes only every millisecond,
+    // and bytes that came during the sleep are not silence.
+    const std::uint32_t waiting = available(port) + port.driverWaitingCount();
+    if (waiting == 0) return true;
     port.purgeInput();
+    purged += waiting;
+    if (purged >= kDrainByteBudget || std::chrono::steady_clock::now() >= deadline) return false;
   }
 }

@@ -1,15 +1,19 @@
 #!/usr/bin/env bash
 # Configures and builds one flavour of the project.
-#   scripts/build.sh normal|asan|tsan
+#   scripts/build.sh normal|asan|tsan|fuzz
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 flavour=${1:-normal}
+targets=()
 case "$flavour" in
   normal) extra=(-DCMAKE_BUILD_TYPE=RelWithDebInfo) ;;
   asan)   extra=(-DCMAKE_BUILD_TYPE=Debug -DKORSI_SANITIZE=address,undefined) ;;
   # The thread sanitizer runs the threaded tests of the libraries without widgets.
   tsan)   extra=(-DCMAKE_BUILD_TYPE=Debug -DKORSI_SANITIZE=thread -DKORSI_WITH_GUI=OFF) ;;
+  # libFuzzer needs clang; only the fuzz targets are built (scripts/fuzz.sh runs them).
+  fuzz)   extra=(-DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++-14 -DKORSI_FUZZ=ON -DKORSI_WITH_GUI=OFF)
+          targets=(--target fuzzers) ;;
   *) echo "unknown build flavour: $flavour" >&2; exit 2 ;;
 esac
 
@@ -23,4 +27,4 @@ if command -v ccache >/dev/null 2>&1; then
 fi
 
 cmake -S . -B "build/$flavour" -G Ninja "${extra[@]}"
-cmake --build "build/$flavour" -j "$(nproc)"
+cmake --build "build/$flavour" -j "$(nproc)" "${targets[@]}"

@@ -4,6 +4,7 @@ set -euo pipefail
 
 packages=(
   g++ cmake ninja-build pkg-config ccache
+  clang-14 libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libqt6sql6-sqlite
   libsqlite3-dev sqlite3 libxlsxwriter-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev

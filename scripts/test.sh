@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # One command on a fresh Debian 12 machine: install the packages, build the
 # normal, address+undefined-sanitizer and thread-sanitizer flavours, and run
-# their tests. Each flavour prints CTest's summary.
+# their tests. Each flavour prints CTest's summary. Last the fuzz flavour is
+# built and every fuzz target runs for 60 seconds, two at a time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -48,6 +49,15 @@ set +e
 run normal
 run asan
 run tsan -L threads
+
+echo "=== fuzz build ==="
+if scripts/build.sh fuzz; then
+  echo "=== fuzz targets ==="
+  scripts/fuzz.sh 60 || status=1
+else
+  echo "fuzz build failed"
+  status=1
+fi
 set -e
 
 # Every flavour's tests together, for the CI summary.

@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <cstdio>
 #include <optional>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -15,6 +18,36 @@ using korsi::test::Bytes;
 using korsi::test::LogLine;
 
 Bytes bytesOf(const message_queue_t& frame) { return Bytes(frame.begin(), frame.end()); }
+
+// body followed by its checksum, high byte first.
+Bytes framed(Bytes body) {
+  const std::uint16_t crc = Modbus::crc16(body.data(), body.size());
+  body.push_back(static_cast<std::uint8_t>(crc >> 8));
+  body.push_back(static_cast<std::uint8_t>(crc & 0xFF));
+  return body;
+}
+
+// A normal reply of n bytes in all, with a right checksum.
+Bytes replyOfLength(std::size_t n) {
+  Bytes body = {0x01, 0x04, 0x00, static_cast<std::uint8_t>(n - 6)};
+  while (body.size() < n - 2) body.push_back(static_cast<std::uint8_t>(body.size()));
+  return framed(body);
+}
+
+Bytes plus(Bytes bytes, std::uint8_t more) {
+  bytes.push_back(more);
+  return bytes;
+}
+
+std::string dumpOf(const Bytes& bytes) {
+  std::string text;
+  char piece[8];
+  for (const std::uint8_t b : bytes) {
+    std::snprintf(piece, sizeof piece, " 0x%02X", static_cast<unsigned>(b));
+    text += piece;
+  }
+  return text;
+}
 
 const Bytes kEchoResponseAsBuilt = {0x00, 0x04, 0x00, 0x01, 0x5A, 0x9B, 0xA4};
 const Bytes kExceptionAsBuilt = {0x00, 0x80, 0x00, 0x00, 0x10};
@@ -79,6 +112,7 @@ const Bytes kException = {0x01, 0x84, 0x02, 0xC1, 0xC2};
 const Bytes kExceptionSwapped = {0x01, 0x84, 0x02, 0xC2, 0xC1};
 const Bytes kFunction80 = {0x01, 0x80, 0x00, 0x01, 0x5A, 0xAB, 0xB1};
 const Bytes kFunction5 = {0x01, 0x05, 0x00, 0x01, 0x5A, 0xA7, 0x98};
+const Bytes kLongest = replyOfLength(Modbus::kLongestReply);
 
 INSTANTIATE_TEST_SUITE_P(
     Receive, ResultTable,
@@ -116,7 +150,17 @@ INSTANTIATE_TEST_SUITE_P(
                   0},
         ReplyCase{"NormalReply", kNormal, 4, kNormal, std::nullopt, {}, 0},
         ReplyCase{"Function80IsANormalReply", kFunction80, 0x80, kFunction80, std::nullopt, {}, 0},
-        ReplyCase{"OtherFunctionThanAskedIsAccepted", kFunction5, 5, kFunction5, std::nullopt, {}, 0}),
+        ReplyCase{"OtherFunctionThanAskedIsAccepted", kFunction5, 5, kFunction5, std::nullopt, {}, 0},
+        ReplyCase{"LongestReplyIsAccepted", kLongest, 4, kLongest, std::nullopt, {}, 0},
+        // A right checksum in the last two of 256 bytes does not make a reply
+        // when the line goes on: the frame stops growing and the exchange fails.
+        ReplyCase{"ReplyPastTheLongestFails",
+                  plus(kLongest, 0x00),
+                  -4,
+                  kLongest,
+                  std::nullopt,
+                  {{"INF", "PACKET_CRC_ERROR"}, {"INF", dumpOf(kLongest)}},
+                  0}),
     [](const ::testing::TestParamInfo<ReplyCase>& info) { return std::string(info.param.name); });
 
 TEST_F(MasterExchange, ExceptionCodeIsReadFromTheKeptReply) {
@@ -148,6 +192,57 @@ TEST_F(MasterExchange, ReplyCutByAPauseIsCheckedAsWhatCameBefore) {
   peer.waitPlayed();
 }
 
+struct NeverQuietCase {
+  const char* name;
+  Bytes start;                // what the line sends before its endless 0x55 bytes
+  std::size_t responseBytes;  // what the response holds afterwards
+  std::size_t exceptionBytes; // what the exception member holds afterwards
+  std::vector<LogLine> firstLog;
+};
+
+// A line that never falls silent (noise, a stuck device) must not hold the
+// exchange: the frame stops at the longest reply, draining gives up after its
+// budget, the input is purged and the exchange fails with the checksum code.
+TEST_F(MasterExchange, LineThatNeverFallsSilentFailsTheExchangeInBoundedTime) {
+  const std::vector<NeverQuietCase> cases = {
+      {"noise", {}, kEchoResponseAsBuilt.size(), kExceptionAsBuilt.size(), {{"ERR", "DEVICE_ADDRESS_ERROR"}}},
+      {"endless reply", {0x01, 0x04}, Modbus::kLongestReply, kExceptionAsBuilt.size(),
+       {{"INF", "PACKET_CRC_ERROR"}}},
+      {"endless exception reply", {0x01, 0x84}, 0, Modbus::kLongestReply,
+       {{"INF", "EXCEPTION"}, {"ERR", "EXCEPTION_CRC_ERROR"}}},
+      {"function code 0", {0x01, 0x00}, 0, kExceptionAsBuilt.size(), {{"INF", "INCORRECT_FUNCTION_CODE"}}},
+  };
+  for (const NeverQuietCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    Modbus::Request::EchoMessage request;
+    Modbus::Response::EchoMessage response;
+    master.exception() = Modbus::Response::Exception(0, 0);
+    master.send(request);
+    ASSERT_EQ(peer.receive(8).size(), 8u);
+    const std::size_t logBefore = logLines().size();
+    peer.startFlood(c.start);
+    const auto started = std::chrono::steady_clock::now();
+    const int result = master.receive(response);
+    const auto took = std::chrono::steady_clock::now() - started;
+    peer.stopFlood();
+    EXPECT_EQ(result, Modbus::Result::kPacketCrcError);
+    EXPECT_LT(took, std::chrono::seconds(5));  // a hang guard, not a measurement
+    EXPECT_EQ(response.size(), c.responseBytes);
+    EXPECT_EQ(master.exception().size(), c.exceptionBytes);
+    std::vector<LogLine> log = logLines();
+    log.erase(log.begin(), log.begin() + static_cast<std::ptrdiff_t>(logBefore));
+    std::vector<LogLine> levelsAndFirstWords;
+    for (const LogLine& line : log) {
+      if (line.message.rfind(" 0x", 0) != 0) levelsAndFirstWords.push_back(line);  // leave out the dumps
+    }
+    std::vector<LogLine> wanted = c.firstLog;
+    wanted.push_back({"ERR", "LINE_NOT_SILENT"});
+    EXPECT_EQ(levelsAndFirstWords, wanted);
+    // The line is usable again once it rests.
+    drain(port);
+  }
+}
+
 TEST_F(MasterExchange, FailedExchangeLeavesTheLineReadyForTheNext) {
   Modbus::Request::EchoMessage request;
   Modbus::Response::EchoMessage response;
@@ -161,6 +256,50 @@ TEST_F(MasterExchange, FailedExchangeLeavesTheLineReadyForTheNext) {
   ASSERT_TRUE(waitForWaiting(port, 7));
   EXPECT_EQ(master.receive(response), 4);
   EXPECT_EQ(bytesOf(response), kNormal);
+}
+
+// A slow gauge answers after the master has given up: that late reply must not
+// be taken as the answer to the next request (the two sides would stay one
+// reply apart).
+TEST_F(MasterExchange, LateReplyIsNotTakenAsTheNextAnswer) {
+  Modbus::Request::EchoMessage request;
+  Modbus::Response::EchoMessage response;
+  master.send(request);
+  ASSERT_EQ(peer.receive(8).size(), 8u);
+  ASSERT_EQ(master.receive(response), -6);
+  peer.send(kFunction5);  // the late answer to the first request
+  ASSERT_TRUE(waitForWaiting(port, 7));
+
+  master.send(request);
+  ASSERT_EQ(peer.receive(8).size(), 8u);
+  peer.send(kNormal);
+  EXPECT_EQ(master.receive(response), 4);
+  EXPECT_EQ(bytesOf(response), kNormal);
+  EXPECT_TRUE(logLines().empty());
+}
+
+// Once the device has hung up, every exchange fails with no reply at once
+// instead of waiting out the reply time for bytes that cannot come.
+TEST_F(MasterExchange, UnpluggedDeviceFailsEachExchangeWithoutWaiting) {
+  peer.hangUp();
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (!port.deviceGone() && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  ASSERT_TRUE(port.deviceGone());
+
+  constexpr int kExchanges = 50;
+  Modbus::Request::EchoMessage request;
+  Modbus::Response::EchoMessage response;
+  const auto started = std::chrono::steady_clock::now();
+  for (int i = 0; i < kExchanges; ++i) {
+    master.send(request);
+    ASSERT_EQ(master.receive(response), -6);
+  }
+  // Waiting out the reply time would have slept at least this long; the
+  // comparison is with sleeps that could not have been skipped, not a speed.
+  EXPECT_LT(std::chrono::steady_clock::now() - started, kExchanges * Modbus::kReplyWait);
+  EXPECT_EQ(bytesOf(response), kEchoResponseAsBuilt);
 }
 
 TEST_F(MasterExchange, ClosedPortGivesNoReplyWithoutALogLine) {

@@ -93,9 +93,10 @@ Bytes PtyPeer::receiveWaiting() {
   }
 }
 
-void PtyPeer::startFlood() {
+void PtyPeer::startFlood(Bytes prefix) {
   flooding_ = true;
-  flooder_ = std::thread([this] {
+  flooder_ = std::thread([this, prefix = std::move(prefix)] {
+    send(prefix);
     const Bytes noise(64, 0x55);
     while (flooding_.load()) {
       if (::write(master_, noise.data(), noise.size()) < 0) {

@@ -156,4 +156,77 @@ TEST(FaultRates, RateOneSpoilsEveryReplyAndZeroNone) {
   EXPECT_EQ(faultPattern(1, {}, true), std::string(64, '0'));
 }
 
+// The timing faults are decided per reply, counted, and repeat with the seed.
+TEST(FaultRates, TimingFaultsAreDecidedPerReplyAndCounted) {
+  GaugeFaults f;
+  f.pauseMidReply = std::chrono::milliseconds(10);
+  f.splitRate = 0.3;
+  f.lateRate = 0.2;
+  f.lateBy = std::chrono::milliseconds(80);
+  f.strayRate = 0.25;
+  f.strayBytes = 3;
+  auto run = [&f](std::uint64_t seed) {
+    GaugeProtocol gauge(korsi::sim::generateArchive(200, 3), f, seed);
+    std::string pattern;
+    std::uint64_t split = 0, late = 0, stray = 0;
+    for (std::int32_t n = 1; n <= 200; ++n) {
+      const Bytes request = measurementRequest(n);
+      const auto replies = gauge.feed(request.data(), request.size());
+      const auto& reply = replies.at(0);
+      EXPECT_EQ(reply.bytes.size(), 18u) << "the faults leave the reply's bytes whole";
+      EXPECT_TRUE(reply.late.count() == 0 || reply.late == f.lateBy);
+      EXPECT_TRUE(reply.stray.empty() || reply.stray.size() == 3);
+      split += reply.pauseAfter > 0;
+      late += reply.late.count() > 0;
+      stray += !reply.stray.empty();
+      pattern += std::to_string(reply.pauseAfter > 0) + std::to_string(reply.late.count() > 0) +
+                 std::to_string(!reply.stray.empty());
+    }
+    const auto& counts = gauge.faultCounts();
+    EXPECT_EQ(counts.splitReplies, split);
+    EXPECT_EQ(counts.lateReplies, late);
+    EXPECT_EQ(counts.strayBursts, stray);
+    EXPECT_GT(split, 30u);
+    EXPECT_LT(split, 90u);
+    EXPECT_GT(late, 20u);
+    EXPECT_LT(late, 70u);
+    EXPECT_GT(stray, 25u);
+    EXPECT_LT(stray, 80u);
+    return pattern;
+  };
+  EXPECT_EQ(run(9), run(9));
+  EXPECT_NE(run(9), run(10));
+}
+
+TEST(FaultRates, ChecksumAndNumberFaultsAreCounted) {
+  GaugeFaults f;
+  f.crcFaultRate = 0.5;
+  f.wrongNumRate = 0.5;
+  GaugeProtocol gauge(korsi::sim::generateArchive(64, 3), f, 4);
+  std::uint64_t crc = 0, wrong = 0;
+  for (std::int32_t n = 1; n <= 64; ++n) {
+    const Bytes request = measurementRequest(n);
+    const auto replies = gauge.feed(request.data(), request.size());
+    Modbus::Response::MeashPoint frame;
+    frame.assign(replies.at(0).bytes.begin(), replies.at(0).bytes.end());
+    Meash m{};
+    getMeash(frame, &m);
+    crc += !frame.checkCrc();
+    wrong += m.num != n;
+  }
+  EXPECT_EQ(gauge.faultCounts().crcFaults, crc);
+  EXPECT_EQ(gauge.faultCounts().wrongNumbers, wrong);
+}
+
+TEST(GaugeStream, AfterNRepliesTheGaugeAnswersNothingAndStreams) {
+  GaugeFaults f;
+  f.streamAfter = 2;
+  GaugeProtocol gauge({}, f, 1);
+  EXPECT_FALSE(gauge.streaming());
+  EXPECT_EQ(feedAll(gauge, kEchoRequest).size(), 1u);
+  EXPECT_EQ(feedAll(gauge, kEchoRequest).size(), 1u);
+  EXPECT_TRUE(gauge.streaming());
+  EXPECT_TRUE(feedAll(gauge, kEchoRequest).empty());
+}
+
 }  // namespace

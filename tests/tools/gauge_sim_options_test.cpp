@@ -56,6 +56,22 @@ INSTANTIATE_TEST_SUITE_P(
                  [](const ProgramOptions& o) {
                    return o.faults.silentAfter == 0u && o.faults.extraBytes == 2 && o.faults.archiveSize == 501;
                  }},
+        GoodCase{"LateRepliesAndStrayBytes",
+                 {"--late-rate", "0.05", "--late-by=80", "--stray-rate", "0.2", "--stray-bytes", "3"},
+                 [](const ProgramOptions& o) {
+                   return o.faults.lateRate == 0.05 && o.faults.lateBy == 80ms && o.faults.strayRate == 0.2 &&
+                          o.faults.strayBytes == 3;
+                 }},
+        // A share of split replies without a pause length gets a pause
+        // longer than the master's silence; a pause alone splits every reply.
+        GoodCase{"SplitShareAlone", {"--split-rate", "0.1"},
+                 [](const ProgramOptions& o) { return o.faults.splitRate == 0.1 && o.faults.pauseMidReply == 10ms; }},
+        GoodCase{"SplitShareWithPause", {"--pause-mid-reply", "3", "--split-rate", "0.5"},
+                 [](const ProgramOptions& o) { return o.faults.splitRate == 0.5 && o.faults.pauseMidReply == 3ms; }},
+        GoodCase{"PauseAloneSplitsEveryReply", {"--pause-mid-reply", "3"},
+                 [](const ProgramOptions& o) { return o.faults.splitRate == 1.0 && o.faults.pauseMidReply == 3ms; }},
+        GoodCase{"StreamFromTheStart", {"--stream-after", "0"},
+                 [](const ProgramOptions& o) { return o.faults.streamAfter == 0u; }},
         GoodCase{"HelpAndVerbose", {"--verbose", "--help"}, [](const ProgramOptions& o) { return o.help && o.verbose; }}),
     [](const auto& info) { return std::string(info.param.name); });
 
@@ -85,6 +101,9 @@ INSTANTIATE_TEST_SUITE_P(
                       BadCase{"AddressAboveAByte", {"--address", "256"}, "bad value for --address: 256"},
                       BadCase{"ExceptionWithoutCode", {"--exception", "6"}, "bad value for --exception: 6"},
                       BadCase{"ArchiveSizeAbove16Bits", {"--archive-size", "70000"}, "bad value for --archive-size: 70000"},
+                      BadCase{"LateRateAboveOne", {"--late-rate", "2"}, "bad value for --late-rate: 2"},
+                      BadCase{"TooManyStrayBytes", {"--stray-bytes", "5000"}, "bad value for --stray-bytes: 5000"},
+                      BadCase{"StreamAfterNothing", {"--stream-after", "x"}, "bad value for --stream-after: x"},
                       BadCase{"CountWithCsv", {"--count", "5", "--csv", "a.csv"}, "--count and --csv exclude each other"}),
     [](const auto& info) { return std::string(info.param.name); });
 

@@ -288,4 +288,70 @@ TEST_F(SimulatorOverPty, StopCutsADelayShort) {
   EXPECT_EQ(gauge->counters().repliesStarted, 0u);
 }
 
+TEST_F(SimulatorOverPty, LateReplyWaitsBeyondTheMastersWait) {
+  GaugeFaults f;
+  f.lateRate = 1.0;
+  f.lateBy = kForever;
+  startGauge(f);
+  ASSERT_TRUE(device->write(echoRequest()));
+  ASSERT_TRUE(gauge->waitUntil([](const SimulatorCounters& c) { return c.faults.lateReplies == 1; }, kLimit));
+  EXPECT_EQ(gauge->counters().repliesStarted, 0u);
+  EXPECT_EQ(device->waiting(), 0u);
+}
+
+TEST_F(SimulatorOverPty, LateReplyComesWholeInTheEnd) {
+  GaugeFaults f;
+  f.lateRate = 1.0;
+  f.lateBy = 20ms;
+  startGauge(f);
+  ASSERT_TRUE(device->write(measurementRequest(4)));
+  EXPECT_EQ(device->readExactly(kMeasurement300Reply.size()), kMeasurement300Reply);
+}
+
+TEST_F(SimulatorOverPty, StrayBytesFollowTheReplyOnTheQuietLine) {
+  GaugeFaults f;
+  f.strayRate = 1.0;
+  f.strayBytes = 4;
+  startGauge(f);
+  ASSERT_TRUE(device->write(measurementRequest(4)));
+  EXPECT_EQ(device->readExactly(kMeasurement300Reply.size()), kMeasurement300Reply);
+  EXPECT_EQ(device->readExactly(4).size(), 4u);
+  EXPECT_EQ(gauge->counters().faults.strayBursts, 1u);
+}
+
+TEST_F(SimulatorOverPty, SplitShareOfOneStopsEveryReplyInTheMiddle) {
+  GaugeFaults f;
+  f.pauseMidReply = kForever;
+  f.splitRate = 1.0;
+  startGauge(f);
+  ASSERT_TRUE(device->write(measurementRequest(4)));
+  EXPECT_EQ(device->readExactly(9), Bytes(kMeasurement300Reply.begin(), kMeasurement300Reply.begin() + 9));
+  EXPECT_EQ(gauge->counters().faults.splitReplies, 1u);
+}
+
+// A line that never falls silent: bytes keep coming whether or not anything
+// is asked, and stop ends it.
+TEST_F(SimulatorOverPty, StreamingLineNeverFallsSilent) {
+  GaugeFaults f;
+  f.streamAfter = 1;
+  startGauge(f);
+  EXPECT_EQ(device->readExactly(0).size(), 0u);
+  ASSERT_TRUE(device->write(echoRequest()));
+  EXPECT_EQ(device->readExactly(7), Bytes({0x01, 0x04, 0x00, 0x01, 0x5A, 0x5B, 0x99}));
+  for (int round = 0; round < 5; ++round) {
+    ASSERT_TRUE(device->write(echoRequest()));  // taken and dropped
+    EXPECT_EQ(device->readExactly(500).size(), 500u) << "round " << round;
+  }
+  EXPECT_GE(gauge->counters().bytesStreamed, 2500u);
+  EXPECT_EQ(gauge->counters().repliesSent, 1u);
+  gauge->stop();
+}
+
+TEST_F(SimulatorOverPty, StreamingFromTheStart) {
+  GaugeFaults f;
+  f.streamAfter = 0;
+  startGauge(f);
+  EXPECT_EQ(device->readExactly(300).size(), 300u);
+}
+
 }  // namespace

@@ -21,6 +21,9 @@ constexpr std::size_t kMasterStartsAt = 5;
 // change the draws of the other.
 constexpr std::uint64_t kCrcStream = 0x43524346;       // "CRCF"
 constexpr std::uint64_t kWrongNumStream = 0x4E554D46;  // "NUMF"
+constexpr std::uint64_t kSplitStream = 0x53504C54;     // "SPLT"
+constexpr std::uint64_t kLateStream = 0x4C415445;      // "LATE"
+constexpr std::uint64_t kStrayStream = 0x53545259;     // "STRY"
 
 }  // namespace
 
@@ -42,10 +45,19 @@ GaugeProtocol::GaugeProtocol(std::vector<Meash> archive, GaugeFaults faults, std
     : archive_(std::move(archive)),
       faults_(std::move(faults)),
       crcRandom_(seed ^ kCrcStream),
-      wrongNumRandom_(seed ^ kWrongNumStream) {}
+      wrongNumRandom_(seed ^ kWrongNumStream),
+      splitRandom_(seed ^ kSplitStream),
+      lateRandom_(seed ^ kLateStream),
+      strayRandom_(seed ^ kStrayStream) {}
 
 std::uint16_t GaugeProtocol::archiveSize() const noexcept {
   return faults_.archiveSize.value_or(static_cast<std::uint16_t>(std::min<std::size_t>(archive_.size(), 0xFFFF)));
+}
+
+bool GaugeProtocol::streaming() const noexcept { return faults_.streamAfter && repliesMade_ >= *faults_.streamAfter; }
+
+void GaugeProtocol::streamBytes(unsigned char* bytes, std::size_t count) {
+  for (std::size_t i = 0; i < count; ++i) bytes[i] = static_cast<unsigned char>(strayRandom_() >> 56);
 }
 
 bool GaugeProtocol::chance(std::mt19937_64& random, double rate) {
@@ -74,6 +86,7 @@ std::optional<Reply> GaugeProtocol::answer(const Modbus::ADU& request) {
   if (request.size() != kRequestBytes || !request.checkCrc() || request[0] != kGaugeAddress) return std::nullopt;
   ++requestsSeen_;
   if (faults_.silentAfter && repliesMade_ >= *faults_.silentAfter) return std::nullopt;
+  if (streaming()) return std::nullopt;
 
   const std::uint8_t function = request[1];
   const auto argument = static_cast<std::uint16_t>((request[4] << 8) | request[5]);
@@ -106,7 +119,10 @@ Modbus::ADU GaugeProtocol::replyFor(std::uint8_t function, std::uint16_t argumen
         return Modbus::Response::Exception(function, kIllegalDataAddress);
       }
       Meash m = archive_[argument - 1];
-      if (chance(wrongNumRandom_, faults_.wrongNumRate)) m.num = static_cast<std::uint16_t>(argument + 1);
+      if (chance(wrongNumRandom_, faults_.wrongNumRate)) {
+        m.num = static_cast<std::uint16_t>(argument + 1);
+        ++faultCounts_.wrongNumbers;
+      }
       return measurementReply(m, kGaugeAddress);
     }
     default:
@@ -115,14 +131,27 @@ Modbus::ADU GaugeProtocol::replyFor(std::uint8_t function, std::uint16_t argumen
 }
 
 Reply GaugeProtocol::finish(Modbus::ADU frame) {
-  if (chance(crcRandom_, faults_.crcFaultRate)) frame.back() ^= 0xFF;
+  if (chance(crcRandom_, faults_.crcFaultRate)) {
+    frame.back() ^= 0xFF;
+    ++faultCounts_.crcFaults;
+  }
   Reply reply;
   reply.bytes.assign(frame.begin(), frame.end());
-  if (faults_.pauseMidReply.count() > 0) {
+  if (faults_.pauseMidReply.count() > 0 && chance(splitRandom_, faults_.splitRate)) {
     const std::size_t size = reply.bytes.size();
     reply.pauseAfter = std::min(size - 1, std::max(kMasterStartsAt, (size + 1) / 2));
+    ++faultCounts_.splitReplies;
   }
   reply.bytes.insert(reply.bytes.end(), faults_.extraBytes, kExtraByte);
+  if (chance(lateRandom_, faults_.lateRate)) {
+    reply.late = faults_.lateBy;
+    ++faultCounts_.lateReplies;
+  }
+  if (faults_.strayBytes > 0 && chance(strayRandom_, faults_.strayRate)) {
+    reply.stray.resize(faults_.strayBytes);
+    streamBytes(reply.stray.data(), reply.stray.size());
+    ++faultCounts_.strayBursts;
+  }
   return reply;
 }
 

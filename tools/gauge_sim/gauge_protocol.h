@@ -41,8 +41,23 @@ struct GaugeFaults {
   std::map<std::uint8_t, std::uint8_t> exceptions;
   // After this many replies the gauge answers nothing more.
   std::optional<std::uint64_t> silentAfter;
-  // A pause inside every reply; see Reply::pauseAfter for where.
+  // A pause inside a reply (see Reply::pauseAfter for where), in the share
+  // splitRate (0..1) of replies. A pause longer than the master's two 1 ms
+  // looks cuts the reply in two for it.
   std::chrono::milliseconds pauseMidReply{0};
+  double splitRate = 1.0;
+  // Share of replies (0..1) sent lateBy after their request instead of at
+  // once: longer than the master's wait, the reply comes when it has given up.
+  double lateRate = 0.0;
+  std::chrono::milliseconds lateBy{100};
+  // Share of replies (0..1) after which, once the line has been quiet for
+  // strayGap, strayBytes random bytes come: noise on the idle line.
+  double strayRate = 0.0;
+  std::size_t strayBytes = 4;
+  std::chrono::milliseconds strayGap{5};
+  // After this many replies the gauge answers nothing more and the line
+  // carries random bytes for ever, never falling silent (0: from the start).
+  std::optional<std::uint64_t> streamAfter;
   // Bytes 0xFF sent right after every reply, in the same burst.
   std::size_t extraBytes = 0;
   // The archive size to report instead of the archive's own.
@@ -56,6 +71,19 @@ struct Reply {
   // With a mid-reply pause: bytes sent before it, the first half but at least
   // 5 (so a master has begun reading) and never all. 0: no pause.
   std::size_t pauseAfter = 0;
+  // A late reply: the wait before its first byte (beside GaugeFaults::delay).
+  std::chrono::milliseconds late{0};
+  // Noise sent after the reply once the line has been quiet for strayGap.
+  std::vector<unsigned char> stray;
+};
+
+// How many faults the gauge has shown; each count only grows.
+struct FaultCounts {
+  std::uint64_t crcFaults = 0;
+  std::uint64_t wrongNumbers = 0;
+  std::uint64_t splitReplies = 0;
+  std::uint64_t lateReplies = 0;
+  std::uint64_t strayBursts = 0;
 };
 
 // One measurement reply from address for record m, checksum included.
@@ -77,6 +105,11 @@ class GaugeProtocol {
   std::uint64_t requestsSeen() const noexcept { return requestsSeen_; }
   std::uint64_t repliesMade() const noexcept { return repliesMade_; }
   std::uint16_t archiveSize() const noexcept;
+  const FaultCounts& faultCounts() const noexcept { return faultCounts_; }
+  // Whether the line now streams for ever instead of answering.
+  bool streaming() const noexcept;
+  // Random bytes for the never-quiet line.
+  void streamBytes(unsigned char* bytes, std::size_t count);
 
  private:
   Modbus::ADU replyFor(std::uint8_t function, std::uint16_t argument);
@@ -87,6 +120,10 @@ class GaugeProtocol {
   GaugeFaults faults_;
   std::mt19937_64 crcRandom_;
   std::mt19937_64 wrongNumRandom_;
+  std::mt19937_64 splitRandom_;
+  std::mt19937_64 lateRandom_;
+  std::mt19937_64 strayRandom_;
+  FaultCounts faultCounts_;
   message_queue_t pending_;
   std::uint64_t requestsSeen_ = 0;
   std::uint64_t repliesMade_ = 0;

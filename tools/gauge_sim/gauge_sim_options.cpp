@@ -32,12 +32,17 @@ std::optional<double> rateOf(std::string_view text) {
 }
 
 constexpr std::uint64_t kMaxMilliseconds = 600000;
+// A split reply's pause when only its share is given: longer than the
+// master's two 1 ms looks, so the reply is cut in two for it.
+constexpr std::chrono::milliseconds kDefaultSplitPause{10};
 
 }  // namespace
 
 std::optional<ProgramOptions> parseProgramOptions(const std::vector<std::string>& args, std::string* error) {
   ProgramOptions options;
   bool countGiven = false;
+  bool pauseGiven = false;
+  bool splitGiven = false;
   auto fail = [error](const std::string& why) {
     if (error != nullptr) *error = why;
     return std::nullopt;
@@ -80,10 +85,18 @@ std::optional<ProgramOptions> parseProgramOptions(const std::vector<std::string>
     } else if (name == "--csv") {
       if (value.empty()) return bad();
       options.csvPath = value;
-    } else if (name == "--crc-fault-rate" || name == "--wrong-num-rate") {
+    } else if (name == "--crc-fault-rate" || name == "--wrong-num-rate" || name == "--split-rate" ||
+               name == "--late-rate" || name == "--stray-rate") {
       const auto rate = rateOf(value);
       if (!rate) return bad();
-      (name == "--crc-fault-rate" ? options.faults.crcFaultRate : options.faults.wrongNumRate) = *rate;
+      GaugeFaults& f = options.faults;
+      double& share = name == "--crc-fault-rate" ? f.crcFaultRate
+                      : name == "--wrong-num-rate" ? f.wrongNumRate
+                      : name == "--split-rate"     ? f.splitRate
+                      : name == "--late-rate"      ? f.lateRate
+                                                   : f.strayRate;
+      share = *rate;
+      splitGiven = splitGiven || name == "--split-rate";
     } else if (name == "--address") {
       const auto a = unsignedOf(value, 0xFF);
       if (!a) return bad();
@@ -99,10 +112,20 @@ std::optional<ProgramOptions> parseProgramOptions(const std::vector<std::string>
       const auto n = unsignedOf(value, UINT64_MAX);
       if (!n) return bad();
       options.faults.silentAfter = *n;
-    } else if (name == "--pause-mid-reply" || name == "--delay") {
+    } else if (name == "--pause-mid-reply" || name == "--delay" || name == "--late-by") {
       const auto ms = unsignedOf(value, kMaxMilliseconds);
       if (!ms) return bad();
-      (name == "--delay" ? options.faults.delay : options.faults.pauseMidReply) = std::chrono::milliseconds(*ms);
+      GaugeFaults& f = options.faults;
+      (name == "--delay" ? f.delay : name == "--late-by" ? f.lateBy : f.pauseMidReply) = std::chrono::milliseconds(*ms);
+      pauseGiven = pauseGiven || name == "--pause-mid-reply";
+    } else if (name == "--stray-bytes") {
+      const auto n = unsignedOf(value, 4096);
+      if (!n) return bad();
+      options.faults.strayBytes = static_cast<std::size_t>(*n);
+    } else if (name == "--stream-after") {
+      const auto n = unsignedOf(value, UINT64_MAX);
+      if (!n) return bad();
+      options.faults.streamAfter = *n;
     } else if (name == "--extra-bytes") {
       const auto n = unsignedOf(value, 4096);
       if (!n) return bad();
@@ -116,6 +139,9 @@ std::optional<ProgramOptions> parseProgramOptions(const std::vector<std::string>
     }
   }
   if (countGiven && options.csvPath) return fail("--count and --csv exclude each other");
+  if (splitGiven && !pauseGiven) {
+    options.faults.pauseMidReply = kDefaultSplitPause;
+  }
   return options;
 }
 
@@ -135,7 +161,15 @@ std::string usageText() {
          "  --address A            replies come from address A (requests still go to 1)\n"
          "  --exception F:C        answer requests with function F by exception code C (repeatable)\n"
          "  --silent-after N       answer nothing after N replies\n"
-         "  --pause-mid-reply MS   pause MS milliseconds in the middle of every reply\n"
+         "  --pause-mid-reply MS   pause MS milliseconds in the middle of a reply (every reply,\n"
+         "                         or the share given by --split-rate)\n"
+         "  --split-rate R         share 0..1 of replies with that pause (10 ms unless given)\n"
+         "  --late-rate R          share 0..1 of replies sent late, after the master's wait\n"
+         "  --late-by MS           how late such a reply comes (default 100)\n"
+         "  --stray-rate R         share 0..1 of replies followed, after 5 quiet ms, by random bytes\n"
+         "  --stray-bytes N        how many stray bytes (default 4)\n"
+         "  --stream-after N       after N replies answer nothing and send random bytes for ever,\n"
+         "                         a line that never falls silent (0: from the start)\n"
          "  --extra-bytes N        send N bytes 0xFF right after every reply\n"
          "  --archive-size N       report archive size N whatever the archive holds\n"
          "  --delay MS             wait MS milliseconds before every reply\n"

@@ -11,6 +11,9 @@ namespace {
 // After a failed read (should the terminal fail) look again after this long.
 constexpr auto kRetryAfterFailure = std::chrono::milliseconds(10);
 constexpr std::size_t kReadChunk = 256;
+// The never-quiet line: a chunk every 5 ms at about 115200 bit/s (11.5 bytes per ms).
+constexpr auto kStreamEvery = std::chrono::milliseconds(5);
+constexpr std::size_t kStreamChunk = 58;
 
 std::string hexLine(std::string_view arrow, const unsigned char* bytes, std::size_t count) {
   std::string line(arrow);
@@ -70,6 +73,10 @@ void GaugeSimulator::run() {
   unsigned char buffer[kReadChunk];
 
   for (;;) {
+    if (protocol.streaming()) {
+      stream(protocol);
+      return;
+    }
     std::size_t count = 0;
     const auto result = terminal_->read(buffer, sizeof buffer, &count);
     if (result == PseudoTerminal::ReadResult::Woken) return;
@@ -83,8 +90,12 @@ void GaugeSimulator::run() {
     const auto seen = protocol.requestsSeen();
     update([seen](SimulatorCounters& c) { c.requestsSeen = seen; });
 
+    const FaultCounts faults = protocol.faultCounts();
+    update([&faults](SimulatorCounters& c) { c.faults = faults; });
+
     for (const Reply& reply : replies) {
       if (delay.count() > 0 && !terminal_->pause(delay)) return;
+      if (reply.late.count() > 0 && !terminal_->pause(reply.late)) return;
       const std::size_t first = reply.pauseAfter > 0 ? reply.pauseAfter : reply.bytes.size();
       terminal_->write(reply.bytes.data(), first);
       update([](SimulatorCounters& c) { ++c.repliesStarted; });
@@ -94,9 +105,24 @@ void GaugeSimulator::run() {
       }
       if (trace_) trace_(hexLine("->", reply.bytes.data(), reply.bytes.size()));
       update([](SimulatorCounters& c) { ++c.repliesSent; });
+      if (!reply.stray.empty()) {
+        if (!terminal_->pause(config_.faults.strayGap)) return;
+        terminal_->write(reply.stray.data(), reply.stray.size());
+        if (trace_) trace_(hexLine("-> stray", reply.stray.data(), reply.stray.size()));
+      }
     }
     update([count](SimulatorCounters& c) { c.bytesHandled += count; });
   }
+}
+
+void GaugeSimulator::stream(GaugeProtocol& protocol) {
+  unsigned char chunk[kStreamChunk];
+  do {
+    terminal_->dropInput();
+    protocol.streamBytes(chunk, sizeof chunk);
+    terminal_->write(chunk, sizeof chunk);
+    update([](SimulatorCounters& c) { c.bytesStreamed += kStreamChunk; });
+  } while (terminal_->pause(kStreamEvery));
 }
 
 }  // namespace korsi::sim

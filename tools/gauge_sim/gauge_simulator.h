@@ -11,7 +11,9 @@
 //   gauge.stop();                         // or let the destructor do it
 //
 // Each reply goes out in one write as soon as its request is whole (unless a
-// delay or a mid-reply pause is asked for).
+// delay, a late reply or a mid-reply pause is asked for). Stray bytes follow a
+// reply after a quiet gap; a streaming line sends random bytes at about the
+// line's rate until stop, reading and dropping whatever comes.
 
 #include <chrono>
 #include <condition_variable>
@@ -43,6 +45,8 @@ struct SimulatorCounters {
   std::uint64_t requestsSeen = 0;     // requests for address 1 with a right checksum
   std::uint64_t repliesStarted = 0;   // replies whose first bytes have been sent
   std::uint64_t repliesSent = 0;      // replies sent whole
+  FaultCounts faults;                 // faults decided so far
+  std::uint64_t bytesStreamed = 0;    // bytes of the never-quiet line sent
 };
 
 class GaugeSimulator {
@@ -75,6 +79,7 @@ class GaugeSimulator {
 
  private:
   void run();
+  void stream(GaugeProtocol& protocol);
   void update(const std::function<void(SimulatorCounters&)>& change);
 
   SimulatorConfig config_;

@@ -28,6 +28,9 @@ class PseudoTerminal {
   // reads what has come (at most capacity bytes) into buffer.
   ReadResult read(unsigned char* buffer, std::size_t capacity, std::size_t* count);
 
+  // Reads and drops whatever has come from the device side, without waiting.
+  void dropInput();
+
   // Sends bytes to the device side at once. Bytes that the device side
   // cannot take for a while are dropped, as on a line without flow control.
   void write(const unsigned char* bytes, std::size_t count);

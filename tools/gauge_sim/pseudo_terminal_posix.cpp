@@ -101,6 +101,16 @@ PseudoTerminal::ReadResult PseudoTerminal::read(unsigned char* buffer, std::size
   return ReadResult::Failed;
 }
 
+void PseudoTerminal::dropInput() {
+  unsigned char buffer[256];
+  while (impl_->master >= 0) {
+    const ssize_t got = ::read(impl_->master, buffer, sizeof buffer);
+    if (got > 0) continue;
+    if (got < 0 && errno == EINTR) continue;
+    return;
+  }
+}
+
 void PseudoTerminal::write(const unsigned char* bytes, std::size_t count) {
   while (count > 0 && impl_->master >= 0) {
     const ssize_t put = ::write(impl_->master, bytes, count);

@@ -1,0 +1,171 @@
+#include "tools/soak/soak.h"
+
+#include <memory>
+#include <mutex>
+#include <sstream>
+#include <tuple>
+#include <vector>
+
+#include "instrument/hand_over.h"
+#include "instrument/read_meashs_thread.h"
+#include "instrument/worker_view.h"
+#include "link/comm_port.h"
+#include "link/modbus_master.h"
+#include "link/port_resolver.h"
+#include "tools/gauge_sim/gauge_archive.h"
+
+namespace korsi::soak {
+
+namespace {
+
+constexpr std::int32_t kPort = 1;
+// Readings in a row that add no row before the soak counts as stuck.
+constexpr int kFruitlessReadings = 20;
+
+// The window's side of the reading: keeps the rows, notes the lost connection.
+class SoakView final : public WorkerView {
+ public:
+  void showProgress() override {}
+  void setProgress(int) override {}
+  void closeProgress() override {}
+  void setCommandsEnabled(CommandGroup, bool) override {}
+  void setStatusText(const std::string&) override {}
+  void setCaption(const std::string&) override {}
+  void addRow(const Meash& meash) override {
+    std::lock_guard lock(mutex_);
+    rows_.push_back(meash);
+  }
+  void showMessage(const std::string& text, const std::string&, MessageIcon) override {
+    std::lock_guard lock(mutex_);
+    if (text == kTransferFailedText) ++connectionLosses_;
+  }
+  void endProgram(int) override {}
+
+  std::vector<Meash> rows() const {
+    std::lock_guard lock(mutex_);
+    return rows_;
+  }
+  std::size_t rowCount() const {
+    std::lock_guard lock(mutex_);
+    return rows_.size();
+  }
+  std::size_t connectionLosses() const {
+    std::lock_guard lock(mutex_);
+    return connectionLosses_;
+  }
+
+ private:
+  mutable std::mutex mutex_;
+  std::vector<Meash> rows_;
+  std::size_t connectionLosses_ = 0;
+};
+
+auto fields(const Meash& m) { return std::tie(m.num, m.sec, m.min, m.hour, m.day, m.month, m.year, m.h); }
+
+// Compares the rows with the archive: each number once, in order, same values.
+void judge(const std::vector<Meash>& rows, const std::vector<Meash>& archive, SoakFigures& figures) {
+  std::vector<int> seen(archive.size() + 1, 0);
+  std::size_t highest = 0;
+  for (const Meash& row : rows) {
+    const std::size_t n = row.num;
+    if (n == 0 || n > archive.size()) {
+      ++figures.wrongValues;
+      continue;
+    }
+    if (++seen[n] > 1) ++figures.duplicates;
+    if (n < highest) ++figures.outOfOrder;
+    highest = std::max(highest, n);
+    if (fields(row) != fields(archive[n - 1])) ++figures.wrongValues;
+  }
+  for (std::size_t n = 1; n <= archive.size(); ++n) figures.missing += seen[n] == 0;
+}
+
+}  // namespace
+
+sim::GaugeFaults combinedFaults() {
+  sim::GaugeFaults f;
+  f.crcFaultRate = 0.10;
+  f.wrongNumRate = 0.05;
+  f.strayRate = 0.02;
+  f.strayBytes = 4;
+  f.pauseMidReply = std::chrono::milliseconds(10);
+  f.splitRate = 0.02;
+  f.lateRate = 0.01;
+  f.lateBy = std::chrono::milliseconds(100);
+  return f;
+}
+
+SoakFigures runSoak(const SoakSettings& settings, const std::function<void(const SoakFigures&)>& progress) {
+  const auto started = std::chrono::steady_clock::now();
+  sim::SimulatorConfig config;
+  config.archive = sim::generateArchive(settings.count, settings.seed);
+  config.faults = settings.faults;
+  config.seed = settings.seed;
+  const std::vector<Meash> archive = config.archive;
+  sim::GaugeSimulator gauge(config);
+  gauge.start();
+
+  SoakFigures figures;
+  figures.count = settings.count;
+  SoakView view;
+  {
+    PortResolver resolver;
+    resolver.setPath(kPort, gauge.devicePath());
+    TCommPort port(resolver);
+    Modbus::MBMaster master(port);
+    port.setPortNumber(kPort);
+    port.setActive(true);
+
+    auto handOver = std::make_shared<DirectHandOver>();
+    std::int32_t next = 1;
+    int fruitless = 0;
+    while (next <= static_cast<std::int32_t>(settings.count)) {
+      const std::size_t before = view.rowCount();
+      auto worker = ReadMeashsThread::start(master, ReadRange::of(next, static_cast<std::int32_t>(settings.count)),
+                                            view, handOver);
+      worker->wait();
+      ++figures.readings;
+      const std::vector<Meash> rows = view.rows();
+      figures.rowsRead = rows.size();
+      figures.connectionLosses = view.connectionLosses();
+      if (progress) progress(figures);
+      if (rows.size() == before) {
+        if (++fruitless == kFruitlessReadings) {
+          figures.stuck = true;
+          break;
+        }
+        continue;
+      }
+      fruitless = 0;
+      next = static_cast<std::int32_t>(rows.back().num) + 1;
+    }
+  }
+  gauge.stop();
+  figures.gauge = gauge.counters();
+  judge(view.rows(), archive, figures);
+  figures.elapsed = std::chrono::steady_clock::now() - started;
+  return figures;
+}
+
+std::string describe(const SoakFigures& f) {
+  std::ostringstream out;
+  const auto& g = f.gauge;
+  const auto& x = g.faults;
+  out << "measurements in the archive: " << f.count << "\n"
+      << "measurements read:           " << f.rowsRead << "\n"
+      << "readings (lost connection):  " << f.readings << " (" << f.connectionLosses << ")\n"
+      << "requests seen by the gauge:  " << g.requestsSeen << "\n"
+      << "replies sent:                " << g.repliesSent << "\n"
+      << "faults injected:             " << (x.crcFaults + x.wrongNumbers + x.splitReplies + x.lateReplies + x.strayBursts)
+      << " (checksum " << x.crcFaults << ", wrong number " << x.wrongNumbers << ", split " << x.splitReplies
+      << ", late " << x.lateReplies << ", stray bytes " << x.strayBursts << ")\n"
+      << "losses:                      " << f.losses() << " (missing " << f.missing << ", duplicates " << f.duplicates
+      << ", out of order " << f.outOfOrder << ", wrong values " << f.wrongValues << ")"
+      << (f.stuck ? ", readings stopped making progress" : "") << "\n"
+      << "time:                        " << f.elapsed.count() << " s ("
+      << (f.rowsRead > 0 ? 1000.0 * f.elapsed.count() / static_cast<double>(f.rowsRead) : 0.0)
+      << " ms per measurement)\n";
+  return out.str();
+}
+
+}  // namespace korsi::soak
