@@ -1,8 +1,17 @@
 #include "app/process_objects.h"
 
+#include <filesystem>
+#include <system_error>
 #include <utility>
 
+#include "services/error_box.h"
+
 namespace korsi {
+
+std::string alreadyRunningText(const std::string& folder) {
+  return "Программа уже запущена в папке " + folder +
+         ". Вторая копия не запускается, чтобы не испортить файлы первой: её журнал, настройки и базу данных.";
+}
 
 namespace {
 
@@ -16,9 +25,22 @@ bool fastExchangeWanted(const Config& config) {
   }
 }
 
+std::string workingFolder(const std::string& configPath) {
+  std::error_code ec;
+  std::filesystem::path folder = std::filesystem::absolute(configPath, ec).parent_path();
+  if (ec || folder.empty()) folder = ".";
+  return folder.string();
+}
+
 }  // namespace
 
 ProcessObjects::ProcessObjects(Options options) : options_(std::move(options)) {
+  const std::string folder = workingFolder(options_.configPath);
+  std::error_code ignored;
+  if (folderLock_.acquire(folder, ignored) == platform::FolderLock::Outcome::HeldByAnother) {
+    showErrorBox(alreadyRunningText(folder));
+    throw AlreadyRunningError(alreadyRunningText(folder));
+  }
   try {
     config_.emplace(options_.configPath);
     made(Stage::Config);

@@ -7,18 +7,30 @@
 #include <functional>
 #include <memory>
 #include <optional>
+#include <stdexcept>
 #include <string>
 
 #include "instrument/worker.h"
 #include "link/comm_port.h"
 #include "link/modbus_master.h"
 #include "services/config.h"
+#include "services/file_platform.h"
 #include "services/logs.h"
 
 namespace korsi {
 
 // The configuration key that turns on the master's fast exchange.
 inline constexpr const char* kFastExchangeKey = "fast_exchange";
+
+// Another copy of the program works with the same folder; it has been told
+// to the user.
+class AlreadyRunningError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// The message when the working folder is held by another copy.
+std::string alreadyRunningText(const std::string& folder);
 
 class ProcessObjects {
  public:
@@ -33,6 +45,12 @@ class ProcessObjects {
     StageObserver observer;
   };
 
+  // First holds the folder of the configuration file (the working folder)
+  // for this copy of the program: when another copy holds it, the box
+  // alreadyRunningText(folder) is shown and AlreadyRunningError thrown before
+  // anything is made, so the other copy's log, configuration and database
+  // are left alone. Where the folder cannot be held at all the program
+  // starts without the hold.
   // Makes the objects in order: configuration (reads the file), log (creates
   // or empties the file named by "log_file" and makes it the process log),
   // port (closed; its port numbers resolved through the configuration's
@@ -62,6 +80,7 @@ class ProcessObjects {
   void teardown() noexcept;
 
   Options options_;
+  platform::FolderLock folderLock_;
   std::optional<Config> config_;
   std::optional<logstream> log_;
   std::optional<TCommPort> commPort_;

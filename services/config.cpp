@@ -1,10 +1,12 @@
 #include "services/config.h"
 
-#include <cstdio>
+#include <filesystem>
 #include <fstream>
+#include <istream>
 #include <sstream>
 #include <utility>
 
+#include "services/atomic_file.h"
 #include "services/error_box.h"
 
 namespace korsi {
@@ -28,21 +30,31 @@ std::string firstWord(std::istringstream& words) {
 
 }  // namespace
 
-Config::Config(std::string path) : path_(std::move(path)) {
-  std::ifstream in(path_, std::ios::binary);
-  if (!in.is_open()) {
-    showErrorBox("Не могу открыть файл конфига на чтение");
-    throw ConfigException(ConfigException::kNoFile);
-  }
+bool readEntries(std::istream& in, std::vector<std::string>& entries) {
   // The end-of-file test comes before each read, so a file that ends with a
   // line end (or is empty) gains one empty last entry. A line of any length
   // stays one entry.
   while (!in.eof()) {
     std::string line;
     std::getline(in, line);
+    // A read error part-way leaves the entries short; they must never be
+    // taken for the whole file, or write-back would cut the file down.
+    if (in.bad()) return false;
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    entries_.push_back(std::move(line));
-    if (in.bad()) break;
+    entries.push_back(std::move(line));
+  }
+  return true;
+}
+
+Config::Config(std::string path) : path_(std::move(path)) {
+  std::error_code ec;
+  // A folder of that name opens as a stream on some systems; it is no file.
+  const bool folder = std::filesystem::is_directory(path_, ec);
+  std::ifstream in;
+  if (!folder) in.open(path_, std::ios::binary);
+  if (folder || !in.is_open() || !readEntries(in, entries_)) {
+    showErrorBox("Не могу открыть файл конфига на чтение");
+    throw ConfigException(ConfigException::kNoFile);
   }
 }
 
@@ -92,26 +104,15 @@ void Config::setInt(const std::string& key, std::int32_t value) {
 }
 
 void Config::writeBack() const {
-  const std::string temporary = path_ + ".tmp";
-  bool created = false;
-  bool written = false;
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    created = out.is_open();
-    if (created) {
-      const std::string* previous = nullptr;
-      for (const std::string& entry : entries_) {
-        if (previous && *previous == entry) continue;
-        out << entry << '\n';
-        previous = &entry;
-      }
-      out.flush();
-      out.close();
-      written = !out.fail();
-    }
+  std::string text;
+  const std::string* previous = nullptr;
+  for (const std::string& entry : entries_) {
+    if (previous && *previous == entry) continue;
+    text += entry;
+    text += '\n';
+    previous = &entry;
   }
-  if (written && std::rename(temporary.c_str(), path_.c_str()) == 0) return;
-  if (created) std::remove(temporary.c_str());
+  if (replaceFileAtomically(path_, text).ok()) return;
   showErrorBox("Не могу открыть файл конфига на запись");
   throw ConfigException(ConfigException::kNoFile);
 }

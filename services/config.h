@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <exception>
+#include <iosfwd>
 #include <string>
 #include <vector>
 
@@ -28,8 +29,10 @@ inline constexpr const char* kConfigFileName = "kestro.conf";
 
 class Config {
  public:
-  // Reads the whole file. When it cannot be opened the error box
-  // "Не могу открыть файл конфига на чтение" is shown and ConfigException(2) thrown.
+  // Reads the whole file. When it cannot be opened or read to its end (a
+  // folder of that name, a read error part-way) the error box
+  // "Не могу открыть файл конфига на чтение" is shown and ConfigException(2)
+  // thrown, so that no object exists to write a part of the file back.
   explicit Config(std::string path = kConfigFileName);
   // Writes the entries back (see writeBack). A failure has already been shown
   // to the user by then and is not thrown out of the destructor.
@@ -48,8 +51,10 @@ class Config {
   void setInt(const std::string& key, std::int32_t value);
 
   // Writes every entry back, equal neighbouring entries once. The new text goes
-  // to a temporary file beside the old one and replaces it only when whole,
-  // so a failed write leaves the old file as it was. On failure the error box
+  // to a temporary file beside the old one and replaces it only when whole and
+  // durable (see AtomicFileReplace: the old file's permissions are kept and a
+  // symbolic link is followed), so a failed or interrupted write leaves the
+  // old file as it was. On failure the error box
   // "Не могу открыть файл конфига на запись" is shown and ConfigException(2) thrown.
   void writeBack() const;
 
@@ -64,5 +69,8 @@ class Config {
   std::string path_;
   std::vector<std::string> entries_;
 };
+
+// Reads lines as the constructor does; false when the stream failed part-way.
+bool readEntries(std::istream& in, std::vector<std::string>& entries);
 
 }  // namespace korsi

@@ -1,7 +1,9 @@
 #include "services/logs.h"
 
 #include <atomic>
+#include <cerrno>
 #include <cstdio>
+#include <system_error>
 #include <stdexcept>
 
 #include "services/error_box.h"
@@ -31,8 +33,16 @@ std::string formatLogTime(const std::tm& t) {
   return text;
 }
 
+std::string logWriteFailureText(const std::string& fileName, const std::string& reason) {
+  return "Не могу записать в файл логов " + fileName + ": " + reason;
+}
+
 logstream::logstream(const Config& config) : clock_(localNow) {
   const std::string name = config.getString("log_file");
+  fileName_ = name;
+  // Unbuffered: each line goes to the file in one write, so a write that
+  // fails leaves nothing behind in the stream to come out later.
+  rdbuf()->pubsetbuf(nullptr, 0);
   open(name, std::ios::out | std::ios::trunc);
   if (!is_open()) {
     showErrorBox("Не могу создать файл логов на запись");
@@ -51,12 +61,43 @@ void logstream::setClock(Clock clock) {
   clock_ = std::move(clock);
 }
 
+void logstream::setFailureReport(FailureReport report) {
+  std::lock_guard lock(mutex_);
+  failureReport_ = std::move(report);
+}
+
+bool logstream::writeLine(const std::string& line) {
+  // A stream that failed before is in its error state; without clearing it
+  // every later statement would write nothing.
+  clear();
+  write(line.data(), static_cast<std::streamsize>(line.size()));
+  flush();
+  return good();
+}
+
 void logstream::statement(std::string_view level, std::string_view sourceFile, int sourceLine,
                           std::string_view message) {
-  std::lock_guard lock(mutex_);
-  *this << formatLogTime(clock_()) << " : " << level << " : " << sourceFile << '(' << sourceLine
-        << ") : " << message << '\n';
-  flush();
+  FailureReport report;
+  std::string text;
+  {
+    std::lock_guard lock(mutex_);
+    std::string line = formatLogTime(clock_ ? clock_() : localNow());
+    line.append(" : ").append(level).append(" : ").append(sourceFile);
+    line.append("(").append(std::to_string(sourceLine)).append(") : ").append(message).append("\n");
+    if (writeLine(line)) return;
+    errno = 0;
+    if (writeLine(line)) return;
+    if (failureReported_) return;
+    failureReported_ = true;
+    const int code = errno;
+    text = logWriteFailureText(fileName_, code != 0 ? std::generic_category().message(code) : "ошибка записи");
+    report = failureReport_;
+  }
+  if (report) {
+    report(text);
+  } else {
+    showErrorBox(text);
+  }
 }
 
 }  // namespace korsi

@@ -34,14 +34,31 @@ class logstream : public std::ofstream {
 
   void setClock(Clock clock);
 
-  // Writes one whole line and flushes it. Safe from any thread.
+  // Told once, on the first statement that cannot be written, why (the text
+  // names the file). It runs on the thread of that statement, outside the
+  // log's lock. Without one the error box shows the text.
+  using FailureReport = std::function<void(const std::string& text)>;
+  void setFailureReport(FailureReport report);
+
+  // Writes one whole line and flushes it. Safe from any thread. A write that
+  // fails is tried once more at once, and every later statement tries again,
+  // so the log goes on as soon as the file can be written again (a full disk
+  // that has room again).
   void statement(std::string_view level, std::string_view sourceFile, int sourceLine,
                  std::string_view message);
 
  private:
+  bool writeLine(const std::string& line);
+
   std::mutex mutex_;
   Clock clock_;
+  std::string fileName_;
+  FailureReport failureReport_;
+  bool failureReported_ = false;
 };
+
+// The text of the one report of a log that cannot be written.
+std::string logWriteFailureText(const std::string& fileName, const std::string& reason);
 
 // "24.02.2009 6:22:05": day.month.year, hours without a leading zero.
 std::string formatLogTime(const std::tm& time);

@@ -82,8 +82,14 @@ int mainRoutine(KorsiApplication& app, const StartOptions& options) {
     }
     return kStartFailed;
   } catch (const std::exception&) {
-    return kStartFailed;  // the log has shown its message
+    return kStartFailed;  // the log, or the refusal of a second copy, has shown its message
   }
+
+  // A log that cannot be written is told once, in a box that never makes
+  // the thread of the statement wait for the user.
+  objects->log().setFailureReport([](const std::string& text) {
+    QMetaObject::invokeMethod(QCoreApplication::instance(), [text] { showErrorBox(text); }, Qt::QueuedConnection);
+  });
 
   app.setTitle(QString::fromUtf8(kApplicationTitle));
   app.setHelpFile(QDir::current().filePath(QString::fromUtf8(kHelpFileName)));

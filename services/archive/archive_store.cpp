@@ -12,6 +12,7 @@
 #include "services/logs.h"
 #include "services/archive/sqlite.h"
 #include "services/error_box.h"
+#include "services/file_platform.h"
 #include "services/recordset/text_codec.h"
 
 namespace korsi::archive {
@@ -88,6 +89,28 @@ std::optional<std::string> rowProblem(const ArchiveRow& row) {
   return std::nullopt;
 }
 
+std::string writeProblem(const std::error_code& error, const std::string& what) {
+  if (error == std::errc::permission_denied || error == std::errc::operation_not_permitted) {
+    return "нет права на запись в " + what;
+  }
+  if (error == std::errc::read_only_file_system) return "диск только для чтения";
+  return error.message();
+}
+
+// Why an existing database file cannot be written (the file, or the folder
+// where its journal must go), or an empty text. A restore from the backup
+// could not help then, and would overwrite a file that may be whole.
+std::string readOnlyCause(const std::string& database) {
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(database, ec)) return {};
+  if (const std::error_code error = platform::writeAccess(database)) return writeProblem(error, "файл");
+  const std::filesystem::path folder = std::filesystem::absolute(database, ec).parent_path();
+  if (const std::error_code error = platform::writeAccess(folder.string())) {
+    return writeProblem(error, "папку " + folder.string());
+  }
+  return {};
+}
+
 bool restoreFromBackup(const StorePaths& paths) {
   std::error_code ec;
   bool ok = true;
@@ -146,6 +169,9 @@ std::unique_ptr<ArchiveStore> ArchiveStore::openAtStartup(const StorePaths& path
 
   store->connection_.reset();
   LOG_ERR(kOpenErrorLog);
+  if (const std::string cause = readOnlyCause(paths.database); !cause.empty()) {
+    throw OpenError(readOnlyDatabaseText(paths.database, cause));
+  }
   LOG_INF(kRestoreLog);
   showErrorBox(kRestoreBoxText, kErrorCaption);
   if (!restoreFromBackup(paths)) LOG_ERR(kRestoreFailLog);
@@ -177,11 +203,17 @@ bool ArchiveStore::openDatabase(const std::string& path, std::string& error) {
   if (!journal) return false;
   const bool wal = sqlite3_step(journal.get()) == SQLITE_ROW && columnText(journal.get(), 0) == "wal";
   journal.reset();
-  if (!wal) {
-    error = "журнал WAL недоступен: " + sqlite::errorText(db);
-    return false;
+  if (wal) {
+    if (!sqlite::exec(db, "PRAGMA synchronous=NORMAL", error)) return false;
+  } else {
+    // A file system without the shared memory WAL needs (a network share,
+    // some mounted disks): the rollback journal, with a sync per change,
+    // keeps every change in the file at once as well, only slower.
+    if (!sqlite::exec(db, "PRAGMA journal_mode=DELETE", error) || !sqlite::exec(db, "PRAGMA synchronous=FULL", error)) {
+      return false;
+    }
+    LOG_INF(kRollbackJournalLog);
   }
-  if (!sqlite::exec(db, "PRAGMA synchronous=NORMAL", error)) return false;
   if (!connection->prepareStatements(error)) return false;
   connection_ = std::move(connection);
   backend_ = Backend::Database;

@@ -5,7 +5,7 @@
 // From start-up the table lives in the SQLite database "korsi7.mdb"; every
 // added, changed or deleted row reaches the file before the call returns
 // (write-ahead journal, so an added row costs a few hundredths of a
-// millisecond). After a data file has been loaded the table holds that
+// millisecond; where the file system cannot have it, the rollback journal). After a data file has been loaded the table holds that
 // file's rows in an in-memory database of the same shape; changes then stay
 // in memory until saved, and the database file is not used again in this run.
 //
@@ -33,13 +33,20 @@ inline constexpr const char* kRestoreLog = "восстановим...";
 inline constexpr const char* kRestoreBoxText = "Ошибка при открытии файла базы данных. Перезапустите программу.";
 inline constexpr const char* kRestoreFailLog = "Database restore fail";
 inline constexpr const char* kInsertErrorLog = "Ошибка insert";
+inline constexpr const char* kRollbackJournalLog = "Журнал WAL недоступен, база данных работает с обычным журналом";
 
-// The database cannot be opened even after it was restored from the backup;
-// start-up ends with this error's message.
+// The database cannot be opened even after it was restored from the backup,
+// or it cannot be written at all; start-up ends with this error's message.
 class OpenError : public std::runtime_error {
  public:
   using std::runtime_error::runtime_error;
 };
+
+// The message when the database file exists but may not be written.
+inline std::string readOnlyDatabaseText(const std::string& database, const std::string& cause) {
+  return "Файл базы данных " + database + " открыт только для чтения: " + cause +
+         ". Программа не может хранить в нём измерения.";
+}
 
 enum class Backend { Database, DataFile };
 
@@ -76,6 +83,9 @@ class ArchiveStore {
   // fail" when that copy fails, and opens again without emptying, so a
   // restored table shows the backup's rows. Throws OpenError when this
   // second open fails. Opening never creates the file or the table.
+  // A database file that exists but may not be written (the file or its
+  // folder) is not restored: after "Не могу открыть базу данных" OpenError
+  // names the file and the cause (readOnlyDatabaseText).
   static std::unique_ptr<ArchiveStore> openAtStartup(const StorePaths& paths = {});
 
   ~ArchiveStore();

@@ -12,6 +12,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <span>
 #include <string>
 #include <variant>
@@ -80,8 +81,21 @@ struct AdtgTable {
 struct AdtgDecodeResult {
   AdtgTable table;
   std::string error;  // empty when the whole input was one well-formed tablegram
+  // The tablegram holds more rows than a data file may (kMaxDataFileRows).
+  bool tooManyRows = false;
   bool ok() const { return error.empty(); }
 };
+
+// Which columns a reader keeps, chosen once the column descriptors are read
+// and before any row is: for each column of the file, the place of its value
+// in a decoded row, or -1 to read the value over; `width` cells per row. An
+// error text instead refuses the file before its rows are read.
+struct ColumnSelection {
+  std::vector<int> place;
+  std::size_t width = 0;
+  std::string error;
+};
+using ColumnSelector = std::function<ColumnSelection(const std::vector<AdtgColumn>& columns)>;
 
 // True when the bytes start like a tablegram.
 bool looksLikeAdtg(std::span<const std::uint8_t> bytes);
@@ -92,6 +106,9 @@ bool looksLikeAdtg(std::span<const std::uint8_t> bytes);
 // covers the nullable columns or every column) the other reading is tried
 // when the first one does not fit the bytes.
 AdtgDecodeResult decodeAdtg(std::span<const std::uint8_t> bytes);
+// The same keeping only the selected columns, so that a row costs memory for
+// those alone however many columns the file declares.
+AdtgDecodeResult decodeAdtg(std::span<const std::uint8_t> bytes, const ColumnSelector& select);
 
 // The archive table's rows from a tablegram that has the columns num, date,
 // h and Prim (found by name, in any case and order; other columns ignored).

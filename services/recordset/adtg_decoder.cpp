@@ -265,7 +265,11 @@ struct Row {
   bool deleted = false;
 };
 
-std::vector<std::vector<AdtgCell>> readRows(ByteReader in, const Meta& meta, const Layout& layout) {
+// More rows than a data file may hold; no other reading of the bytes helps.
+struct TooManyRows {};
+
+std::vector<std::vector<AdtgCell>> readRows(ByteReader in, const Meta& meta, const Layout& layout,
+                                            const ColumnSelection& selection) {
   const std::size_t columnCount = meta.columns.size();
   std::vector<int> presenceBit(columnCount, -1);
   std::size_t nullableCount = 0;
@@ -279,6 +283,16 @@ std::vector<std::vector<AdtgCell>> readRows(ByteReader in, const Meta& meta, con
   const std::size_t presenceBytes = ((layout.presenceForEveryColumn ? columnCount : nullableCount) + 7) / 8;
   const std::size_t mapBytes = (columnCount + 7) / 8;
 
+  // A value of a column that is not kept is read over all the same.
+  const auto store = [&](Row& row, std::size_t c, AdtgCell value) {
+    if (selection.place[c] >= 0) row.cells[static_cast<std::size_t>(selection.place[c])] = std::move(value);
+  };
+  const auto newRow = [&](std::vector<Row>& rows) -> Row& {
+    if (rows.size() >= kMaxDataFileRows) throw TooManyRows{};
+    rows.push_back(Row{std::vector<AdtgCell>(selection.width), false});
+    return rows.back();
+  };
+
   std::vector<Row> rows;
   bool lastWasRow = false;
   for (;;) {
@@ -286,28 +300,23 @@ std::vector<std::vector<AdtgCell>> readRows(ByteReader in, const Meta& meta, con
     const std::uint8_t next = in.u8();
     if (next == token::kRow) {
       const auto presence = in.take(presenceBytes);
-      Row row;
-      row.cells.resize(columnCount);
+      Row& row = newRow(rows);
       for (std::size_t c = 0; c < columnCount; ++c) {
         const bool present = presenceBit[c] < 0 || bitSet(presence, static_cast<std::size_t>(presenceBit[c]));
-        if (present) row.cells[c] = readValue(in, meta.columns[c], layout, meta.unicodeStrings);
+        if (present) store(row, c, readValue(in, meta.columns[c], layout, meta.unicodeStrings));
       }
-      rows.push_back(std::move(row));
       lastWasRow = true;
     } else if (next == token::kInsert || next == token::kChange) {
       if (next == token::kChange && !lastWasRow) throw FormatError(at, "изменение без исходной строки");
       const auto update = in.take(mapBytes);
       const auto forceNull = in.take(mapBytes);
-      if (next == token::kInsert) {
-        rows.push_back(Row{std::vector<AdtgCell>(columnCount), false});
-      }
-      Row& row = rows.back();
+      Row& row = next == token::kInsert ? newRow(rows) : rows.back();
       for (std::size_t c = 0; c < columnCount; ++c) {
         if (!bitSet(update, c)) continue;
         if (bitSet(forceNull, c)) {
-          row.cells[c] = std::monostate{};
+          store(row, c, std::monostate{});
         } else {
-          row.cells[c] = readValue(in, meta.columns[c], layout, meta.unicodeStrings);
+          store(row, c, readValue(in, meta.columns[c], layout, meta.unicodeStrings));
         }
       }
       lastWasRow = next == token::kInsert;
@@ -357,6 +366,15 @@ bool looksLikeAdtg(std::span<const std::uint8_t> bytes) {
 }
 
 AdtgDecodeResult decodeAdtg(std::span<const std::uint8_t> bytes) {
+  return decodeAdtg(bytes, [](const std::vector<AdtgColumn>& columns) {
+    ColumnSelection every;
+    every.width = columns.size();
+    for (std::size_t c = 0; c < columns.size(); ++c) every.place.push_back(static_cast<int>(c));
+    return every;
+  });
+}
+
+AdtgDecodeResult decodeAdtg(std::span<const std::uint8_t> bytes, const ColumnSelector& select) {
   AdtgDecodeResult result;
   Meta meta;
   ByteReader in(bytes);
@@ -366,15 +384,25 @@ AdtgDecodeResult decodeAdtg(std::span<const std::uint8_t> bytes) {
     result.error = e.what();
     return result;
   }
+  ColumnSelection kept = select(meta.columns);
+  if (!kept.error.empty()) {
+    result.error = std::move(kept.error);
+    return result;
+  }
+  kept.place.resize(meta.columns.size(), -1);
   std::string firstError;
   for (const Layout& layout : kLayouts) {
     if (!layoutMatters(meta, layout)) continue;
     try {
-      result.table.rows = readRows(in, meta, layout);
+      result.table.rows = readRows(in, meta, layout, kept);
       result.table.columns = std::move(meta.columns);
       return result;
     } catch (const FormatError& e) {
       if (firstError.empty()) firstError = e.what();
+    } catch (const TooManyRows&) {
+      result.tooManyRows = true;
+      result.error = "больше " + std::to_string(kMaxDataFileRows) + " строк";
+      return result;
     }
   }
   result.error = firstError;

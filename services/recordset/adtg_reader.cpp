@@ -11,31 +11,47 @@ namespace korsi::recordset {
 
 RowsResult readAdtg(std::span<const std::uint8_t> bytes) {
   RowsResult result;
-  AdtgDecodeResult decoded = decodeAdtg(bytes);
+  // The four columns of the table are found before any row is read; each
+  // decoded row then holds their four cells, in table order, and no others.
+  std::string refused;
+  const auto select = [&refused](const std::vector<AdtgColumn>& columns) {
+    ColumnSelection kept;
+    kept.place.assign(columns.size(), -1);
+    kept.width = kArchiveColumnNames.size();
+    std::array<bool, 4> found{};
+    for (std::size_t c = 0; c < columns.size(); ++c) {
+      const int target = archiveColumnIndex(columns[c].name);
+      if (target >= 0 && !found[static_cast<std::size_t>(target)]) {
+        found[static_cast<std::size_t>(target)] = true;
+        kept.place[c] = target;
+      }
+    }
+    for (std::size_t t = 0; t < found.size(); ++t) {
+      if (!found[t]) {
+        kept.error = refused = missingColumnText(kArchiveColumnNames[t]);
+        break;
+      }
+    }
+    return kept;
+  };
+  const AdtgDecodeResult decoded = decodeAdtg(bytes, select);
+  if (!refused.empty()) {
+    result.error = refused;
+    return result;
+  }
+  if (decoded.tooManyRows) {
+    result.error = std::string(kTooManyRowsText);
+    return result;
+  }
   if (!decoded.ok()) {
     result.error = std::string(kDamagedFileText) + ": " + decoded.error;
     return result;
-  }
-  std::array<int, 4> source{-1, -1, -1, -1};
-  for (std::size_t c = 0; c < decoded.table.columns.size(); ++c) {
-    const int target = archiveColumnIndex(decoded.table.columns[c].name);
-    if (target >= 0 && source[static_cast<std::size_t>(target)] < 0) {
-      source[static_cast<std::size_t>(target)] = static_cast<int>(c);
-    }
-  }
-  for (std::size_t t = 0; t < source.size(); ++t) {
-    if (source[t] < 0) {
-      result.error = missingColumnText(kArchiveColumnNames[t]);
-      return result;
-    }
   }
   std::vector<ArchiveRow> rows;
   rows.reserve(decoded.table.rows.size());
   for (std::size_t r = 0; r < decoded.table.rows.size(); ++r) {
     const auto& cells = decoded.table.rows[r];
-    const auto cell = [&](ArchiveColumn column) -> const AdtgCell& {
-      return cells[static_cast<std::size_t>(source[column])];
-    };
+    const auto cell = [&](ArchiveColumn column) -> const AdtgCell& { return cells[column]; };
     ArchiveRow row;
     std::string problem;
     if (const auto* value = std::get_if<std::int64_t>(&cell(kNumColumn))) {

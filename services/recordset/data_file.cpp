@@ -1,9 +1,11 @@
 #include "services/recordset/data_file.h"
 
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <system_error>
 
+#include "services/atomic_file.h"
 #include "services/recordset/adtg.h"
 #include "services/recordset/data_file_texts.h"
 #include "services/recordset/rowset_xml.h"
@@ -95,27 +97,29 @@ RowsResult readDataFile(const std::string& path) {
 }
 
 std::string replaceFileWith(const std::string& path, std::string_view bytes) {
-  const std::string temporary = path + ".tmp";
-  bool written = false;
-  {
-    std::ofstream out(temporary, std::ios::binary | std::ios::trunc);
-    if (!out.is_open()) return std::string(kCannotWriteText);
-    out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    out.close();
-    written = !out.fail();
-  }
-  std::error_code ec;
-  if (written) {
-    std::filesystem::rename(temporary, path, ec);
-    if (!ec) return {};
-  }
-  std::error_code ignored;
-  std::filesystem::remove(temporary, ignored);
-  return withReason(kCannotWriteText, ec);
+  const ReplaceOutcome outcome = replaceFileAtomically(path, bytes);
+  if (outcome.ok()) return {};
+  // A temporary file that cannot even be made says enough by itself.
+  if (!outcome.temporaryCreated) return std::string(kCannotWriteText);
+  return withReason(kCannotWriteText, outcome.error);
 }
 
 std::string writeDataFile(const std::string& path, const std::vector<ArchiveRow>& rows) {
-  return replaceFileWith(path, encodeDataFile(formatForFileName(path), rows));
+  const DataFormat format = formatForFileName(path);
+  // No XML reader opens a file with such a character, not even ours: the
+  // save is refused and the old file stays.
+  if (format == DataFormat::Xml) {
+    if (const auto note = findXmlUnwritableNote(rows)) {
+      std::string character;
+      if (note->character != 0xFFFFFFFF) {
+        char code[16];
+        std::snprintf(code, sizeof code, "U+%04X", static_cast<unsigned>(note->character));
+        character = code;
+      }
+      return xmlUnwritableNoteText(note->row + 1, character);
+    }
+  }
+  return replaceFileWith(path, encodeDataFile(format, rows));
 }
 
 }  // namespace korsi::recordset

@@ -31,9 +31,11 @@ inline constexpr std::uintmax_t kMaxDataFileBytes = 1u << 30;
 RowsResult readDataFile(const std::string& path);
 
 // Writes the rows in the format the name asks for. The bytes go to
-// "<path>.tmp" first, which then replaces the file, so a write that fails
-// leaves an existing file as it was. Returns an empty text on success, else
-// why it failed.
+// "<path>.tmp" first, which then replaces the file (see AtomicFileReplace),
+// so a write that fails or is cut short leaves an existing file as it was.
+// Returns an empty text on success, else why it failed. An XML file is not
+// written when a note holds a character XML cannot carry (the text names
+// the row).
 std::string writeDataFile(const std::string& path, const std::vector<ArchiveRow>& rows);
 
 // The replace-when-whole step of writeDataFile, for any bytes.

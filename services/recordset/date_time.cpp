@@ -40,8 +40,9 @@ constexpr Civil civilFromDays(std::int64_t z) {
 
 constexpr std::int64_t kDaysTo0001 = daysFromCivil(1, 1, 1);
 constexpr std::int64_t kDaysToOleEpoch = daysFromCivil(1899, 12, 30);
-// OLE dates run from 100-01-01 to 9999-12-31.
-constexpr double kOleFirstDay = static_cast<double>(daysFromCivil(100, 1, 1) - kDaysToOleEpoch);
+// Every date the table holds, 0001-01-01 to 9999-12-31, so that a data file
+// written from any row reads back (OLE Automation itself stops at year 100).
+constexpr double kOleFirstDay = static_cast<double>(daysFromCivil(1, 1, 1) - kDaysToOleEpoch);
 constexpr double kOleLastDay = static_cast<double>(daysFromCivil(9999, 12, 31) - kDaysToOleEpoch);
 
 bool isLeap(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }

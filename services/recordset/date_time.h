@@ -59,7 +59,8 @@ std::optional<DateTime> parseIsoText(std::string_view text);
 // OLE Automation date: days since 1899-12-30 with the time as the day's
 // fraction; before that day the fraction counts forward from the whole day
 // (-1.25 is 1899-12-29 06:00). Rounded to the nearest second; values that are
-// not finite or lie outside the years 100 to 9999 give nothing.
+// not finite or lie outside the years 1 to 9999 (those of isValid, so that
+// every row the table holds survives a data file) give nothing.
 std::optional<DateTime> fromOleDate(double value);
 double toOleDate(const DateTime& time);
 

@@ -6,6 +6,8 @@
 // changes appear as rs:insert, rs:update (rs:original and the changed values)
 // and rs:delete groups in the data section.
 
+#include <cstddef>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,6 +23,15 @@ inline constexpr std::string_view kRowsetNamespace = "urn:schemas-microsoft-com:
 
 // The rows as ADO saves a record set of table `archive` in XML (UTF-8).
 std::string writeRowsetXml(const std::vector<ArchiveRow>& rows);
+
+// A note XML 1.0 cannot carry: the first character of it that no XML reader
+// accepts, even written as a reference (U+0000 to U+001F other than tab,
+// line feed and carriage return, U+FFFE, U+FFFF), or bytes that are not UTF-8.
+struct XmlUnwritableNote {
+  std::size_t row;     // 0-based
+  char32_t character;  // 0xFFFFFFFF for bytes that are not UTF-8
+};
+std::optional<XmlUnwritableNote> findXmlUnwritableNote(const std::vector<ArchiveRow>& rows);
 
 // The archive table's rows from an ADO XML record set that has the columns
 // num, date, h and Prim (by name, in any case; other columns are ignored).

@@ -41,6 +41,8 @@ std::optional<double> parseFloat(std::string_view text) {
   return value;
 }
 
+constexpr std::size_t kSchemaElementAllowance = 10000;
+
 struct ColumnName {
   std::string xmlName;  // the attribute name in z:row
   ArchiveColumn target;
@@ -181,6 +183,7 @@ class RowsetReader {
   }
 
   void append(const XmlElement& element) {
+    if (tooMany()) return;
     ArchiveRow row;
     apply(element, row);
     rows_.push_back(std::move(row));
@@ -188,6 +191,7 @@ class RowsetReader {
 
   // The original row, then a row with the changed values.
   void appendUpdate(const XmlElement& update) {
+    if (tooMany()) return;
     ArchiveRow row;
     const XmlElement* original = child(update, kRowsetNamespace, "original");
     if (original != nullptr) {
@@ -205,6 +209,12 @@ class RowsetReader {
       }
     }
     rows_.push_back(std::move(row));
+  }
+
+  bool tooMany() {
+    if (rows_.size() < kMaxDataFileRows) return false;
+    if (error_.empty()) error_ = std::string(kTooManyRowsText);
+    return true;
   }
 
   std::string rowNamespace_;
@@ -232,7 +242,14 @@ RowsResult readRowsetXml(std::string_view text) {
     converted = utf16ToUtf8WithMark(text);
     text = converted;
   }
-  const XmlParseResult parsed = parseXml(text);
+  // Besides one element per row a record-set file has a schema of a few
+  // dozen elements and the groups of pending changes.
+  const XmlParseResult parsed = parseXml(text, 2 * kMaxDataFileRows + kSchemaElementAllowance);
+  if (parsed.tooManyElements) {
+    RowsResult result;
+    result.error = std::string(kTooManyRowsText);
+    return result;
+  }
   if (!parsed.ok()) {
     RowsResult result;
     result.error = std::string(kDamagedFileText) + ": " + parsed.error;

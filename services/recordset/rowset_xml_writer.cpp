@@ -2,6 +2,7 @@
 #include <cmath>
 
 #include "services/recordset/rowset_xml.h"
+#include "services/recordset/text_codec.h"
 
 namespace korsi::recordset {
 
@@ -75,6 +76,37 @@ void appendNumber(std::string& out, double value) {
 }
 
 }  // namespace
+
+namespace {
+
+bool xmlCanCarry(char32_t c) {
+  if (c < 0x20) return c == 0x09 || c == 0x0A || c == 0x0D;
+  return c != 0xFFFE && c != 0xFFFF;
+}
+
+// The first character of valid UTF-8 text that XML cannot carry.
+std::optional<char32_t> firstUncarried(std::string_view text) {
+  for (std::size_t i = 0; i < text.size();) {
+    const auto lead = static_cast<unsigned char>(text[i]);
+    const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
+    char32_t c = length == 1 ? lead : lead & (0x7F >> length);
+    for (std::size_t k = 1; k < length; ++k) c = (c << 6) | (static_cast<unsigned char>(text[i + k]) & 0x3F);
+    if (!xmlCanCarry(c)) return c;
+    i += length;
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+std::optional<XmlUnwritableNote> findXmlUnwritableNote(const std::vector<ArchiveRow>& rows) {
+  for (std::size_t r = 0; r < rows.size(); ++r) {
+    if (!rows[r].prim) continue;
+    if (!text::isValidUtf8(*rows[r].prim)) return XmlUnwritableNote{r, 0xFFFFFFFF};
+    if (const auto c = firstUncarried(*rows[r].prim)) return XmlUnwritableNote{r, *c};
+  }
+  return std::nullopt;
+}
 
 std::string writeRowsetXml(const std::vector<ArchiveRow>& rows) {
   std::string out;

@@ -2,6 +2,8 @@
 
 #include <cstdint>
 #include <stdexcept>
+#include <unordered_map>
+#include <unordered_set>
 #include <utility>
 
 #include "services/recordset/text_codec.h"
@@ -33,14 +35,13 @@ struct RawAttribute {
   std::string value;
 };
 
-struct Binding {
-  std::string prefix;
-  std::string uri;
-};
+
+// More elements than the caller allowed.
+struct TooManyElements {};
 
 class Parser {
  public:
-  explicit Parser(std::string_view text) : text_(text) {}
+  Parser(std::string_view text, std::size_t maxElements) : text_(text), maxElements_(maxElements) {}
 
   XmlElement parse() {
     if (text_.substr(0, 3) == "\xEF\xBB\xBF") pos_ = 3;
@@ -49,7 +50,8 @@ class Parser {
     XmlElement root;
     std::vector<XmlElement*> open;
     std::vector<std::string_view> openNames;
-    std::vector<std::size_t> bindingMarks;
+    // The prefixes each open element bound, to unbind them when it closes.
+    std::vector<std::vector<std::string>> boundByElement;
     bool rootDone = false;
     while (!rootDone) {
       if (pos_ >= text_.size()) fail("документ обрывается");
@@ -74,15 +76,19 @@ class Parser {
         if (open.empty() || name != openNames.back()) fail("закрывающий тег не совпадает с открытым");
         open.pop_back();
         openNames.pop_back();
-        bindings_.resize(bindingMarks.back());
-        bindingMarks.pop_back();
+        unbind(boundByElement.back());
+        boundByElement.pop_back();
         rootDone = open.empty();
       } else if (startsWith("<!")) {
         fail("неожиданное объявление");
       } else {
         ++pos_;
+        if (++elements_ > maxElements_) throw TooManyElements{};
         const std::string_view qname = readName();
         std::vector<RawAttribute> raw;
+        // Names seen so far in this tag, so that a repeat is found in one
+        // look-up, however many attributes the element has.
+        std::unordered_set<std::string_view> names;
         bool empty = false;
         for (;;) {
           const bool spaced = skipSpace();
@@ -103,18 +109,16 @@ class Parser {
           expect('=');
           skipSpace();
           attribute.value = readAttributeValue();
-          for (const RawAttribute& other : raw) {
-            if (other.qname == attribute.qname) fail("атрибут повторяется");
-          }
+          if (!names.insert(attribute.qname).second) fail("атрибут повторяется");
           raw.push_back(std::move(attribute));
         }
         if (open.size() >= kMaxDepth) fail("слишком глубокая вложенность");
-        bindingMarks.push_back(bindings_.size());
+        std::vector<std::string> bound;
         for (const RawAttribute& attribute : raw) {
           if (attribute.qname == "xmlns") {
-            bindings_.push_back({"", attribute.value});
+            bind("", attribute.value, bound);
           } else if (attribute.qname.substr(0, 6) == "xmlns:") {
-            bindings_.push_back({std::string(attribute.qname.substr(6)), attribute.value});
+            bind(std::string(attribute.qname.substr(6)), attribute.value, bound);
           }
         }
         XmlElement* element = nullptr;
@@ -134,12 +138,12 @@ class Parser {
           element->attributes.push_back(std::move(resolved));
         }
         if (empty) {
-          bindings_.resize(bindingMarks.back());
-          bindingMarks.pop_back();
+          unbind(bound);
           rootDone = open.empty();
         } else {
           open.push_back(element);
           openNames.push_back(qname);
+          boundByElement.push_back(std::move(bound));
         }
       }
     }
@@ -304,17 +308,32 @@ class Parser {
     if (ns.empty()) fail("неизвестный префикс " + std::string(prefix));
   }
 
-  std::string lookup(std::string_view prefix) const {
-    for (auto it = bindings_.rbegin(); it != bindings_.rend(); ++it) {
-      if (it->prefix == prefix) return it->uri;
+  // Each prefix keeps the stack of its bindings, innermost last, so that a
+  // look-up costs the same however many prefixes are bound.
+  void bind(std::string prefix, const std::string& uri, std::vector<std::string>& bound) {
+    bindings_[prefix].push_back(uri);
+    bound.push_back(std::move(prefix));
+  }
+
+  void unbind(const std::vector<std::string>& bound) {
+    for (const std::string& prefix : bound) {
+      const auto it = bindings_.find(prefix);
+      it->second.pop_back();
+      if (it->second.empty()) bindings_.erase(it);
     }
-    return {};
+  }
+
+  std::string lookup(std::string_view prefix) const {
+    const auto it = bindings_.find(std::string(prefix));
+    return it == bindings_.end() ? std::string() : it->second.back();
   }
 
   std::string_view text_;
+  std::size_t maxElements_;
+  std::size_t elements_ = 0;
   std::size_t pos_ = 0;
   bool rootStarted_ = false;
-  std::vector<Binding> bindings_;
+  std::unordered_map<std::string, std::vector<std::string>> bindings_;
 };
 
 }  // namespace
@@ -326,16 +345,20 @@ const std::string* XmlElement::attribute(std::string_view wantedNs, std::string_
   return nullptr;
 }
 
-XmlParseResult parseXml(std::string_view text) {
+XmlParseResult parseXml(std::string_view text, std::size_t maxElements) {
   XmlParseResult result;
   if (!text::isValidUtf8(text)) {
     result.error = "текст не в кодировке UTF-8";
     return result;
   }
   try {
-    result.root = Parser(text).parse();
+    result.root = Parser(text, maxElements).parse();
   } catch (const XmlError& e) {
     result.error = e.what();
+  } catch (const TooManyElements&) {
+    result.root = XmlElement{};
+    result.tooManyElements = true;
+    result.error = "больше " + std::to_string(maxElements) + " элементов";
   }
   return result;
 }

@@ -5,6 +5,8 @@
 // comments, processing instructions and a document type declaration are
 // read over and not kept.
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,10 +33,14 @@ struct XmlElement {
 struct XmlParseResult {
   XmlElement root;
   std::string error;  // empty when the text is well-formed
+  // The text has more elements than the caller allowed.
+  bool tooManyElements = false;
   bool ok() const { return error.empty(); }
 };
 
-// Parses UTF-8 text (a leading byte-order mark is allowed).
-XmlParseResult parseXml(std::string_view text);
+// Parses UTF-8 text (a leading byte-order mark is allowed). Reading stops
+// with an error once more than `maxElements` elements have been met, so
+// that the tree never grows past what the caller can use.
+XmlParseResult parseXml(std::string_view text, std::size_t maxElements = SIZE_MAX);
 
 }  // namespace korsi::recordset

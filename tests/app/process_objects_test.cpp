@@ -1,6 +1,8 @@
 #include "app/process_objects.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <memory>
 #include <string>
@@ -118,6 +120,48 @@ TEST_F(ProcessObjectsTest, MissingConfigurationShowsItsMessageAndMakesNothingEls
   EXPECT_TRUE(steps.empty());
   EXPECT_TRUE(std::filesystem::is_empty(dir.path()));
   EXPECT_EQ(korsi::processLog(), nullptr);
+}
+
+// A second copy started on the same working folder, in this process and in
+// another one: refused with its message before it reads, empties or writes
+// any file of the first.
+TEST_F(ProcessObjectsTest, ASecondCopyOnTheSameFolderIsRefusedBeforeItTouchesAnything) {
+  const std::string original = "log_file " + logPath + "\ndefault_comport 3\n";
+  writeConfig(original);
+  const std::string refusal = korsi::alreadyRunningText(dir.path().string());
+  {
+    ProcessObjects first(options());
+    LOG_INF("first copy");
+    const std::string firstLog = readFile(logPath);
+
+    korsi::test::ErrorBoxRecorder boxes;
+    EXPECT_THROW(ProcessObjects second(ProcessObjects::Options{configPath, {}}), korsi::AlreadyRunningError);
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text, refusal);
+    EXPECT_EQ(korsi::processLog(), &first.log());
+
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      korsi::test::ErrorBoxRecorder childBoxes;
+      try {
+        ProcessObjects other(ProcessObjects::Options{configPath, {}});
+        _exit(1);
+      } catch (const korsi::AlreadyRunningError&) {
+        _exit(childBoxes.boxes.size() == 1 && childBoxes.boxes[0].text == refusal ? 0 : 2);
+      } catch (...) {
+        _exit(3);
+      }
+    }
+    int status = -1;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
+
+    EXPECT_EQ(readFile(logPath), firstLog) << "the first copy's log was emptied";
+    EXPECT_EQ(readFile(configPath), original);
+  }
+  // Once the first copy has ended, the folder is free again.
+  EXPECT_NO_THROW(ProcessObjects again(ProcessObjects::Options{configPath, {}}));
 }
 
 // Failures of the log: what is shown, and the configuration made before it

@@ -1,7 +1,12 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
+#include <istream>
 #include <optional>
+#include <sstream>
+#include <streambuf>
+#include <vector>
 #include <string>
 
 #include "services/config.h"
@@ -152,6 +157,84 @@ TEST(ConfigFileFailures, FailedWriteShowsTheWriteBoxAndKeepsTheOldFile) {
   EXPECT_EQ(recorder.boxes[0].text, "Не могу открыть файл конфига на запись");
   EXPECT_EQ(recorder.boxes[0].caption, "Ошибка");
   EXPECT_EQ(readFile(path), "default_comport 3\n");
+}
+
+// A file that opens but cannot be read to its end counts as unreadable: the
+// read box, code 2, and no object whose destructor would write a part back.
+struct UnreadableCase {
+  const char* name;
+  std::function<std::string(const korsi::test::TempDir&)> make;  // the path to read
+};
+
+std::ostream& operator<<(std::ostream& out, const UnreadableCase& c) { return out << c.name; }
+
+class ConfigUnreadable : public ::testing::TestWithParam<UnreadableCase> {};
+
+TEST_P(ConfigUnreadable, ShowsTheReadBoxAndWritesNothingBack) {
+  korsi::test::TempDir dir;
+  const std::string path = GetParam().make(dir);
+  korsi::test::ErrorBoxRecorder recorder;
+  EXPECT_EQ(configErrorCode([&] { Config config(path); }), 2);
+  ASSERT_EQ(recorder.boxes.size(), 1u);
+  EXPECT_EQ(recorder.boxes[0].text, "Не могу открыть файл конфига на чтение");
+  EXPECT_FALSE(std::filesystem::exists(path + ".tmp"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, ConfigUnreadable,
+    ::testing::Values(UnreadableCase{"AFolderOfThatName",
+                                     [](const korsi::test::TempDir& dir) {
+                                       std::filesystem::create_directory(dir.file("kestro.conf"));
+                                       return dir.file("kestro.conf");
+                                     }},
+                      // Opens like a file, and its first read fails with an I/O error.
+                      UnreadableCase{"AReadError", [](const korsi::test::TempDir&) { return "/proc/self/mem"; }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Gives `good` bytes of lines, then fails the way a disk does.
+class FailingStreamBuffer : public std::streambuf {
+ public:
+  explicit FailingStreamBuffer(std::string good) : good_(std::move(good)) {
+    setg(good_.data(), good_.data(), good_.data() + good_.size());
+  }
+
+ protected:
+  int_type underflow() override { throw std::ios_base::failure("read error"); }
+
+ private:
+  std::string good_;
+};
+
+TEST(ConfigReading, AReadErrorPartWayIsNotAWholeFile) {
+  for (const std::string good : {"", "log_file log.txt\n", "log_file log.txt\ndefault_com"}) {
+    FailingStreamBuffer buffer(good);
+    std::istream in(&buffer);
+    std::vector<std::string> entries;
+    EXPECT_FALSE(korsi::readEntries(in, entries)) << good;
+  }
+  std::istringstream whole("log_file log.txt\ndefault_comport 3\n");
+  std::vector<std::string> entries;
+  EXPECT_TRUE(korsi::readEntries(whole, entries));
+  EXPECT_EQ(entries, (std::vector<std::string>{"log_file log.txt", "default_comport 3", ""}));
+}
+
+// The settings file kept as a symbolic link to a file elsewhere, with
+// permissions of its own: write-back changes the file the link points to.
+TEST(ConfigWriteBackFile, FollowsALinkAndKeepsThePermissions) {
+  korsi::test::TempDir dir;
+  std::filesystem::create_directory(dir.file("settings"));
+  const std::string real = dir.file("settings/kestro.conf");
+  writeFile(real, "default_comport 3\n");
+  std::filesystem::permissions(real, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+  std::filesystem::create_symlink(real, dir.file("kestro.conf"));
+  {
+    Config config(dir.file("kestro.conf"));
+    config.setInt("default_comport", 5);
+  }
+  EXPECT_TRUE(std::filesystem::is_symlink(dir.file("kestro.conf")));
+  EXPECT_EQ(readFile(real), "default_comport\t5\n\n");
+  EXPECT_EQ(std::filesystem::status(real).permissions(),
+            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
 }
 
 TEST(ConfigException, CodeTexts) {

@@ -1,6 +1,12 @@
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+
+#include <cerrno>
 #include <climits>
+#include <csignal>
+#include <cstring>
+#include <filesystem>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -166,6 +172,55 @@ TEST_F(LogFixture, StatementsFromManyThreadsStayWholeLines) {
   const auto lines = linesOf(readFile(logPath));
   ASSERT_EQ(lines.size(), static_cast<std::size_t>(kThreads * kStatements));
   for (const auto& line : lines) ASSERT_TRUE(isWholeThreadLine(line, payload)) << line;
+}
+
+// The file may grow no further for a while (a full disk), then can again.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) : oldSignal_(std::signal(SIGXFSZ, SIG_IGN)) {
+    getrlimit(RLIMIT_FSIZE, &old_);
+    rlimit limited = old_;
+    limited.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &limited);
+  }
+  ~FileSizeLimit() {
+    setrlimit(RLIMIT_FSIZE, &old_);
+    std::signal(SIGXFSZ, oldSignal_);
+  }
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+ private:
+  rlimit old_{};
+  void (*oldSignal_)(int);
+};
+
+TEST_F(LogFixture, AFailedWriteIsReportedOnceAndTheLogGoesOnWhenTheFileTakesWritesAgain) {
+  auto log = openLog();
+  korsi::test::ErrorBoxRecorder recorder;
+  LOG_INF("before");
+  {
+    const FileSizeLimit full(static_cast<rlim_t>(std::filesystem::file_size(logPath)));
+    LOG_INF("lost one");
+    LOG_ERR("lost two");
+  }
+  LOG_INF("after");
+  const auto lines = linesOf(readFile(logPath));
+  ASSERT_EQ(lines.size(), 2u) << readFile(logPath);
+  EXPECT_NE(lines[0].find(": before"), std::string::npos);
+  EXPECT_NE(lines[1].find(": after"), std::string::npos);
+  ASSERT_EQ(recorder.boxes.size(), 1u);
+  EXPECT_EQ(recorder.boxes[0].text, korsi::logWriteFailureText(logPath, std::strerror(EFBIG)));
+
+  // Later failures are not told again; a report of the program's own takes the box's place.
+  std::vector<std::string> reports;
+  log->setFailureReport([&](const std::string& text) { reports.push_back(text); });
+  {
+    const FileSizeLimit full(static_cast<rlim_t>(std::filesystem::file_size(logPath)));
+    LOG_INF("lost three");
+  }
+  EXPECT_EQ(recorder.boxes.size(), 1u);
+  EXPECT_TRUE(reports.empty());
 }
 
 TEST_F(LogFixture, FileThatCannotBeCreatedShowsTheBoxAndThrows) {

@@ -1,7 +1,13 @@
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <sqlite3.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -118,6 +124,109 @@ TEST_F(StoreStart, TheRestoreRemovesTheBrokenDatabasesJournal) {
   ASSERT_EQ(store->rowCount(), 1u);
   EXPECT_EQ(store->row(0).prim, "backup");
 }
+
+// SQLite's file layer without shared memory made the default, as on a file
+// system where the write-ahead journal cannot be had.
+class NoSharedMemory {
+ public:
+  NoSharedMemory() : previous_(sqlite3_vfs_find(nullptr)) {
+    sqlite3_vfs* withoutShm = sqlite3_vfs_find("unix-dotfile");
+    EXPECT_NE(withoutShm, nullptr);
+    if (withoutShm) sqlite3_vfs_register(withoutShm, 1);
+  }
+  ~NoSharedMemory() { sqlite3_vfs_register(previous_, 1); }
+  NoSharedMemory(const NoSharedMemory&) = delete;
+  NoSharedMemory& operator=(const NoSharedMemory&) = delete;
+
+ private:
+  sqlite3_vfs* previous_;
+};
+
+TEST_F(StoreStart, WithoutTheWriteAheadJournalTheRollbackJournalKeepsEveryChange) {
+  korsi::test::makeDatabase(paths.database, "(1, NULL, NULL, 'прошлый раз')");
+  korsi::test::makeDatabase(paths.backup, "(9, NULL, NULL, 'backup')");
+  const NoSharedMemory noWal;
+  auto store = ArchiveStore::openAtStartup(paths);
+  EXPECT_TRUE(boxes.boxes.empty()) << "no restore";
+  EXPECT_EQ(log.entries(), (std::vector<Entry>{{"INF", korsi::archive::kRollbackJournalLog}}));
+  EXPECT_TRUE(store->empty());
+  ASSERT_TRUE(store->addMeasurement(4, "05.03.2009 14:07:09", 0.5));
+  EXPECT_EQ(tableRows(paths.database), (std::vector<std::string>{"4|2009-03-05 14:07:09|0.5|NULL"}));
+  EXPECT_EQ(korsi::test::queryRows(paths.database, "PRAGMA journal_mode"), (std::vector<std::string>{"delete"}));
+  EXPECT_FALSE(std::filesystem::exists(paths.database + "-wal"));
+}
+
+// Runs `open` in a child process as a user who may not write what root made
+// read-only here (root writes everything), and returns what it reports.
+std::string asAnotherUser(const std::function<std::string()>& open) {
+  int ends[2];
+  if (pipe(ends) != 0) return "no pipe";
+  const pid_t child = fork();
+  if (child == 0) {
+    close(ends[0]);
+    std::string report;
+    if (geteuid() == 0 && (setgroups(0, nullptr) != 0 || setgid(65534) != 0 || setuid(65534) != 0)) {
+      report = "cannot change user";
+    } else {
+      report = open();
+    }
+    [[maybe_unused]] const auto written = write(ends[1], report.data(), report.size());
+    _exit(0);
+  }
+  close(ends[1]);
+  std::string report;
+  char buffer[512];
+  for (ssize_t n; (n = read(ends[0], buffer, sizeof buffer)) > 0;) report.append(buffer, static_cast<std::size_t>(n));
+  close(ends[0]);
+  waitpid(child, nullptr, 0);
+  return report;
+}
+
+struct ReadOnlyCase {
+  const char* name;
+  std::string folder;  // under the test's folder
+  mode_t folderMode;
+  mode_t fileMode;
+  std::string cause;  // "{folder}" stands for the folder's path
+};
+
+std::ostream& operator<<(std::ostream& out, const ReadOnlyCase& c) { return out << c.name; }
+
+class StoreReadOnly : public StoreStart, public ::testing::WithParamInterface<ReadOnlyCase> {};
+
+TEST_P(StoreReadOnly, ADatabaseThatMayNotBeWrittenIsNamedWithTheCauseAndNotRestored) {
+  const ReadOnlyCase& c = GetParam();
+  const std::filesystem::path folder = dir.path() / c.folder;
+  std::filesystem::create_directories(folder);
+  const korsi::archive::StorePaths here{(folder / "korsi7.mdb").string(), (folder / "korsi7.mdb.backup").string()};
+  korsi::test::makeDatabase(here.database, "(1, NULL, NULL, 'прошлый раз')");
+  korsi::test::makeDatabase(here.backup, "(9, NULL, NULL, 'backup')");
+  ASSERT_EQ(chmod(here.database.c_str(), c.fileMode), 0);
+  ASSERT_EQ(chmod(here.backup.c_str(), 0644), 0);
+  ASSERT_EQ(chmod(folder.c_str(), c.folderMode), 0);
+  ASSERT_EQ(chmod(dir.path().c_str(), 0755), 0);
+
+  const std::string report = asAnotherUser([&] {
+    korsi::test::ErrorBoxRecorder childBoxes;
+    try {
+      auto store = ArchiveStore::openAtStartup(here);
+      return std::string("opened");
+    } catch (const korsi::archive::OpenError& e) {
+      return std::to_string(childBoxes.boxes.size()) + " boxes: " + e.what();
+    }
+  });
+  std::string cause = c.cause;
+  if (const std::size_t at = cause.find("{folder}"); at != std::string::npos) cause.replace(at, 8, folder.string());
+  EXPECT_EQ(report, "0 boxes: " + korsi::archive::readOnlyDatabaseText(here.database, cause));
+  EXPECT_EQ(tableRows(here.database), (std::vector<std::string>{"1|NULL|NULL|прошлый раз"})) << "left as it was";
+  std::filesystem::permissions(folder, std::filesystem::perms::owner_all, std::filesystem::perm_options::add);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Kinds, StoreReadOnly,
+    ::testing::Values(ReadOnlyCase{"FileReadOnly", "files", 0777, 0444, "нет права на запись в файл"},
+                      ReadOnlyCase{"FolderReadOnly", "folder", 0555, 0666, "нет права на запись в папку {folder}"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 struct Unrestorable {
   const char* name;

@@ -1,7 +1,11 @@
 #include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <bit>
 #include <cmath>
+#include <cstdio>
 #include <cstdint>
 #include <span>
 #include <string>
@@ -273,6 +277,72 @@ TEST(AdtgReader, DamagedBytesNeverReadOutsideTheFile) {
       }
     }
   }
+}
+
+// The table's four columns among 65,531 others that are NULL in every row:
+// 40 rows make a 3 MB file.
+std::string manyColumnsFile(bool withNote) {
+  std::vector<ForeignColumn> columns = {{"num", rs::dbtype::kI4, 4, 0x78}, {"date", rs::dbtype::kDate, 8, 0x78},
+                                        {"h", rs::dbtype::kR8, 8, 0x78}};
+  if (withNote) columns.push_back({"Prim", rs::dbtype::kWstr, 255, 0x68});
+  while (columns.size() < 65535) columns.push_back({"x" + std::to_string(columns.size()), rs::dbtype::kI4, 4, 0x78});
+  Bytes b;
+  b.raw(head(columns));
+  for (int r = 0; r < 40; ++r) {
+    b.u8(0x07).u8(0x80).raw(std::string(65535 / 8, '\0')).u32(static_cast<std::uint32_t>(r));
+  }
+  b.u8(0x0F);
+  return b.s;
+}
+
+// Peak memory of the process, in bytes.
+long peakMemory() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss * 1024L;
+}
+
+TEST(AdtgReader, ColumnsTheTableDoesNotNeedCostNoMemoryPerRow) {
+  const std::string bytes = manyColumnsFile(true);
+  // In a child process, so that its peak memory is this reading's alone.
+  int pipeEnds[2];
+  ASSERT_EQ(pipe(pipeEnds), 0);
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    const long before = peakMemory();
+    const rs::RowsResult result = rs::readAdtg(bytesOf(bytes));
+    long grown = peakMemory() - before;
+    if (!result.ok() || result.rows.size() != 40 || result.rows[39].num != 39) grown = -1;
+    [[maybe_unused]] const auto written = write(pipeEnds[1], &grown, sizeof grown);
+    _exit(0);
+  }
+  long grown = -1;
+  ASSERT_EQ(read(pipeEnds[0], &grown, sizeof grown), static_cast<ssize_t>(sizeof grown));
+  waitpid(child, nullptr, 0);
+  close(pipeEnds[0]);
+  close(pipeEnds[1]);
+  ASSERT_GE(grown, 0) << "the rows did not come back";
+  // Cells for every column of every row took over 100 MB here.
+  std::printf("peak memory grew by %ld MB reading a %zu MB file\n", grown >> 20, bytes.size() >> 20);
+  EXPECT_LT(grown, 64L << 20) << "peak grew by " << (grown >> 20) << " MB for a " << (bytes.size() >> 20) << " MB file";
+}
+
+TEST(AdtgReader, AMissingColumnIsToldBeforeAnyRowIsRead) {
+  std::string bytes = manyColumnsFile(false);
+  bytes.resize(bytes.size() - 1000);  // rows cut short as well
+  EXPECT_EQ(rs::readAdtg(bytesOf(bytes)).error, "В файле нет столбца «Prim»");
+}
+
+TEST(AdtgReader, MoreRowsThanADataFileMayHoldAreRefused) {
+  Bytes b;
+  b.raw(head({{"num", rs::dbtype::kI4, 4, 0x78}, {"date", rs::dbtype::kDate, 8, 0x78},
+              {"h", rs::dbtype::kR8, 8, 0x78}, {"Prim", rs::dbtype::kWstr, 255, 0x68}}));
+  for (std::size_t r = 0; r <= rs::kMaxDataFileRows; ++r) b.u8(0x07).u8(0x00);  // rows of NULLs, two bytes each
+  b.u8(0x0F);
+  const rs::RowsResult result = rs::readAdtg(bytesOf(b.s));
+  EXPECT_EQ(result.error, "В файле слишком много строк");
+  EXPECT_TRUE(result.rows.empty());
 }
 
 }  // namespace

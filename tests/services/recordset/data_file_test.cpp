@@ -119,4 +119,50 @@ TEST(DataFile, AWriteThatFailsLeavesTheOldFileWhole) {
   EXPECT_FALSE(std::filesystem::exists(dir.file("folder.ks.tmp")));
 }
 
+// Every date the table holds, years 1 to 9999, goes through both writers and
+// both readers; a year before 100 once made a .ks file that would not load.
+TEST(DataFile, EveryDateTheTableHoldsSurvivesBothFormats) {
+  korsi::test::TempDir dir;
+  const std::vector<ArchiveRow> rows = {
+      row(1, DateTime{1, 1, 1, 0, 0, 0}, 0.5, {}),          row(2, DateTime{50, 6, 15, 13, 45, 10}, 0.5, {}),
+      row(3, DateTime{99, 12, 31, 23, 59, 59}, 0.5, {}),    row(4, DateTime{100, 1, 1, 0, 0, 0}, 0.5, {}),
+      row(5, DateTime{9999, 12, 31, 23, 59, 59}, 0.5, {}),
+  };
+  // Loaded from .xml, saved as .ks and loaded again, as the user would.
+  ASSERT_EQ(rs::writeDataFile(dir.file("old.xml"), rows), "");
+  const rs::RowsResult fromXml = rs::readDataFile(dir.file("old.xml"));
+  ASSERT_TRUE(fromXml.ok()) << fromXml.error;
+  ASSERT_EQ(rs::writeDataFile(dir.file("old.ks"), fromXml.rows), "");
+  const rs::RowsResult fromKs = rs::readDataFile(dir.file("old.ks"));
+  ASSERT_TRUE(fromKs.ok()) << fromKs.error;
+  EXPECT_EQ(fromKs.rows, rows);
+}
+
+// A note with a character that XML 1.0 cannot carry, even as a reference:
+// the XML save is refused naming the row and the old file stays; the same
+// rows save to .ks and come back whole.
+TEST(DataFile, AnXmlSaveOfANoteXmlCannotCarryIsRefusedAndKeepsTheOldFile) {
+  struct Case {
+    std::string note;
+    std::string character;
+  };
+  const std::vector<Case> cases = {
+      {std::string("a\0b", 3), "U+0000"}, {"звонок\x07", "U+0007"}, {"\x1F", "U+001F"},
+      {"x\xEF\xBF\xBE", "U+FFFE"},       {"\xEF\xBF\xBF", "U+FFFF"},
+  };
+  korsi::test::TempDir dir;
+  const std::string xml = dir.file("table.xml");
+  for (const Case& c : cases) {
+    writeFile(xml, "old contents");
+    const std::vector<ArchiveRow> rows = {row(1, {}, 0.5, "таб\tи\r\nстроки"), row(2, {}, 0.5, c.note)};
+    EXPECT_EQ(rs::writeDataFile(xml, rows), "Примечание в строке 2 содержит знак " + c.character +
+                                                ", который нельзя записать в файл XML; сохраните таблицу в файл .ks");
+    EXPECT_EQ(readFile(xml), "old contents") << c.character;
+    EXPECT_FALSE(std::filesystem::exists(xml + ".tmp"));
+
+    ASSERT_EQ(rs::writeDataFile(dir.file("table.ks"), rows), "") << c.character;
+    EXPECT_EQ(rs::readDataFile(dir.file("table.ks")).rows, rows) << c.character;
+  }
+}
+
 }  // namespace

@@ -121,7 +121,9 @@ INSTANTIATE_TEST_SUITE_P(Cases, OleDate,
                                            OleCase{39881.0, {2009, 3, 9, 0, 0, 0}},
                                            OleCase{39881.0 + 52205.0 / 86400.0, {2009, 3, 9, 14, 30, 5}},
                                            OleCase{2958465.0 + 86399.0 / 86400.0, {9999, 12, 31, 23, 59, 59}},
-                                           OleCase{-657434.0, {100, 1, 1, 0, 0, 0}}));
+                                           OleCase{-657434.0, {100, 1, 1, 0, 0, 0}},
+                                           OleCase{-657435.0, {99, 12, 31, 0, 0, 0}},
+                                           OleCase{-693593.5, {1, 1, 1, 12, 0, 0}}));
 
 TEST(OleDateRounding, NearestSecondCarriesIntoTheNextDay) {
   // 23:59:59.9 rounds up to midnight of the following day.
@@ -137,7 +139,7 @@ TEST(OleDateRounding, ValuesOutsideTheCalendarAreRefused) {
   EXPECT_EQ(korsi::fromOleDate(std::nan("")), std::nullopt);
   EXPECT_EQ(korsi::fromOleDate(INFINITY), std::nullopt);
   EXPECT_EQ(korsi::fromOleDate(2958466.0), std::nullopt);
-  EXPECT_EQ(korsi::fromOleDate(-657435.0), std::nullopt);
+  EXPECT_EQ(korsi::fromOleDate(-693594.0), std::nullopt);  // the day before 0001-01-01
   EXPECT_EQ(korsi::fromOleDate(1e300), std::nullopt);
 }
 

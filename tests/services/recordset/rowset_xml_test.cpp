@@ -130,4 +130,39 @@ TEST(RowsetXmlReader, TruncatedFilesFailOrLoseOnlyTrailingSpace) {
   }
 }
 
+// Elements with very many attributes or namespace prefixes (1 to 3 MB of
+// file) are read in time that grows with the file, not with its square: at
+// the old pace these took minutes and ran into the test's time bound.
+TEST(RowsetXmlReader, ManyAttributesAndPrefixesAreReadAndARepeatIsStillFound) {
+  constexpr int kCount = 100000;
+  std::string attributes;
+  for (int i = 0; i < kCount; ++i) attributes += " a" + std::to_string(i) + "=''";
+  const rs::RowsResult many = rs::readRowsetXml(withRow("<z:row num='1'" + attributes + "/>"));
+  ASSERT_TRUE(many.ok()) << many.error;
+  EXPECT_EQ(many.rows, (std::vector<ArchiveRow>{row(1, {}, {}, {})}));
+
+  const rs::RowsResult repeated = rs::readRowsetXml(withRow("<z:row num='1'" + attributes + " a0='x'/>"));
+  EXPECT_EQ(repeated.error.rfind("Файл данных повреждён: атрибут повторяется", 0), 0u) << repeated.error;
+
+  // Prefixes bound on the root and used, the first one last, by every row.
+  std::string prefixes;
+  std::string used;
+  for (int i = 0; i < kCount; ++i) prefixes += " xmlns:p" + std::to_string(i) + "='urn:p" + std::to_string(i) + "'";
+  for (int i = 0; i < 1000; ++i) used += "<z:row num='" + std::to_string(i) + "' p0:x='1'/>";
+  std::string xml = withRow(used);
+  xml.insert(xml.find("xmlns:z='#RowsetSchema'"), prefixes.substr(1) + " ");
+  const rs::RowsResult bound = rs::readRowsetXml(xml);
+  ASSERT_TRUE(bound.ok()) << bound.error;
+  EXPECT_EQ(bound.rows.size(), 1000u);
+}
+
+TEST(RowsetXmlReader, MoreRowsThanADataFileMayHoldAreRefused) {
+  std::string rows;
+  rows.reserve((rs::kMaxDataFileRows + 1) * 8);
+  for (std::size_t r = 0; r <= rs::kMaxDataFileRows; ++r) rows += "<z:row/>";
+  const rs::RowsResult result = rs::readRowsetXml(withRow(rows));
+  EXPECT_EQ(result.error, "В файле слишком много строк");
+  EXPECT_TRUE(result.rows.empty());
+}
+
 }  // namespace
