@@ -39,7 +39,7 @@ Windows::Windows(ProcessObjects& objects, const Created& created, const Converte
   ProgressForm = made(std::make_unique<TProgressForm>(objects.workers(), *MainForm, MainForm.get()), created);
   RangeForm1 = made(std::make_unique<TRangeForm1>(MainForm.get()), created);
   NumForm1 = made(std::make_unique<TNumForm1>(MainForm.get()), created);
-  RepForm = made(std::make_unique<TRepForm>(*ArchTable, MainForm.get()), created);
+  RepForm = made(std::make_unique<TRepForm>(*ArchTable, *MainForm), created);
   Form2 = made(std::make_unique<TForm2>(MainForm.get()), created);
   Device = std::make_unique<DeviceCommands>(
       objects, DeviceCommands::Windows{*MainForm, *ProgressForm, *RangeForm1, *NumForm1, *Archive},
@@ -63,14 +63,6 @@ void Windows::connectCommands() {
   TForm2* about = Form2.get();
   QObject::connect(MainForm->command("N5"), &QAction::triggered, about, [about] { about->exec(); });
   QObject::connect(MainForm->command("N20"), &QAction::triggered, MainForm.get(), [this] { showHelp(); });
-
-  TRepForm* report = RepForm.get();
-  for (const char* name : {"N14", "PreviewButton"}) {
-    QObject::connect(MainForm->command(name), &QAction::triggered, report, &TRepForm::preview);
-  }
-  for (const char* name : {"N15", "PrintButton"}) {
-    QObject::connect(MainForm->command(name), &QAction::triggered, report, &TRepForm::print);
-  }
 
   TForm1* splash = Form1.get();
   auto exit = [splash] {

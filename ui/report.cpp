@@ -1,5 +1,6 @@
 #include "ui/report.h"
 
+#include <QAction>
 #include <QApplication>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -11,6 +12,7 @@
 #include <QSaveFile>
 
 #include "services/error_box.h"
+#include "ui/main_window.h"
 #include "ui/report/archive_report.h"
 
 namespace korsi {
@@ -57,12 +59,18 @@ TRepForm::Printing TRepForm::systemPrinting(QWidget* owner) {
   };
 }
 
-TRepForm::TRepForm(const archive::ArchiveStore& table, QWidget* owner)
-    : TRepForm(table, owner, systemPrinting(owner)) {}
+TRepForm::TRepForm(const archive::ArchiveStore& table, TMainForm& window)
+    : TRepForm(table, window, systemPrinting(&window)) {}
 
-TRepForm::TRepForm(const archive::ArchiveStore& table, QWidget* owner, Printing printing)
-    : table_(table), owner_(owner), printing_(std::move(printing)) {
+TRepForm::TRepForm(const archive::ArchiveStore& table, TMainForm& window, Printing printing)
+    : table_(table), window_(window), printing_(std::move(printing)) {
   setObjectName(QStringLiteral("RepForm"));
+  for (const char* name : {"N14", "PreviewButton"}) {
+    connect(window_.command(name), &QAction::triggered, this, &TRepForm::preview);
+  }
+  for (const char* name : {"N15", "PrintButton"}) {
+    connect(window_.command(name), &QAction::triggered, this, &TRepForm::print);
+  }
 }
 
 void TRepForm::prepare(QPrinter& printer) const {
@@ -77,9 +85,11 @@ void TRepForm::prepare(QPrinter& printer) const {
 void TRepForm::preview() {
   QPrinter printer(QPrinter::HighResolution);
   prepare(printer);
-  QPrintPreviewDialog dialog(&printer, owner_);
+  QPrintPreviewDialog dialog(&printer, &window_);
   dialog.setObjectName(QStringLiteral("PreviewDialog"));
   dialog.setWindowTitle(QString::fromUtf8(report::kArchiveReportTitle));
+  // A page is read at a size near its own, as in the main window's space.
+  dialog.setWindowState(dialog.windowState() | Qt::WindowMaximized);
   connect(&dialog, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter* pages) {
     const BusyCursor busy;
     report::renderArchiveReport(*pages, table_.rows());

@@ -21,6 +21,8 @@ class QPrinter;
 
 namespace korsi {
 
+class TMainForm;
+
 inline constexpr const char* kPrintCaption = "Печать";
 inline constexpr const char* kNoPrinterText =
     "Принтер не установлен, поэтому отчёт нельзя напечатать.\nСохранить отчёт в файл PDF?";
@@ -43,10 +45,10 @@ class TRepForm : public QWidget {
   // The system's default printer and the PDF save dialog over `owner`.
   static Printing systemPrinting(QWidget* owner);
 
-  // `owner` (the main window) owns the dialogs and boxes; the table must
-  // outlive this form.
-  TRepForm(const archive::ArchiveStore& table, QWidget* owner);
-  TRepForm(const archive::ArchiveStore& table, QWidget* owner, Printing printing);
+  // Connects the preview and print commands of `window`, which owns the
+  // dialogs. The table and the window must outlive this form.
+  TRepForm(const archive::ArchiveStore& table, TMainForm& window);
+  TRepForm(const archive::ArchiveStore& table, TMainForm& window, Printing printing);
 
   void preview();
   void print();
@@ -59,7 +61,7 @@ class TRepForm : public QWidget {
   void prepare(QPrinter& printer) const;
 
   const archive::ArchiveStore& table_;
-  QWidget* owner_;
+  TMainForm& window_;
   Printing printing_;
 };
 

@@ -38,7 +38,7 @@ class ReportWindow : public ArchiveWindow {
   QString printer;  // the default printer's name; none
   std::deque<std::optional<QString>> pdfAnswers;
   int pdfAsked = 0;
-  korsi::TRepForm report{*store, &form,
+  korsi::TRepForm report{*store, form,
                          korsi::TRepForm::Printing{[this] { return printer; },
                                                    [this]() -> std::optional<QString> {
                                                      ++pdfAsked;
@@ -75,8 +75,6 @@ SeenPreview seePreviewOf(const std::function<void()>& command) {
 }
 
 TEST_F(ReportWindow, PreviewShowsTheReportsPagesUnderItsTitle) {
-  QObject::connect(form.command("N14"), &QAction::triggered, &report, &korsi::TRepForm::preview);
-  QObject::connect(form.command("PreviewButton"), &QAction::triggered, &report, &korsi::TRepForm::preview);
   // 51 lines on the first page.
   for (int i = 1; i <= 60; ++i) {
     ASSERT_TRUE(actions.addMeasurement(i, korsi::measurementDateText(9, 3, 9, 14, i / 60, i % 60), 0.125));
@@ -98,7 +96,7 @@ TEST_F(ReportWindow, PrintWithoutAPrinterSaysSoAndSavesAPdfWhenTheUserWantsOne) 
   pdfAnswers = {QString::fromStdString(path)};
   boxes.answer = QMessageBox::Yes;
 
-  report.print();
+  trigger("N15");
 
   ASSERT_EQ(boxes.boxes.size(), 1u);
   EXPECT_EQ(boxes.boxes[0].title, "Печать");
@@ -116,7 +114,7 @@ TEST_F(ReportWindow, PrintWithoutAPrinterSaysSoAndSavesAPdfWhenTheUserWantsOne) 
 TEST_F(ReportWindow, PrintWithoutAPrinterDoesNothingMoreWhenTheUserDeclinesThePdf) {
   addRows(3);
   boxes.answer = QMessageBox::No;
-  report.print();
+  trigger("PrintButton");
   ASSERT_EQ(boxes.boxes.size(), 1u);
   EXPECT_EQ(boxes.boxes[0].text, korsi::kNoPrinterText);
   EXPECT_EQ(pdfAsked, 0);

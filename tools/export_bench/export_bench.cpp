@@ -32,6 +32,8 @@ std::vector<korsi::ArchiveRow> sampleRows(int count) {
     row.date = korsi::DateTime{2009, 1 + i % 12, 1 + i % 28, i % 24, i % 60, (i * 7) % 60};
     row.h = 0.001 * (i % 5000) + static_cast<float>(0.0001 * i);
     if (i % 3 == 0) row.prim = "Примечание к измерению " + std::to_string(i);
+    // Now and then a note longer than its box, which the report cuts.
+    if (i % 7 == 0) row.prim = "Длинное примечание к измерению " + std::to_string(i) + ", которое не помещается в поле отчёта";
     rows.push_back(row);
   }
   return rows;
