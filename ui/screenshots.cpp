@@ -137,6 +137,10 @@ int main(int argc, char** argv) {
   };
   shootDialog("N6", "07c_save_dialog");
   shootDialog("N8", "07d_open_dialog");
+  shootDialog("Excel1", "07e_export_dialog");
+  // The report's preview, with a note longer than its box, which the report cuts.
+  w.ArchTable->setNote(6, "длинное примечание, которое не помещается в поле отчёта и обрезается по его высоте");
+  shootDialog("N14", "07f_report_preview");
 
   w.ProgressForm->showProgress();
   w.ProgressForm->setProgress(42);
