@@ -1,6 +1,7 @@
 #include "tools/transfer/output_file.h"
 
 #include <algorithm>
+#include <array>
 #include <cctype>
 #include <cerrno>
 #include <filesystem>
@@ -9,6 +10,7 @@
 
 #include "services/recordset/data_file.h"
 #include "tools/transfer/csv_writer.h"
+#include "ui/export/archive_workbook.h"
 
 namespace korsi::transfer {
 
@@ -23,6 +25,8 @@ bool endsWith(const std::string& name, std::string_view suffix) {
 }
 
 std::string temporaryOf(const std::string& path) { return path + ".tmp"; }
+
+const std::array<std::string, 4> kWorkbookTitles{"№ измерения", "Дата/Время", "Толщина, мм", "Примечание"};
 
 std::string encode(OutputFormat format, const std::vector<ArchiveRow>& rows) {
   switch (format) {
@@ -51,11 +55,6 @@ std::optional<OutputFormat> outputFormatFor(const std::string& name) {
   return std::nullopt;
 }
 
-std::string formatUnavailable(OutputFormat format) {
-  if (format == OutputFormat::Xlsx) return "the spreadsheet export (.xlsx) is not available in this build";
-  return {};
-}
-
 std::string probeOutput(const std::string& path) {
   if (path == kStandardOutput) return {};
   std::error_code ec;
@@ -71,7 +70,10 @@ std::string probeOutput(const std::string& path) {
 
 std::string writeOutput(const std::string& path, OutputFormat format, const std::vector<ArchiveRow>& rows,
                         std::FILE* out) {
-  if (const std::string why = formatUnavailable(format); !why.empty()) return why;
+  if (format == OutputFormat::Xlsx) {
+    // The titles of the window's grid, as its export writes them.
+    return writeArchiveWorkbook(path, kWorkbookTitles, rows);
+  }
   const std::string bytes = encode(format, rows);
   if (path == kStandardOutput) return writeStream(out, bytes);
 

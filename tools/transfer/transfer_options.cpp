@@ -188,15 +188,15 @@ desktop program.
 find   searches the port remembered in the configuration (default_comport),
        the USB-serial converter's ports, then ports 1 to 255, and prints the
        port found and the archive size.
-read   finds the gauge (or opens the port named by --port) and reads the whole
+read   finds the gauge as find does and reads the whole
        archive (--all, the default; at most 500 measurements), the
        measurements A to B (--range A-B) or one measurement (--number N).
 
 Options:
-  --port N|PATH   only this port: a port number (5 or COM5, as the desktop
-                  program knows it) or a device path (/dev/ttyUSB0)
+  --port N|PATH   probe only this port: a port number (5 or COM5, as the
+                  desktop program knows it) or a device path (/dev/ttyUSB0)
   -o FILE         where read writes: .csv, .ks or .xml (as the desktop program
-                  saves them); .xlsx is not available yet; - writes CSV to
+                  saves them), .xlsx (as it exports them); - writes CSV to
                   standard output. FILE is replaced only when whole.
   --config FILE   the configuration (default ./kestro.conf when present; the
                   program also runs without one)
@@ -218,8 +218,8 @@ written.
 
 Exit status:
   0    done
-  2    usage: a wrong option, a configuration that cannot be read, an output
-       format that is not available
+  2    usage: a wrong option, a configuration that cannot be read, an
+       unknown output format
   3    no gauge found (nothing written)
   4    connection lost: the gauge stopped answering or refused a measurement
        (the rows read so far are written)

@@ -42,9 +42,6 @@ class Run {
   // Finds the gauge with the device search (on the --port port alone when
   // given): its port number, or nothing with *status set and said.
   std::optional<std::int32_t> search(int* status);
-  // Opens the --port port without probing it: the reading's first exchange
-  // tells whether a gauge is there.
-  std::optional<std::int32_t> openNamedPort(int* status);
   void await(const std::shared_ptr<StoppableWorker>& worker) {
     interruption_.follow(worker);
     worker->wait();
@@ -96,19 +93,6 @@ std::optional<std::int32_t> Run::search(int* status) {
   return std::nullopt;
 }
 
-std::optional<std::int32_t> Run::openNamedPort(int* status) {
-  const std::int32_t n = link_->namePort(*options_.port);
-  try {
-    link_->port().setPortNumber(n);
-    link_->port().setActive(true);
-  } catch (const ComPortException&) {
-    link_->port().setActive(false);
-    *status = fail(kExitNoGauge, link_->portLabel(n) + ": cannot open: " + link_->port().lastOpenFailure());
-    return std::nullopt;
-  }
-  return n;
-}
-
 int Run::remember(std::int32_t port, int status) {
   if (!options_.remember) return status;
   if (const std::string why = link_->rememberPort(port); !why.empty()) return fail(kExitOutputFailed, why);
@@ -140,16 +124,12 @@ int Run::read() {
   if (!format) {
     return fail(kExitUsage, options_.output + ": unknown output format; name the file .csv, .ks, .xml or .xlsx");
   }
-  if (const std::string why = formatUnavailable(*format); !why.empty()) {
-    return fail(kExitUsage, options_.output + ": " + why);
-  }
   int status = kExitDone;
   if (!makeLink(&status)) return status;
   if (const std::string why = probeOutput(options_.output); !why.empty()) {
     return fail(kExitOutputFailed, options_.output + ": cannot write: " + why);
   }
-  const bool named = options_.port.has_value();
-  const auto port = named ? openNamedPort(&status) : search(&status);
+  const auto port = search(&status);
   if (!port) return status;
   const std::string label = link_->portLabel(*port);
   link_->port().purgeInput();
@@ -161,7 +141,6 @@ int Run::read() {
     const ArchiveSizeAnswer size = askArchiveSizeAnswer(link_->master());
     if (size.lastResult == Modbus::Result::kNoReply) {
       // A silent gauge leaves a count of 0, which is no empty archive.
-      if (named) return fail(kExitNoGauge, label + ": no gauge answered");
       status = fail(kExitConnectionLost, label + ": connection lost: the gauge did not say its archive size");
       empty = true;
     } else if (!size.count) {
@@ -188,7 +167,6 @@ int Run::read() {
       status = fail(kExitInterrupted, "interrupted after " + std::to_string(received) + " of " +
                                           std::to_string(expected) + " measurements");
     } else if (view_.transferFailed()) {
-      if (named && received == 0) return fail(kExitNoGauge, label + ": no gauge answered");
       status = fail(kExitConnectionLost, label + ": connection lost: no answer for measurement " +
                                              std::to_string(stoppedAt) + " after " + std::to_string(received) +
                                              " of " + std::to_string(expected));

@@ -17,9 +17,18 @@
 #include "services/recordset/data_file.h"
 #include "tests/support/pty_peer.h"
 #include "tests/support/tempdir.h"
+#include "tests/support/workbook_cells.h"
 #include "tests/tools/transfer/transfer_program.h"
 #include "tools/gauge_sim/gauge_archive.h"
 #include "tools/gauge_sim/gauge_simulator.h"
+
+namespace korsi {
+// A row as a test failure shows it.
+inline void PrintTo(const ArchiveRow& row, std::ostream* out) {
+  *out << (row.num ? std::to_string(*row.num) : "-") << " " << (row.date ? isoText(*row.date, 'T') : "-") << " "
+       << (row.h ? std::to_string(*row.h) : "-") << " " << (row.prim ? *row.prim : "-");
+}
+}  // namespace korsi
 
 namespace {
 
@@ -280,6 +289,34 @@ INSTANTIATE_TEST_SUITE_P(
                       PartCase{"OneNumber", {"read", "--number", "42", "--port", "200", "-o", "one.CSV"}, 42, 42, "one.CSV"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST_F(Transfer, ReadToXlsxGivesTheWindowsWorkbook) {
+  startGauge();
+  ASSERT_EQ(run({"read", "--range", "5-6", "--port", "200", "-o", "out.xlsx"}), 0) << program_->err();
+  const auto cells = korsi::test::readWorkbookCells(dir_.file("out.xlsx"));
+  ASSERT_TRUE(cells.error.empty()) << cells.error;
+  std::vector<std::string> expected{"Лист1\tA1\ts\t№ измерения", "Лист1\tB1\ts\tДата/Время",
+                                    "Лист1\tC1\ts\tТолщина, мм", "Лист1\tD1\ts\tПримечание"};
+  std::vector<double> thickness;
+  int line = 2;
+  for (const ArchiveRow& row : expectedRows(5, 6)) {
+    const std::string at = std::to_string(line++);
+    expected.push_back("Лист1\tA" + at + "\ts\t" + std::to_string(*row.num));
+    expected.push_back("Лист1\tB" + at + "\ts\t" + korsi::shownText(*row.date));
+    expected.push_back("Лист1\tC" + at + "\tn\t");
+    thickness.push_back(*row.h);
+  }
+  ASSERT_EQ(cells.lines.size(), expected.size());
+  for (std::size_t i = 0, c = 0; i < expected.size(); ++i) {
+    if (!expected[i].ends_with("\tn\t")) {
+      EXPECT_EQ(cells.lines[i], expected[i]);
+      continue;
+    }
+    // The workbook keeps the number to its own precision.
+    ASSERT_TRUE(cells.lines[i].starts_with(expected[i])) << cells.lines[i];
+    EXPECT_NEAR(std::stod(cells.lines[i].substr(expected[i].size())), thickness[c++], 1e-9) << cells.lines[i];
+  }
+}
+
 struct FaultCase {
   const char* name;
   korsi::sim::GaugeFaults faults;
@@ -304,13 +341,15 @@ INSTANTIATE_TEST_SUITE_P(Faults, ReadThroughFaults,
                          [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Transfer, GaugeFallingSilentExitsWith4AndWritesTheRowsSoFarWhole) {
-  // One archive-size reply, then 29 measurements.
+  // The search's echo and two archive-size replies, then some 27 measurements.
   startGauge(silentAfter(30));
   ASSERT_EQ(run({"read", "--port", "200", "-o", "out.ks"}), 4) << program_->err();
   EXPECT_NE(program_->err().find("connection lost"), std::string::npos) << program_->err();
   const auto file = korsi::recordset::readDataFile(dir_.file("out.ks"));
   ASSERT_TRUE(file.ok()) << file.error;
-  EXPECT_EQ(file.rows, expectedRows(1, 29));
+  ASSERT_GE(file.rows.size(), 20u);
+  ASSERT_LT(file.rows.size(), 30u);
+  EXPECT_EQ(file.rows, expectedRows(1, static_cast<int>(file.rows.size())));
 }
 
 class StopSignal : public Transfer, public ::testing::WithParamInterface<int> {};
@@ -368,7 +407,6 @@ INSTANTIATE_TEST_SUITE_P(
                       RefusedCase{"NoOutput", {"read", "--all"}, 2, "-o"},
                       RefusedCase{"BackwardsRange", {"read", "--range", "7-5", "-o", "out.csv"}, 2, "7-5"},
                       RefusedCase{"UnknownFormat", {"read", "-o", "out.txt"}, 2, "out.txt"},
-                      RefusedCase{"SpreadsheetNotAvailable", {"read", "-o", "out.xlsx"}, 2, "not available"},
                       RefusedCase{"UnreadableConfiguration", {"find", "--config", "<dir>/none.conf"}, 2, "none.conf"},
                       RefusedCase{"UnknownSubcommand", {"fetch"}, 2, "fetch"}),
     [](const auto& info) { return std::string(info.param.name); });
