@@ -201,8 +201,9 @@ Options:
   --config FILE   the configuration (default ./kestro.conf when present; the
                   program also runs without one)
   --log FILE      write the log to FILE (default: no log)
-  --remember      store the port found as default_comport in the
-                  configuration; without it the configuration is never written
+  --remember      store the port found in the configuration's default_comport
+                  line and write the file back; without it the configuration
+                  is never written
   --fast          take each reply as soon as it is whole (not available yet)
   --quiet         no progress and no summary on standard error
   --help          this text
