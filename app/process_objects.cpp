@@ -4,6 +4,20 @@
 
 namespace korsi {
 
+namespace {
+
+// "fast_exchange 1" lets the master take each reply as soon as it is whole;
+// without the key (or with 0) it keeps the fixed timing a real gauge may need.
+bool fastExchangeWanted(const Config& config) {
+  try {
+    return config.getInt(kFastExchangeKey) != 0;
+  } catch (const ConfigException&) {
+    return false;
+  }
+}
+
+}  // namespace
+
 ProcessObjects::ProcessObjects(Options options) : options_(std::move(options)) {
   try {
     config_.emplace(options_.configPath);
@@ -16,6 +30,7 @@ ProcessObjects::ProcessObjects(Options options) : options_(std::move(options)) {
     modbusSlave_.emplace(*commPort_);
     made(Stage::Slave);
     modbusMaster_.emplace(*commPort_);
+    modbusMaster_->setFastExchange(fastExchangeWanted(*config_));
     made(Stage::Master);
     workers_.emplace();
     made(Stage::Workers);

@@ -17,6 +17,9 @@
 
 namespace korsi {
 
+// The configuration key that turns on the master's fast exchange.
+inline constexpr const char* kFastExchangeKey = "fast_exchange";
+
 class ProcessObjects {
  public:
   // The steps of making and destroying, in the order of making.
@@ -34,7 +37,8 @@ class ProcessObjects {
   // or empties the file named by "log_file" and makes it the process log),
   // port (closed; its port numbers resolved through the configuration's
   // "COM<n> <path>" lines), slave, master (which set the port to 115200
-  // bit/s), worker references. A failure leaves as the
+  // bit/s; its fast exchange is on when "fast_exchange" is a number other
+  // than 0, off when the key is missing), worker references. A failure leaves as the
   // configuration's or the log's own exception, after the message box they
   // show; whatever was made by then is destroyed again in reverse.
   explicit ProcessObjects(Options options);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdint>
 #include <cstring>
 #include <utility>
 
@@ -108,6 +109,7 @@ void TCommPort::open() {
   setXoffChar(xoffChar);
   setEventChar(eventChar);
 
+  gone = false;
   try {
     readThread = std::make_unique<TReadThread>(*this);
     txEvent.reset();
@@ -134,6 +136,7 @@ void TCommPort::close() {
   writeThread.reset();
   handle.reset();
   freeBuffers();
+  gone = false;
   active = false;
 }
 
@@ -301,6 +304,17 @@ bool TCommPort::inputWaiting() const noexcept { return rxCount.load(std::memory_
 std::uint32_t TCommPort::waitingCount() const {
   std::lock_guard lock(rxLock);
   return rxCount;
+}
+
+std::uint32_t TCommPort::driverWaitingCount() const {
+  if (!isHandleValid()) return 0;
+  return static_cast<std::uint32_t>(std::min<std::size_t>(handle->waiting(), UINT32_MAX));
+}
+
+bool TCommPort::waitForInput(std::uint32_t count, std::chrono::steady_clock::time_point until) const {
+  std::unique_lock lock(rxLock);
+  rxArrived.wait_until(lock, until, [&] { return rxCount >= count || gone.load(); });
+  return rxCount >= count;
 }
 
 unsigned char TCommPort::peek(std::uint32_t i) const {

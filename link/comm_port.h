@@ -8,6 +8,8 @@
 // non-blocking driver call.
 
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdint>
 #include <exception>
 #include <memory>
@@ -80,6 +82,9 @@ class TCommPort {
   // (EACCES); ..."); empty once an open has succeeded. Read it on the thread
   // that opened the port, or after that thread has been joined.
   const std::string& lastOpenFailure() const noexcept { return lastOpenFailure_; }
+  // The open device has hung up (unplugged): nothing will arrive until the
+  // port is closed and opened again. The reader thread rests meanwhile.
+  bool deviceGone() const noexcept { return gone.load(); }
 
   // Each setter stores its value and, while the port is open, changes that one
   // member of the driver's line state. Indices outside their tables are stored
@@ -124,6 +129,13 @@ class TCommPort {
   bool inputWaiting() const noexcept;
   // Received bytes waiting in the ring.
   std::uint32_t waitingCount() const;
+  // Received bytes the driver holds that the reader has not moved yet; 0 when
+  // the port is closed.
+  std::uint32_t driverWaitingCount() const;
+  // Waits until at least count received bytes wait in the ring, the device
+  // has hung up or until has passed, whichever comes first; woken by the
+  // reader thread as bytes arrive. True when count bytes wait.
+  bool waitForInput(std::uint32_t count, std::chrono::steady_clock::time_point until) const;
   // The i-th waiting byte, 0 the oldest, without taking it; 0 when the port
   // is closed or fewer than i + 1 bytes wait.
   unsigned char peek(std::uint32_t i) const;
@@ -172,7 +184,11 @@ class TCommPort {
   std::uint32_t rxSize = 4096;
   std::uint32_t rxHead = 0;
   std::atomic<std::uint32_t> rxCount{0};
+  std::atomic<bool> gone{false};
   mutable std::mutex txLock;
   mutable std::mutex rxLock;
+  // Told by the reader thread, with rxLock, whenever it adds received bytes
+  // or finds the device gone.
+  mutable std::condition_variable rxArrived;
   korsi::PortResolver resolver;
 };

@@ -28,8 +28,10 @@ class ADU : public PDU {
  public:
   ADU() { insert(begin(), 3, 0); }
 
-  void setAddress(std::uint8_t address) { (*this)[0] = address; }
-  void setFunction(std::uint8_t code) { (*this)[1] = code; }
+  // Write bytes 0 and 1; a frame too short for the position (one that receive
+  // emptied) is left alone.
+  void setAddress(std::uint8_t address) noexcept { setByte(0, address); }
+  void setFunction(std::uint8_t code) noexcept { setByte(1, code); }
 
   // The stored checksum, (byte n-2 << 8) | byte n-1; 0 on a frame under two bytes.
   std::uint16_t crc() const noexcept;
@@ -39,6 +41,12 @@ class ADU : public PDU {
   // Checksum of every byte but the last two; stores it when store is true.
   std::uint16_t calcCrc(bool store) noexcept;
   bool checkCrc() const noexcept;
+
+ protected:
+  // Writes byte i when the frame has it; drops the write otherwise.
+  void setByte(std::size_t i, std::uint8_t value) noexcept {
+    if (i < size()) (*this)[i] = value;
+  }
 
  private:
   std::uint16_t computeCrc() const noexcept;

@@ -1,5 +1,6 @@
 #include "link/modbus_master.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <thread>
@@ -36,64 +37,119 @@ Uart& writeFrame(Uart& uart, const ADU& frame) {
   return uart;
 }
 
-Uart& readFrame(Uart& uart, PDU& frame) {
+std::size_t replyLength(std::uint8_t function) noexcept {
+  if (function > 0x80) return 5;
+  switch (function) {
+    case 4: return 7;
+    case 5: return 8;
+    case 6: return 18;
+    default: return 0;
+  }
+}
+
+bool readFrame(Uart& uart, PDU& frame) {
   std::uint8_t b = 0;
-  while (getBytes(uart.port(), &b, 1) == 0) frame.push_back(b);
-  return uart;
+  while (getBytes(uart.port(), &b, 1) == 0) {
+    if (frame.size() >= kLongestReply) return false;
+    frame.push_back(b);
+  }
+  return true;
 }
 
 MBMaster::MBMaster(TCommPort& port) : uart_(port) {}
 
 void MBMaster::send(ADU& request) {
+  // A reply that came after the last exchange gave up waiting would otherwise
+  // be taken as the answer to this request.
+  uart_.port().purgeInput();
   request.setAddress(deviceAddress);
   request.calcCrc(true);
   writeFrame(uart_, request);
 }
 
-int MBMaster::receive(ADU& response) {
+int MBMaster::drainAfter(int result) {
+  if (drain(uart_.port())) return result;
+  LOG_ERR("LINE_NOT_SILENT");
+  return Result::kPacketCrcError;
+}
+
+bool MBMaster::waitForReply() {
   TCommPort& port = uart_.port();
+  // A device that has hung up sends nothing more: no need to wait it out.
+  const auto gone = [&port] { return port.deviceGone() && available(port) < kShortestReply; };
+  if (gone()) return false;
+  if (fastExchange_) {
+    // The same 50 ms for a silent gauge, but woken as the bytes arrive.
+    return port.waitForInput(kShortestReply, std::chrono::steady_clock::now() + kReplyWait + kPolls * kPollInterval);
+  }
   std::this_thread::sleep_for(kReplyWait);
   for (int poll = 0;; ++poll) {
-    if (poll == kPolls) return Result::kNoReply;  // nothing logged, nothing drained
-    if (available(port) >= kShortestReply) break;
+    if (poll == kPolls || gone()) return false;
+    if (available(port) >= kShortestReply) return true;
     std::this_thread::sleep_for(kPollInterval);
   }
+}
+
+bool MBMaster::takeReply(PDU& frame, std::uint8_t function) {
+  if (!fastExchange_) return readFrame(uart_, frame);
+  TCommPort& port = uart_.port();
+  const std::size_t length = replyLength(function);
+  const std::size_t limit = length != 0 ? length : kLongestReply;
+  // The same silence that ends a frame of getBytes: nothing for two 1 ms
+  // looks, in the ring or in the driver.
+  const auto silent = [&port] {
+    return !port.waitForInput(1, std::chrono::steady_clock::now() + 2 * kByteWait) &&
+           port.driverWaitingCount() == 0;
+  };
+  unsigned char chunk[kLongestReply];
+  while (frame.size() < limit) {
+    if (silent()) return true;  // cut short: the checksum decides
+    const auto want = static_cast<std::uint32_t>(std::min<std::size_t>(available(port), limit - frame.size()));
+    if (want == 0) continue;  // still in the driver: wait for the reader
+    const std::uint32_t got = port.read(chunk, want);
+    frame.insert(frame.end(), chunk, chunk + got);
+  }
+  if (length != 0 || silent()) return true;  // what follows a whole reply is purged by the next send
+  std::uint8_t dropped = 0;
+  port.read(&dropped, 1);
+  return false;
+}
+
+int MBMaster::receive(ADU& response) {
+  TCommPort& port = uart_.port();
+  if (!waitForReply()) return Result::kNoReply;  // nothing logged, nothing drained
 
   if (peek(port, 0) != deviceAddress) {
     LOG_ERR("DEVICE_ADDRESS_ERROR");
     std::this_thread::sleep_for(kByteWait);  // let the rest of the stray frame arrive
     LOG_INF(dumpWaiting(port));
-    drain(port);
-    return Result::kDeviceAddressError;
+    return drainAfter(Result::kDeviceAddressError);
   }
 
   response.clear();
   const std::uint8_t f = peek(port, 1);
   if (f == 0) {
     LOG_INF("INCORRECT_FUNCTION_CODE");
-    drain(port);
-    return Result::kIncorrectFunctionCode;
+    return drainAfter(Result::kIncorrectFunctionCode);
   }
 
   if (f > 0x80) {
     LOG_INF("EXCEPTION");
     exception_.clear();
-    readFrame(uart_, exception_);
-    if (!exception_.checkCrc()) {
+    const bool ended = takeReply(exception_, f);
+    if (!ended || !exception_.checkCrc()) {
       LOG_ERR("EXCEPTION_CRC_ERROR");
       LOG_ERR(dump(exception_));
-      drain(port);
-      return Result::kExceptionCrcError;
+      return drainAfter(Result::kExceptionCrcError);
     }
     return f;
   }
 
-  readFrame(uart_, response);
-  if (!response.checkCrc()) {
+  const bool ended = takeReply(response, f);
+  if (!ended || !response.checkCrc()) {
     LOG_INF("PACKET_CRC_ERROR");
     LOG_INF(dump(response));
-    drain(port);
-    return Result::kPacketCrcError;
+    return drainAfter(Result::kPacketCrcError);
   }
   return f;
 }

@@ -7,6 +7,7 @@
 // must not let two exchanges overlap.
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 
 #include "link/comm_port.h"
@@ -34,29 +35,60 @@ inline constexpr std::chrono::milliseconds kReplyWait{30};
 inline constexpr std::chrono::milliseconds kPollInterval{2};
 inline constexpr int kPolls = 10;
 inline constexpr std::uint32_t kShortestReply = 5;
+// The largest reply the protocol allows; a frame never grows past it.
+inline constexpr std::size_t kLongestReply = 256;
+
+// The whole length of the gauge's replies by function code, for the fast
+// exchange: echo 7, archive size 8 (one word), measurement 18, an exception
+// reply 5; 0 for any other code, whose reply ends when the line falls silent.
+std::size_t replyLength(std::uint8_t function) noexcept;
 
 // Puts every byte of frame, in order.
 Uart& writeFrame(Uart& uart, const ADU& frame);
-// Appends bytes to frame until the line stays silent over two 1 ms sleeps.
-Uart& readFrame(Uart& uart, PDU& frame);
+// Appends bytes to frame until the line stays silent over two 1 ms sleeps, or
+// until frame holds kLongestReply bytes. Returns false when the line was still
+// sending then: the byte after the longest reply is taken and dropped.
+bool readFrame(Uart& uart, PDU& frame);
 
 class MBMaster {
  public:
   // Selects 115200 bit/s on port; destroying the master closes the port.
   explicit MBMaster(TCommPort& port);
 
-  // Writes the device address and the checksum into request and queues it;
-  // returns without waiting.
+  // Purges the input, writes the device address and the checksum into request
+  // and queues it; returns without waiting.
   void send(ADU& request);
   // Waits for the reply and classifies it (see Result). A normal reply is
-  // left in response, an exception reply in exception().
+  // left in response, an exception reply in exception(). A reply that does
+  // not end within kLongestReply bytes fails as one with a wrong checksum;
+  // a line that does not fall silent while it is drained (within
+  // kDrainTimeBudget or kDrainByteBudget) fails with kPacketCrcError, logged at
+  // ERR "LINE_NOT_SILENT". So every call ends within about half a second.
+  // Once the port's device has hung up it gives kNoReply at once.
   int receive(ADU& response);
   // The last exception reply (00 80 00 00 10 until the first one).
   Response::Exception& exception() noexcept { return exception_; }
 
+  // Off (the default): the fixed timing above, which a real gauge may need.
+  // On: receive is woken as the bytes arrive (still giving up after the same
+  // 50 ms when fewer than 5 come), and a reply ends as soon as it holds its
+  // replyLength; bytes after it are purged by the next send.
+  void setFastExchange(bool on) noexcept { fastExchange_ = on; }
+  bool fastExchange() const noexcept { return fastExchange_; }
+
  private:
+  // Drains the input after a failed reply: result, or kPacketCrcError when
+  // the line did not fall silent.
+  int drainAfter(int result);
+  // Waits for the first kShortestReply bytes; false when they did not come.
+  bool waitForReply();
+  // Reads the reply whose function code is function into frame (readFrame's
+  // result: false when it did not end within kLongestReply bytes).
+  bool takeReply(PDU& frame, std::uint8_t function);
+
   Response::Exception exception_{0, 0};
   Uart uart_;
+  bool fastExchange_ = false;
 };
 
 // Made beside the master at start-up for the sake of its link adapter only.

@@ -20,8 +20,10 @@ BytesMessage::BytesMessage() {
 }
 
 void BytesMessage::setArgument(std::uint16_t value) {
-  (*this)[4] = static_cast<unsigned char>(value >> 8);
-  (*this)[5] = static_cast<unsigned char>(value & 0xFF);
+  constexpr std::size_t kArgument = 4;
+  if (size() < kArgument + 2 + kChecksumBytes) return;
+  (*this)[kArgument] = static_cast<unsigned char>(value >> 8);
+  (*this)[kArgument + 1] = static_cast<unsigned char>(value & 0xFF);
 }
 
 EchoMessage::EchoMessage() {
@@ -54,9 +56,10 @@ BytesMessage::BytesMessage() {
 }
 
 void BytesMessage::resizeFrame(std::uint16_t count, std::size_t dataBytes) {
+  // Resized first: a frame that receive emptied has no bytes 2 and 3 yet.
+  resize(dataBytes + kDataStart + kChecksumBytes, 0);
   (*this)[2] = static_cast<unsigned char>(count >> 8);
   (*this)[3] = static_cast<unsigned char>(count & 0xFF);
-  resize(dataBytes + kDataStart + kChecksumBytes, 0);
 }
 
 void BytesMessage::setLength(std::uint16_t count) { resizeFrame(count, count); }

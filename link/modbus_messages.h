@@ -18,7 +18,8 @@ namespace Request {
 class BytesMessage : public ADU {
  public:
   BytesMessage();
-  // Bytes 4 and 5; the checksum is left for the master to recompute.
+  // Bytes 4 and 5; the checksum is left for the master to recompute. On a
+  // frame too short to hold them before its checksum the write is dropped.
   void setArgument(std::uint16_t value);
 };
 
@@ -66,7 +67,8 @@ class BytesMessage : public ADU {
  public:
   BytesMessage();
   // Writes count into bytes 2 and 3 and resizes the frame to count + 6 bytes,
-  // adding 00 bytes or removing bytes at the end; the checksum is not recomputed.
+  // adding 00 bytes or removing bytes at the end; the checksum is not
+  // recomputed. An emptied frame grows to its new size first, so it is safe.
   virtual void setLength(std::uint16_t count);
   // The first data byte (position 4); remembered as the data position.
   DataPosition data();

@@ -4,6 +4,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <condition_variable>
+#include <mutex>
 #include <thread>
 
 #include "link/serial_device.h"
@@ -15,6 +17,9 @@ class TReadThread {
   static constexpr std::chrono::milliseconds kPollInterval{1};
   // Longest wait for bytes on a quiet line before the terminate flag is looked at.
   static constexpr std::chrono::milliseconds kIdleWait{20};
+  // How often a device that has hung up is looked at again; terminate wakes
+  // the thread at once.
+  static constexpr std::chrono::milliseconds kGoneRest{250};
 
   // Starts running at once on port's open device.
   explicit TReadThread(TCommPort& port);
@@ -23,16 +28,23 @@ class TReadThread {
   TReadThread(const TReadThread&) = delete;
   TReadThread& operator=(const TReadThread&) = delete;
 
-  void terminate() noexcept { terminated.store(true); }
+  void terminate() noexcept;
   // Waits until the thread has ended; it ends within one pass after
   // terminate, even while bytes keep arriving.
   void waitFor();
 
  private:
   void execute();
+  // Moves up to held bytes from the driver into the receive ring.
+  korsi::serial::IoStatus moveHeldBytes(std::size_t held);
+  // Marks the port's device gone and rests until terminate (or until the
+  // device answers again).
+  void restWhileGone();
 
   TCommPort* port;
   korsi::serial::SerialDevice* device;
   std::atomic<bool> terminated{false};
+  std::mutex restMutex;
+  std::condition_variable restWake;
   std::thread thread;  // last, so the thread starts with every other member ready
 };

@@ -71,6 +71,10 @@ class SerialDevice {
   // Waits until the driver holds received bytes (or the device has gone), at
   // most limit.
   virtual void waitReadable(std::chrono::milliseconds limit) = 0;
+  // The device has hung up or failed (a USB adapter pulled out, the far end
+  // of a pseudo-terminal closed): it will not deliver bytes again. Never waits.
+  // A platform that cannot tell says false.
+  virtual bool hungUp() { return false; }
   // Hands up to count bytes to the driver; never waits.
   virtual IoResult write(const unsigned char* src, std::size_t count) = 0;
   // Waits until the driver can take more bytes, at most limit.

@@ -168,6 +168,12 @@ class PosixSerialDevice final : public SerialDevice {
     ::poll(&entry, 1, static_cast<int>(limit.count()));
   }
 
+  bool hungUp() override {
+    pollfd entry{fd_, POLLIN, 0};
+    if (::poll(&entry, 1, 0) < 0) return false;
+    return (entry.revents & (POLLHUP | POLLERR | POLLNVAL)) != 0;
+  }
+
   void waitWritable(std::chrono::milliseconds limit) override {
     pollfd entry{fd_, POLLOUT, 0};
     ::poll(&entry, 1, static_cast<int>(limit.count()));

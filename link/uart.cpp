@@ -13,7 +13,8 @@ int getBytes(TCommPort& port, std::uint8_t* buffer, std::uint8_t n) {
   for (std::uint8_t i = 0; i < n; ++i) {
     int slept = 0;
     while (!port.inputWaiting()) {
-      if (slept == kSleeps) {
+      // Bytes the driver holds are not silence, only the reader's lag.
+      if (slept == kSleeps && port.driverWaitingCount() == 0) {
         port.purgeInput();
         return kGetBytesTimeout;
       }
@@ -29,10 +30,17 @@ std::uint32_t available(TCommPort& port) { return port.waitingCount(); }
 
 std::uint8_t peek(TCommPort& port, std::uint32_t i) { return port.peek(i); }
 
-void drain(TCommPort& port) {
+bool drain(TCommPort& port) {
+  const auto deadline = std::chrono::steady_clock::now() + kDrainTimeBudget;
+  std::uint32_t purged = 0;
   for (;;) {
     std::this_thread::sleep_for(kByteWait);
-    if (available(port) == 0) return;
+    // The driver's count too: the reader moves bytes only every millisecond,
+    // and bytes that came during the sleep are not silence.
+    const std::uint32_t waiting = available(port) + port.driverWaitingCount();
+    if (waiting == 0) return true;
     port.purgeInput();
+    purged += waiting;
+    if (purged >= kDrainByteBudget || std::chrono::steady_clock::now() >= deadline) return false;
   }
 }

@@ -33,16 +33,24 @@ class Uart : public UartBase {
 inline constexpr int kGetBytesTimeout = 42;
 // One look-again sleep of getBytes and drain.
 inline constexpr std::chrono::milliseconds kByteWait{1};
+// How long, and how many bytes, drain purges a line that keeps sending before
+// it gives up: noise that never pauses must not hold the exchange for ever.
+inline constexpr std::chrono::milliseconds kDrainTimeBudget{300};
+inline constexpr std::uint32_t kDrainByteBudget = 4096;
 
 // Queues b for sending; on a closed port the byte is lost without notice.
 void putByte(TCommPort& port, std::uint8_t b);
-// Takes n bytes into buffer, waiting for each over two 1 ms sleeps. Returns 0,
-// or 42 after purging the port's input when a byte did not come; the bytes
-// taken before stay in buffer.
+// Takes n bytes into buffer, waiting for each over two 1 ms sleeps (and on
+// while the driver holds bytes the reader has not moved yet). Returns 0, or 42
+// after purging the port's input when a byte did not come; the bytes taken
+// before stay in buffer.
 int getBytes(TCommPort& port, std::uint8_t* buffer, std::uint8_t n);
 // Received bytes waiting in the port's ring.
 std::uint32_t available(TCommPort& port);
 // The i-th waiting byte without taking it.
 std::uint8_t peek(TCommPort& port, std::uint32_t i);
-// Sleeps 1 ms and purges the input until a sleep passes with nothing new.
-void drain(TCommPort& port);
+// Sleeps 1 ms and purges the input until a sleep passes with nothing new
+// (in the ring or in the driver).
+// Returns true then; false when the line was still sending after the time or
+// byte budget above (the input is purged all the same).
+bool drain(TCommPort& port);

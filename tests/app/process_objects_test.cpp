@@ -88,6 +88,21 @@ TEST_F(ProcessObjectsTest, MadeInOrderAndDestroyedInReverseWritingTheConfigurati
   EXPECT_EQ(configAtEachEnd, (std::vector<std::string>{original, original, original, original, original, settled}));
 }
 
+TEST_F(ProcessObjectsTest, FastExchangeFollowsTheConfigurationKeyAndIsOffWithoutIt) {
+  const std::vector<std::pair<std::string, bool>> cases = {
+      {"", false},
+      {"fast_exchange 0\n", false},
+      {"fast_exchange 1\n", true},
+      {"fast_exchange\n", false},
+  };
+  for (const auto& [line, fast] : cases) {
+    SCOPED_TRACE(line);
+    writeConfig("log_file " + logPath + "\n" + line);
+    ProcessObjects objects(options());
+    EXPECT_EQ(objects.modbusMaster().fastExchange(), fast);
+  }
+}
+
 TEST_F(ProcessObjectsTest, MissingConfigurationShowsItsMessageAndMakesNothingElse) {
   korsi::test::ErrorBoxRecorder boxes;
   int code = 0;

@@ -3,6 +3,8 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <ctime>
 #include <functional>
 #include <string>
 #include <vector>
@@ -290,6 +292,46 @@ TEST_F(CommPortOpen, UnpluggedDeviceDoesNotHangClose) {
   ASSERT_EQ(logged.size(), 1u);
   EXPECT_NE(logged[0].message.find("COM port write failed"), std::string::npos) << logged[0];
   EXPECT_NE(logged[0].message.find("(EIO)"), std::string::npos) << logged[0];
+}
+
+// CPU time used by every thread of this process but the calling one.
+std::chrono::nanoseconds otherThreadsCpu() {
+  const auto of = [](clockid_t clock) {
+    timespec t{};
+    clock_gettime(clock, &t);
+    return std::chrono::seconds(t.tv_sec) + std::chrono::nanoseconds(t.tv_nsec);
+  };
+  return of(CLOCK_PROCESS_CPUTIME_ID) - of(CLOCK_THREAD_CPUTIME_ID);
+}
+
+// After a hang-up every wait for bytes returns at once; the reader must rest
+// instead of spinning (it used 1.6-1.9 % of a core), and the port must say so.
+TEST_F(CommPortOpen, ReaderRestsWhileTheDeviceIsGone) {
+  TCommPort port(resolver());
+  port.setPortNumber(kPort);
+  port.setActive(true);
+  EXPECT_FALSE(port.deviceGone());
+  peer.hangUp();
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (!port.deviceGone() && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  ASSERT_TRUE(port.deviceGone());
+
+  // Only the port's threads run meanwhile; this one sleeps. The share is of
+  // the time that really passed, so a slow machine cannot fail it.
+  const auto cpuBefore = otherThreadsCpu();
+  const auto wallBefore = std::chrono::steady_clock::now();
+  std::this_thread::sleep_for(std::chrono::seconds(1));
+  const auto cpu = otherThreadsCpu() - cpuBefore;
+  const auto wall = std::chrono::steady_clock::now() - wallBefore;
+  EXPECT_LT(static_cast<double>(cpu.count()) / static_cast<double>(wall.count()), 0.002)
+      << "the reader used " << std::chrono::duration<double, std::milli>(cpu).count() << " ms of CPU in "
+      << std::chrono::duration<double, std::milli>(wall).count() << " ms";
+
+  port.setActive(false);  // close still ends the resting reader at once
+  EXPECT_FALSE(port.isActive());
+  EXPECT_FALSE(port.deviceGone());
 }
 
 TEST_F(CommPortOpen, WritesAfterTheDeviceHasGoneAreDroppedWithoutRetrying) {

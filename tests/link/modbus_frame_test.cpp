@@ -210,4 +210,50 @@ TEST(ResponseData, NeverReachesOutsideTheFrame) {
   EXPECT_EQ(shortException.code(), 0);
 }
 
+// The setters of fixed positions on frames that receive emptied or cut short:
+// each write lands inside the frame or is dropped (AddressSanitizer checks the rest).
+struct SetterCase {
+  const char* name;
+  Bytes frame;  // the frame as receive left it
+  std::function<void(Modbus::Response::BytesMessage&)> set;
+  Bytes expected;
+};
+
+TEST(ShortFrames, FixedPositionSettersStayInsideTheFrame) {
+  const std::vector<SetterCase> cases = {
+      {"address on an emptied frame", {}, [](auto& f) { f.setAddress(1); }, {}},
+      {"function on an emptied frame", {}, [](auto& f) { f.setFunction(6); }, {}},
+      {"function on a one-byte frame", {0x01}, [](auto& f) { f.setFunction(6); }, {0x01}},
+      {"address and function on a cut frame", {0x07, 0x08}, [](auto& f) { f.setAddress(1); f.setFunction(6); },
+       {0x01, 0x06}},
+      {"length 1 on an emptied frame", {}, [](auto& f) { f.setLength(1); }, {0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00}},
+      {"length 12 on a two-byte frame", {0x01, 0x06}, [](auto& f) { f.setLength(12); },
+       {0x01, 0x06, 0x00, 0x0C, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}},
+  };
+  for (const SetterCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    auto frame = frameOf<Modbus::Response::BytesMessage>(c.frame);
+    c.set(frame);
+    EXPECT_EQ(bytesOf(frame), c.expected);
+  }
+
+  Modbus::Response::WordsMessage words;
+  words.clear();
+  words.setLength(1);
+  EXPECT_EQ(bytesOf(words), (Bytes{0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x00}));
+}
+
+TEST(ShortFrames, ArgumentIsWrittenOnlyBeforeTheChecksum) {
+  const std::vector<std::pair<Bytes, Bytes>> cases = {
+      {{}, {}},
+      {{0x01, 0x06, 0x00, 0x00, 0xAA, 0xBB}, {0x01, 0x06, 0x00, 0x00, 0xAA, 0xBB}},  // 4-5 are its checksum
+      {{0x01, 0x06, 0x00, 0x00, 0x00, 0x00, 0xAA, 0xBB}, {0x01, 0x06, 0x00, 0x00, 0x01, 0x2C, 0xAA, 0xBB}},
+  };
+  for (const auto& [before, after] : cases) {
+    auto request = frameOf<Modbus::Request::BytesMessage>(before);
+    request.setArgument(300);
+    EXPECT_EQ(bytesOf(request), after);
+  }
+}
+
 }  // namespace

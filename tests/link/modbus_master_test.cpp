@@ -1,6 +1,10 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
 #include <optional>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -15,6 +19,37 @@ using korsi::test::Bytes;
 using korsi::test::LogLine;
 
 Bytes bytesOf(const message_queue_t& frame) { return Bytes(frame.begin(), frame.end()); }
+
+// body followed by its checksum, high byte first.
+Bytes framed(Bytes body) {
+  const std::uint16_t crc = Modbus::crc16(body.data(), body.size());
+  body.push_back(static_cast<std::uint8_t>(crc >> 8));
+  body.push_back(static_cast<std::uint8_t>(crc & 0xFF));
+  return body;
+}
+
+// A normal reply of n bytes in all, with a right checksum; its function code
+// has no known length, so it ends when the line falls silent in either mode.
+Bytes replyOfLength(std::size_t n) {
+  Bytes body = {0x01, 0x03, 0x00, static_cast<std::uint8_t>(n - 6)};
+  while (body.size() < n - 2) body.push_back(static_cast<std::uint8_t>(body.size()));
+  return framed(body);
+}
+
+Bytes plus(Bytes bytes, std::uint8_t more) {
+  bytes.push_back(more);
+  return bytes;
+}
+
+std::string dumpOf(const Bytes& bytes) {
+  std::string text;
+  char piece[8];
+  for (const std::uint8_t b : bytes) {
+    std::snprintf(piece, sizeof piece, " 0x%02X", static_cast<unsigned>(b));
+    text += piece;
+  }
+  return text;
+}
 
 const Bytes kEchoResponseAsBuilt = {0x00, 0x04, 0x00, 0x01, 0x5A, 0x9B, 0xA4};
 const Bytes kExceptionAsBuilt = {0x00, 0x80, 0x00, 0x00, 0x10};
@@ -55,10 +90,12 @@ struct ReplyCase {
 
 void PrintTo(const ReplyCase& c, std::ostream* out) { *out << c.name; }
 
-class ResultTable : public MasterExchange, public ::testing::WithParamInterface<ReplyCase> {};
+// Each case in both modes: the fixed timing and the fast exchange.
+class ResultTable : public MasterExchange, public ::testing::WithParamInterface<std::tuple<ReplyCase, bool>> {};
 
 TEST_P(ResultTable, ReplyIsClassifiedLoggedAndDrained) {
-  const ReplyCase& c = GetParam();
+  const ReplyCase& c = std::get<0>(GetParam());
+  master.setFastExchange(std::get<1>(GetParam()));
   Modbus::Request::EchoMessage request;
   master.send(request);
   ASSERT_EQ(peer.receive(8).size(), 8u);
@@ -79,10 +116,11 @@ const Bytes kException = {0x01, 0x84, 0x02, 0xC1, 0xC2};
 const Bytes kExceptionSwapped = {0x01, 0x84, 0x02, 0xC2, 0xC1};
 const Bytes kFunction80 = {0x01, 0x80, 0x00, 0x01, 0x5A, 0xAB, 0xB1};
 const Bytes kFunction5 = {0x01, 0x05, 0x00, 0x01, 0x5A, 0xA7, 0x98};
+const Bytes kLongest = replyOfLength(Modbus::kLongestReply);
 
 INSTANTIATE_TEST_SUITE_P(
     Receive, ResultTable,
-    ::testing::Values(
+    ::testing::Combine(::testing::Values(
         ReplyCase{"NoReply", {}, -6, std::nullopt, std::nullopt, {}, 0},
         ReplyCase{"FourBytesStayQueued", {0x01, 0x04, 0x00, 0x01}, -6, std::nullopt, std::nullopt, {}, 4},
         ReplyCase{"WrongDeviceAddress",
@@ -116,8 +154,21 @@ INSTANTIATE_TEST_SUITE_P(
                   0},
         ReplyCase{"NormalReply", kNormal, 4, kNormal, std::nullopt, {}, 0},
         ReplyCase{"Function80IsANormalReply", kFunction80, 0x80, kFunction80, std::nullopt, {}, 0},
-        ReplyCase{"OtherFunctionThanAskedIsAccepted", kFunction5, 5, kFunction5, std::nullopt, {}, 0}),
-    [](const ::testing::TestParamInfo<ReplyCase>& info) { return std::string(info.param.name); });
+        ReplyCase{"OtherFunctionThanAskedIsAccepted", kFunction5, 5, kFunction5, std::nullopt, {}, 0},
+        ReplyCase{"LongestReplyIsAccepted", kLongest, 3, kLongest, std::nullopt, {}, 0},
+        // A right checksum in the last two of 256 bytes does not make a reply
+        // when the line goes on: the frame stops growing and the exchange fails.
+        ReplyCase{"ReplyPastTheLongestFails",
+                  plus(kLongest, 0x00),
+                  -4,
+                  kLongest,
+                  std::nullopt,
+                  {{"INF", "PACKET_CRC_ERROR"}, {"INF", dumpOf(kLongest)}},
+                  0}),
+                       ::testing::Bool()),
+    [](const ::testing::TestParamInfo<std::tuple<ReplyCase, bool>>& info) {
+      return std::string(std::get<0>(info.param).name) + (std::get<1>(info.param) ? "_Fast" : "_Fixed");
+    });
 
 TEST_F(MasterExchange, ExceptionCodeIsReadFromTheKeptReply) {
   Modbus::Request::EchoMessage request;
@@ -148,6 +199,82 @@ TEST_F(MasterExchange, ReplyCutByAPauseIsCheckedAsWhatCameBefore) {
   peer.waitPlayed();
 }
 
+struct NeverQuietCase {
+  const char* name;
+  Bytes start;  // what the line sends before its endless 0x55 bytes
+  // What the response and the exception member hold afterwards, with the
+  // fixed timing and with the fast exchange (which stops at a known length).
+  std::size_t responseBytes[2];
+  std::size_t exceptionBytes[2];
+  std::vector<LogLine> firstLog;
+};
+
+// A line that never falls silent (noise, a stuck device) must not hold the
+// exchange: the frame stops at the longest reply, draining gives up after its
+// budget, the input is purged and the exchange fails with the checksum code.
+// The flood comes from a thread of this busy machine and may pause now and
+// then: an attempt that met a pause ends early on the ordinary path, so each
+// case is tried until one met a line that stayed busy.
+TEST_F(MasterExchange, LineThatNeverFallsSilentFailsTheExchangeInBoundedTime) {
+  const std::size_t built = kEchoResponseAsBuilt.size();
+  const std::size_t exceptionBuilt = kExceptionAsBuilt.size();
+  const std::size_t longest = Modbus::kLongestReply;
+  const std::vector<NeverQuietCase> cases = {
+      {"noise", {}, {built, built}, {exceptionBuilt, exceptionBuilt}, {{"ERR", "DEVICE_ADDRESS_ERROR"}}},
+      {"endless reply", {0x01, 0x03}, {longest, longest}, {exceptionBuilt, exceptionBuilt},
+       {{"INF", "PACKET_CRC_ERROR"}}},
+      {"endless measurement reply", {0x01, 0x06}, {longest, 18}, {exceptionBuilt, exceptionBuilt},
+       {{"INF", "PACKET_CRC_ERROR"}}},
+      {"endless exception reply", {0x01, 0x84}, {0, 0}, {longest, 5},
+       {{"INF", "EXCEPTION"}, {"ERR", "EXCEPTION_CRC_ERROR"}}},
+      {"function code 0", {0x01, 0x00}, {0, 0}, {exceptionBuilt, exceptionBuilt},
+       {{"INF", "INCORRECT_FUNCTION_CODE"}}},
+  };
+  constexpr int kAttempts = 8;
+  for (const bool fast : {false, true}) {
+    for (const NeverQuietCase& c : cases) {
+      SCOPED_TRACE(std::string(c.name) + (fast ? ", fast exchange" : ", fixed timing"));
+      master.setFastExchange(fast);
+      bool gaveUp = false;
+      for (int attempt = 0; attempt < kAttempts && !gaveUp; ++attempt) {
+        Modbus::Request::EchoMessage request;
+        Modbus::Response::EchoMessage response;
+        master.exception() = Modbus::Response::Exception(0, 0);
+        master.send(request);
+        ASSERT_EQ(peer.receive(8).size(), 8u);
+        const std::size_t logBefore = logLines().size();
+        peer.startFlood(c.start);
+        ASSERT_TRUE(waitForWaiting(port, Modbus::kShortestReply));  // the flood has begun
+        const auto started = std::chrono::steady_clock::now();
+        const int result = master.receive(response);
+        const auto took = std::chrono::steady_clock::now() - started;
+        peer.stopFlood();
+        drain(port);  // the rest of the flood, before the next attempt
+
+        EXPECT_LT(took, std::chrono::seconds(5));  // a hang guard, not a measurement
+        EXPECT_LT(result, 0);
+        EXPECT_NE(result, Modbus::Result::kNoReply);
+        EXPECT_LE(response.size(), std::max(built, longest));
+        EXPECT_LE(master.exception().size(), longest);
+        std::vector<LogLine> log = logLines();
+        log.erase(log.begin(), log.begin() + static_cast<std::ptrdiff_t>(logBefore));
+        std::vector<LogLine> withoutDumps;
+        for (const LogLine& line : log) {
+          if (line.message.rfind(" 0x", 0) != 0) withoutDumps.push_back(line);
+        }
+        gaveUp = !withoutDumps.empty() && withoutDumps.back() == LogLine{"ERR", "LINE_NOT_SILENT"};
+        if (!gaveUp) continue;
+        EXPECT_EQ(result, Modbus::Result::kPacketCrcError);
+        EXPECT_EQ(response.size(), c.responseBytes[fast]);
+        EXPECT_EQ(master.exception().size(), c.exceptionBytes[fast]);
+        withoutDumps.pop_back();
+        EXPECT_EQ(withoutDumps, c.firstLog);
+      }
+      EXPECT_TRUE(gaveUp) << "no attempt met a line that stayed busy through the drain";
+    }
+  }
+}
+
 TEST_F(MasterExchange, FailedExchangeLeavesTheLineReadyForTheNext) {
   Modbus::Request::EchoMessage request;
   Modbus::Response::EchoMessage response;
@@ -161,6 +288,91 @@ TEST_F(MasterExchange, FailedExchangeLeavesTheLineReadyForTheNext) {
   ASSERT_TRUE(waitForWaiting(port, 7));
   EXPECT_EQ(master.receive(response), 4);
   EXPECT_EQ(bytesOf(response), kNormal);
+}
+
+// A slow gauge answers after the master has given up: that late reply must not
+// be taken as the answer to the next request (the two sides would stay one
+// reply apart).
+TEST_F(MasterExchange, LateReplyIsNotTakenAsTheNextAnswer) {
+  Modbus::Request::EchoMessage request;
+  Modbus::Response::EchoMessage response;
+  master.send(request);
+  ASSERT_EQ(peer.receive(8).size(), 8u);
+  ASSERT_EQ(master.receive(response), -6);
+  peer.send(kFunction5);  // the late answer to the first request
+  ASSERT_TRUE(waitForWaiting(port, 7));
+
+  master.send(request);
+  ASSERT_EQ(peer.receive(8).size(), 8u);
+  peer.send(kNormal);
+  EXPECT_EQ(master.receive(response), 4);
+  EXPECT_EQ(bytesOf(response), kNormal);
+  EXPECT_TRUE(logLines().empty());
+}
+
+// Once the device has hung up, every exchange fails with no reply at once
+// instead of waiting out the reply time for bytes that cannot come.
+TEST_F(MasterExchange, UnpluggedDeviceFailsEachExchangeWithoutWaiting) {
+  peer.hangUp();
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (!port.deviceGone() && std::chrono::steady_clock::now() < deadline) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  ASSERT_TRUE(port.deviceGone());
+
+  constexpr int kExchanges = 50;
+  Modbus::Request::EchoMessage request;
+  Modbus::Response::EchoMessage response;
+  const auto started = std::chrono::steady_clock::now();
+  for (int i = 0; i < kExchanges; ++i) {
+    master.send(request);
+    ASSERT_EQ(master.receive(response), -6);
+  }
+  // Waiting out the reply time would have slept at least this long; the
+  // comparison is with sleeps that could not have been skipped, not a speed.
+  EXPECT_LT(std::chrono::steady_clock::now() - started, kExchanges * Modbus::kReplyWait);
+  EXPECT_EQ(bytesOf(response), kEchoResponseAsBuilt);
+}
+
+struct WholeReplyCase {
+  const char* name;
+  Bytes reply;
+  int result;
+  bool exception;  // kept in the exception member rather than the response
+};
+
+// With the fast exchange a reply ends as soon as it holds the length its
+// function code gives; what follows it is not part of it, and the next
+// request starts on a purged line.
+TEST_F(MasterExchange, FastExchangeTakesAReplyAtItsLength) {
+  master.setFastExchange(true);
+  const std::vector<WholeReplyCase> cases = {
+      {"echo", kNormal, 4, false},
+      {"archive size", {0x01, 0x05, 0x00, 0x01, 0x01, 0x2C, 0x47, 0x9C}, 5, false},
+      {"measurement",
+       {0x01, 0x06, 0x00, 0x0C, 0x01, 0x2C, 0x05, 0x1E, 0x0E, 0x09, 0x03, 0x09, 0x3F, 0x80, 0x00, 0x00, 0x0F, 0xD9},
+       6, false},
+      {"exception", kException, 0x84, true},
+  };
+  for (const WholeReplyCase& c : cases) {
+    SCOPED_TRACE(c.name);
+    Modbus::Request::EchoMessage request;
+    Modbus::Response::BytesMessage response;
+    master.send(request);
+    ASSERT_EQ(peer.receive(8).size(), 8u);
+    Bytes withTail = c.reply;
+    withTail.insert(withTail.end(), {0x01, 0x04, 0xEE});  // in the same write: no pause to end the frame
+    peer.send(withTail);
+    EXPECT_EQ(master.receive(response), c.result);
+    EXPECT_EQ(bytesOf(c.exception ? static_cast<message_queue_t&>(master.exception()) : response), c.reply);
+
+    master.send(request);
+    ASSERT_EQ(peer.receive(8).size(), 8u);
+    peer.send(kNormal);
+    EXPECT_EQ(master.receive(response), 4);
+    EXPECT_EQ(bytesOf(response), kNormal);
+  }
+  EXPECT_EQ(logLines(), (std::vector<LogLine>{{"INF", "EXCEPTION"}}));
 }
 
 TEST_F(MasterExchange, ClosedPortGivesNoReplyWithoutALogLine) {

@@ -162,11 +162,20 @@ TEST_F(Rings, PurgeInputKeepsTheHead) {
 }
 
 TEST_F(Rings, DrainEmptiesTheReceiveSide) {
-  drain(port);  // nothing waits: returns after one sleep
+  EXPECT_TRUE(drain(port));  // nothing waits: returns after one sleep
   peer.send({9, 8, 7});
   ASSERT_TRUE(waitForWaiting(port, 3));
-  drain(port);
+  EXPECT_TRUE(drain(port));
   EXPECT_EQ(available(port), 0u);
+}
+
+TEST_F(Rings, DrainGivesUpOnALineThatNeverFallsSilent) {
+  peer.startFlood();
+  ASSERT_TRUE(waitForWaiting(port, 1));
+  const auto started = std::chrono::steady_clock::now();
+  EXPECT_FALSE(drain(port));
+  EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(5));  // a hang guard
+  peer.stopFlood();
 }
 
 TEST_F(Rings, PurgeOutputForgetsWhatWaitsToBeSent) {

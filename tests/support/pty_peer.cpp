@@ -93,15 +93,15 @@ Bytes PtyPeer::receiveWaiting() {
   }
 }
 
-void PtyPeer::startFlood() {
+void PtyPeer::startFlood(Bytes prefix) {
   flooding_ = true;
-  flooder_ = std::thread([this] {
+  flooder_ = std::thread([this, prefix = std::move(prefix)] {
+    send(prefix);
     const Bytes noise(64, 0x55);
     while (flooding_.load()) {
-      if (::write(master_, noise.data(), noise.size()) < 0) {
-        pollfd entry{master_, POLLOUT, 0};
-        ::poll(&entry, 1, 1);
-      }
+      // A short rest when the terminal is full, so that a purge on the other
+      // side is refilled at once, as a line that keeps sending would.
+      if (::write(master_, noise.data(), noise.size()) < 0) std::this_thread::sleep_for(std::chrono::microseconds(50));
     }
   });
 }

@@ -46,8 +46,9 @@ class PtyPeer {
   // Whatever the port has sent so far.
   Bytes receiveWaiting();
 
-  // Keeps writing bytes until stopFlood(), as a line that never falls silent.
-  void startFlood();
+  // Keeps writing bytes until stopFlood(), as a line that never falls silent:
+  // first prefix (the start of a reply, say), then 0x55 for ever.
+  void startFlood(Bytes prefix = {});
   void stopFlood();
 
   // The line settings the port has applied to the terminal.
