@@ -14,6 +14,7 @@
 #include <exception>
 #include <memory>
 #include <mutex>
+#include <string>
 
 #include "link/manual_reset_event.h"
 #include "link/port_resolver.h"
@@ -77,6 +78,10 @@ class TCommPort {
   // the device and frees the rings. Returns promptly even when the device has gone.
   void close();
   bool isHandleValid() const noexcept { return handle != nullptr; }
+  // Why the last open failed, in words a user can act on ("Permission denied
+  // (EACCES); ..."); empty once an open has succeeded. Read it on the thread
+  // that opened the port, or after that thread has been joined.
+  const std::string& lastOpenFailure() const noexcept { return lastOpenFailure_; }
   // The open device has hung up (unplugged): nothing will arrive until the
   // port is closed and opened again. The reader thread rests meanwhile.
   bool deviceGone() const noexcept { return gone.load(); }
@@ -151,6 +156,7 @@ class TCommPort {
   void freeBuffers() noexcept;
 
   std::unique_ptr<korsi::serial::SerialDevice> handle;
+  std::string lastOpenFailure_;
   korsi::serial::LineState dcb;
   std::int32_t portNumber = 1;
   std::uint8_t baudIndex = 6;

@@ -46,7 +46,7 @@ bool readEntries(std::istream& in, std::vector<std::string>& entries) {
   return true;
 }
 
-Config::Config(std::string path) : path_(std::move(path)) {
+Config::Config(std::string path, ConfigWriteBack writeBack) : path_(std::move(path)), writeBack_(writeBack) {
   std::error_code ec;
   // A folder of that name opens as a stream on some systems; it is no file.
   const bool folder = std::filesystem::is_directory(path_, ec);
@@ -58,7 +58,11 @@ Config::Config(std::string path) : path_(std::move(path)) {
   }
 }
 
+Config::Config(std::vector<std::string> entries)
+    : entries_(std::move(entries)), writeBack_(ConfigWriteBack::OnRequest) {}
+
 Config::~Config() {
+  if (writeBack_ != ConfigWriteBack::AtExit) return;
   try {
     writeBack();
   } catch (const ConfigException&) {

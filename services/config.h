@@ -27,15 +27,23 @@ class ConfigException : public std::exception {
 
 inline constexpr const char* kConfigFileName = "kestro.conf";
 
+// When the entries go back to the file: at every exit (the desktop program),
+// or only when writeBack() is called (a tool that must leave the file alone
+// unless asked).
+enum class ConfigWriteBack { AtExit, OnRequest };
+
 class Config {
  public:
   // Reads the whole file. When it cannot be opened or read to its end (a
   // folder of that name, a read error part-way) the error box
   // "Не могу открыть файл конфига на чтение" is shown and ConfigException(2)
   // thrown, so that no object exists to write a part of the file back.
-  explicit Config(std::string path = kConfigFileName);
-  // Writes the entries back (see writeBack). A failure has already been shown
-  // to the user by then and is not thrown out of the destructor.
+  explicit Config(std::string path = kConfigFileName, ConfigWriteBack writeBack = ConfigWriteBack::AtExit);
+  // A configuration with no file behind it: these entries, never written.
+  explicit Config(std::vector<std::string> entries);
+  // With ConfigWriteBack::AtExit writes the entries back (see writeBack). A
+  // failure has already been shown to the user by then and is not thrown out
+  // of the destructor.
   ~Config();
   Config(const Config&) = delete;
   Config& operator=(const Config&) = delete;
@@ -68,6 +76,7 @@ class Config {
 
   std::string path_;
   std::vector<std::string> entries_;
+  ConfigWriteBack writeBack_ = ConfigWriteBack::AtExit;
 };
 
 // Reads lines as the constructor does; false when the stream failed part-way.

@@ -37,8 +37,9 @@ std::string logWriteFailureText(const std::string& fileName, const std::string& 
   return "Не могу записать в файл логов " + fileName + ": " + reason;
 }
 
-logstream::logstream(const Config& config) : clock_(localNow) {
-  const std::string name = config.getString("log_file");
+logstream::logstream(const Config& config) : logstream(config.getString("log_file")) {}
+
+logstream::logstream(const std::string& name) : clock_(localNow) {
   fileName_ = name;
   // Unbuffered: each line goes to the file in one write, so a write that
   // fails leaves nothing behind in the stream to come out later.
