@@ -37,8 +37,8 @@ Statistics describe(std::span<const Nanometres> readings) {
 }
 
 std::size_t suggestedBinCount(std::size_t count) {
-  const auto root = static_cast<std::size_t>(std::ceil(std::sqrt(static_cast<double>(count))));
-  return std::clamp<std::size_t>(root, 5, 20);
+  const auto bins = static_cast<std::size_t>(std::ceil(2.0 * std::sqrt(static_cast<double>(count))));
+  return std::clamp<std::size_t>(bins, 10, 40);
 }
 
 std::vector<HistogramBin> histogram(std::span<const Nanometres> readings, Unit unit, std::size_t maxBins) {

@@ -40,7 +40,8 @@ struct HistogramBin {
 // empty set; one bin when all readings are equal.
 std::vector<HistogramBin> histogram(std::span<const Nanometres> readings, Unit unit, std::size_t maxBins = 20);
 
-// A bin count that suits `count` readings: about its square root, from 5 to 20.
+// A bin limit that suits `count` readings: twice its square root, from 10 to
+// 40, so a few far readings do not squeeze the rest into one or two bins.
 std::size_t suggestedBinCount(std::size_t count);
 
 }  // namespace korsi::inspection
