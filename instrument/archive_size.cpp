@@ -7,11 +7,17 @@
 namespace korsi {
 
 std::optional<std::uint16_t> askArchiveSize(Modbus::MBMaster& master, int tries) {
+  return askArchiveSizeAnswer(master, tries).count;
+}
+
+ArchiveSizeAnswer askArchiveSizeAnswer(Modbus::MBMaster& master, int tries) {
   Modbus::Request::ArchPoints request;
   Modbus::Response::ArchPoints response;
+  ArchiveSizeAnswer answer;
   for (int i = 0; i < tries; ++i) {
     master.send(request);
     const int r = master.receive(response);
+    answer.lastResult = r;
     if (r < 0 && r != Modbus::Result::kNoReply) {
       LOG_ERR("error code = ", r);
       continue;
@@ -27,9 +33,10 @@ std::optional<std::uint16_t> askArchiveSize(Modbus::MBMaster& master, int tries)
       continue;
     }
     LOG_INF("Количество измерений: ", n);
-    return n;
+    answer.count = n;
+    return answer;
   }
-  return std::nullopt;
+  return answer;
 }
 
 }  // namespace korsi

@@ -26,4 +26,13 @@ inline constexpr int kArchiveSizeTries = 10;
 // with the accepted count. Nothing when every try failed.
 std::optional<std::uint16_t> askArchiveSize(Modbus::MBMaster& master, int tries = kArchiveSizeTries);
 
+// The same question, with the master's result code of the last exchange
+// besides the count: -6 (Modbus::Result::kNoReply) tells a count of 0 that
+// came from a silent gauge apart from an empty archive.
+struct ArchiveSizeAnswer {
+  std::optional<std::uint16_t> count;
+  int lastResult = 0;
+};
+ArchiveSizeAnswer askArchiveSizeAnswer(Modbus::MBMaster& master, int tries = kArchiveSizeTries);
+
 }  // namespace korsi

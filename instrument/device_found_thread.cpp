@@ -17,8 +17,16 @@ std::shared_ptr<DeviceFoundThread> DeviceFoundThread::start(SearchLink link, Wor
   return worker;
 }
 
-DeviceFoundThread::DeviceFoundThread(SearchLink link, WorkerView& view, std::shared_ptr<HandOver> handOver)
-    : ThreadWorker(std::move(handOver)), link_(link), view_(view) {}
+std::shared_ptr<DeviceFoundThread> DeviceFoundThread::startOnPort(SearchLink link, std::int32_t port, WorkerView& view,
+                                                                  std::shared_ptr<HandOver> handOver) {
+  std::shared_ptr<DeviceFoundThread> worker(new DeviceFoundThread(link, view, std::move(handOver), port));
+  worker->ThreadWorker::start();
+  return worker;
+}
+
+DeviceFoundThread::DeviceFoundThread(SearchLink link, WorkerView& view, std::shared_ptr<HandOver> handOver,
+                                     std::optional<std::int32_t> onlyPort)
+    : ThreadWorker(std::move(handOver)), link_(link), view_(view), onlyPort_(onlyPort) {}
 
 DeviceFoundThread::~DeviceFoundThread() { stopAndJoin(); }
 
@@ -45,9 +53,14 @@ void DeviceFoundThread::Execute() {
       })) {
     return;
   }
-  std::int32_t port = findinconfig();
-  if (port == -1 && !stopRequested()) port = findinregistry();
-  if (port == -1 && !stopRequested() && !ending_) port = findinrange();
+  std::int32_t port = -1;
+  if (onlyPort_) {
+    port = findinlist({*onlyPort_});
+  } else {
+    port = findinconfig();
+    if (port == -1 && !stopRequested()) port = findinregistry();
+    if (port == -1 && !stopRequested() && !ending_) port = findinrange();
+  }
   if (stopRequested() || ending_) return;
   if (port == -1) {
     status_ = kNotFoundStatus;

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -52,6 +53,11 @@ class DeviceFoundThread final : public ThreadWorker {
 
   // Creates the worker, running: its body starts at once.
   static std::shared_ptr<DeviceFoundThread> start(SearchLink link, WorkerView& view, std::shared_ptr<HandOver> handOver);
+  // The same search with one candidate only, the port the user named: the
+  // probe of that port in place of the three strategies, then the found step
+  // and the end step as always.
+  static std::shared_ptr<DeviceFoundThread> startOnPort(SearchLink link, std::int32_t port, WorkerView& view,
+                                                        std::shared_ptr<HandOver> handOver);
   ~DeviceFoundThread() override;
 
   // The whole search (the worker's body).
@@ -65,7 +71,8 @@ class DeviceFoundThread final : public ThreadWorker {
   std::int32_t findinlist(const std::vector<std::int32_t>& ports);
 
  private:
-  DeviceFoundThread(SearchLink link, WorkerView& view, std::shared_ptr<HandOver> handOver);
+  DeviceFoundThread(SearchLink link, WorkerView& view, std::shared_ptr<HandOver> handOver,
+                    std::optional<std::int32_t> onlyPort = std::nullopt);
   void body() override;
   void foundStep(std::int32_t port);
   void endStep();
@@ -73,6 +80,8 @@ class DeviceFoundThread final : public ThreadWorker {
 
   SearchLink link_;
   WorkerView& view_;
+  // The one port to probe, when the user named it.
+  std::optional<std::int32_t> onlyPort_;
   // Percentage of the current port list already tried.
   std::int32_t progress_ = 0;
   // Panel 0's text; also tells the end step whether a port was found.

@@ -82,15 +82,18 @@ void TCommPort::open() {
   const auto path = resolver.devicePath(portNumber);
   if (!path) {
     freeBuffers();
+    lastOpenFailure_ = "no device has this port number";
     throw ComPortException(ComPortException::kCantOpen, true);
   }
   korsi::serial::OpenResult opened = korsi::serial::openSerialDevice(*path);
   if (!opened.device) {
     freeBuffers();
+    lastOpenFailure_ = opened.reason;
     if (!opened.missing) LOG_ERR("Can't open port COM", portNumber, " (", *path, "): ", opened.reason);
     throw ComPortException(ComPortException::kCantOpen, opened.missing);
   }
   handle = std::move(opened.device);
+  lastOpenFailure_.clear();
 
   // The driver sizes its own queues and never waits on a read, so the queue
   // sizes and zero time-outs need no call of their own here.

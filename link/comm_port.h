@@ -12,6 +12,7 @@
 #include <exception>
 #include <memory>
 #include <mutex>
+#include <string>
 
 #include "link/manual_reset_event.h"
 #include "link/port_resolver.h"
@@ -75,6 +76,10 @@ class TCommPort {
   // the device and frees the rings. Returns promptly even when the device has gone.
   void close();
   bool isHandleValid() const noexcept { return handle != nullptr; }
+  // Why the last open failed, in words a user can act on ("Permission denied
+  // (EACCES); ..."); empty once an open has succeeded. Read it on the thread
+  // that opened the port, or after that thread has been joined.
+  const std::string& lastOpenFailure() const noexcept { return lastOpenFailure_; }
 
   // Each setter stores its value and, while the port is open, changes that one
   // member of the driver's line state. Indices outside their tables are stored
@@ -139,6 +144,7 @@ class TCommPort {
   void freeBuffers() noexcept;
 
   std::unique_ptr<korsi::serial::SerialDevice> handle;
+  std::string lastOpenFailure_;
   korsi::serial::LineState dcb;
   std::int32_t portNumber = 1;
   std::uint8_t baudIndex = 6;

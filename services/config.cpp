@@ -28,7 +28,7 @@ std::string firstWord(std::istringstream& words) {
 
 }  // namespace
 
-Config::Config(std::string path) : path_(std::move(path)) {
+Config::Config(std::string path, ConfigWriteBack writeBack) : path_(std::move(path)), writeBack_(writeBack) {
   std::ifstream in(path_, std::ios::binary);
   if (!in.is_open()) {
     showErrorBox("Не могу открыть файл конфига на чтение");
@@ -46,7 +46,11 @@ Config::Config(std::string path) : path_(std::move(path)) {
   }
 }
 
+Config::Config(std::vector<std::string> entries)
+    : entries_(std::move(entries)), writeBack_(ConfigWriteBack::OnRequest) {}
+
 Config::~Config() {
+  if (writeBack_ != ConfigWriteBack::AtExit) return;
   try {
     writeBack();
   } catch (const ConfigException&) {

@@ -26,13 +26,21 @@ class ConfigException : public std::exception {
 
 inline constexpr const char* kConfigFileName = "kestro.conf";
 
+// When the entries go back to the file: at every exit (the desktop program),
+// or only when writeBack() is called (a tool that must leave the file alone
+// unless asked).
+enum class ConfigWriteBack { AtExit, OnRequest };
+
 class Config {
  public:
   // Reads the whole file. When it cannot be opened the error box
   // "Не могу открыть файл конфига на чтение" is shown and ConfigException(2) thrown.
-  explicit Config(std::string path = kConfigFileName);
-  // Writes the entries back (see writeBack). A failure has already been shown
-  // to the user by then and is not thrown out of the destructor.
+  explicit Config(std::string path = kConfigFileName, ConfigWriteBack writeBack = ConfigWriteBack::AtExit);
+  // A configuration with no file behind it: these entries, never written.
+  explicit Config(std::vector<std::string> entries);
+  // With ConfigWriteBack::AtExit writes the entries back (see writeBack). A
+  // failure has already been shown to the user by then and is not thrown out
+  // of the destructor.
   ~Config();
   Config(const Config&) = delete;
   Config& operator=(const Config&) = delete;
@@ -63,6 +71,7 @@ class Config {
 
   std::string path_;
   std::vector<std::string> entries_;
+  ConfigWriteBack writeBack_ = ConfigWriteBack::AtExit;
 };
 
 }  // namespace korsi

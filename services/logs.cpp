@@ -31,8 +31,9 @@ std::string formatLogTime(const std::tm& t) {
   return text;
 }
 
-logstream::logstream(const Config& config) : clock_(localNow) {
-  const std::string name = config.getString("log_file");
+logstream::logstream(const Config& config) : logstream(config.getString("log_file")) {}
+
+logstream::logstream(const std::string& name) : clock_(localNow) {
   open(name, std::ios::out | std::ios::trunc);
   if (!is_open()) {
     showErrorBox("Не могу создать файл логов на запись");

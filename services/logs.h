@@ -30,6 +30,8 @@ class logstream : public std::ofstream {
   // key lets ConfigException(1) pass; a file that cannot be created shows the
   // error box "Не могу создать файл логов на запись" and throws std::runtime_error.
   explicit logstream(const Config& config);
+  // Opens (creates or empties) fileName itself, with the same failure.
+  explicit logstream(const std::string& fileName);
   ~logstream() override;
 
   void setClock(Clock clock);

@@ -232,6 +232,47 @@ TEST_F(SearchOnPort7, CancelWhileEchoingEndsTheSearchWithoutATrace) {
   EXPECT_EQ(driver.queries(), 0);
 }
 
+struct NamedPortCase {
+  const char* name;
+  bool gaugeAnswers;
+};
+
+void PrintTo(const NamedPortCase& c, std::ostream* out) { *out << c.name; }
+
+// The user names port 5 (the configuration remembers 7, the converter lists 3).
+class SearchOnNamedPort : public DeviceSearch, public ::testing::TestWithParam<NamedPortCase> {
+ protected:
+  SearchOnNamedPort() : DeviceSearch(7, true, {3}) {}
+};
+
+TEST_P(SearchOnNamedPort, ProbesThatPortAloneThenEndsAsEverySearch) {
+  Faults faults;
+  if (!GetParam().gaugeAnswers) faults.silentAfter = 0;
+  attachGauge(5, faults);
+  worker = korsi::DeviceFoundThread::startOnPort({bench.port(), bench.master(), bench.config(), driver}, 5, view,
+                                                 std::make_shared<korsi::DirectHandOver>());
+  worker->wait();
+
+  // No strategy runs: neither findinconfig nor the converter nor the range.
+  std::vector<std::string> expected{"ERR Поток поиска запущен"};
+  if (GetParam().gaugeAnswers) {
+    expected = expected + foundLines(5);
+  } else {
+    expected = expected + std::vector<std::string>{probing(5), opened(5)} +
+               std::vector<std::string>(10, "ERR Ошибка при посылке Эхо -6") +
+               std::vector<std::string>{"INF Устройство не найдено", "ERR Поток поиска уничтожен"};
+  }
+  EXPECT_THAT(searchLog(), ElementsAreArray(expected));
+  EXPECT_EQ(driver.queries(), 0);
+  EXPECT_EQ(bench.port().isActive(), GetParam().gaugeAnswers);
+  EXPECT_EQ(bench.config().getInt("default_comport"), GetParam().gaugeAnswers ? 5 : 7);
+  EXPECT_EQ(view.count("commands Read on"), GetParam().gaugeAnswers ? 1 : 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, SearchOnNamedPort,
+                         ::testing::Values(NamedPortCase{"GaugeAnswers", true}, NamedPortCase{"GaugeSilent", false}),
+                         [](const auto& info) { return std::string(info.param.name); });
+
 class SearchWithoutGauge : public DeviceSearch, public ::testing::Test {
  protected:
   SearchWithoutGauge() : DeviceSearch(3, true, {7, 30}) {}

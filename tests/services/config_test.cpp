@@ -118,6 +118,37 @@ INSTANTIATE_TEST_SUITE_P(
                       "x 1\ndefault_comport\t-7\n\n"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+TEST(ConfigWrittenOnRequest, LeavesTheFileAloneUntilAsked) {
+  korsi::test::TempDir dir;
+  const std::string path = dir.file("kestro.conf");
+  writeFile(path, "default_comport 3\n");
+  {
+    Config config(path, korsi::ConfigWriteBack::OnRequest);
+    config.setInt("default_comport", 9);
+  }
+  EXPECT_EQ(readFile(path), "default_comport 3\n");
+  {
+    Config config(path, korsi::ConfigWriteBack::OnRequest);
+    config.setInt("default_comport", 9);
+    config.writeBack();
+  }
+  EXPECT_EQ(readFile(path), "default_comport\t9\n\n");
+}
+
+TEST(ConfigWithoutFile, AnswersFromItsEntriesAndWritesNothing) {
+  korsi::test::ErrorBoxRecorder recorder;
+  {
+    Config config(std::vector<std::string>{"COM5 /dev/pts/7", "default_comport 5"});
+    EXPECT_EQ(config.getInt("default_comport"), 5);
+    EXPECT_EQ(configErrorCode([&] { config.getString("log_file"); }), 1);
+    config.setInt("default_comport", 6);
+    EXPECT_EQ(config.getInt("default_comport"), 6);
+  }
+  // Not even a failed attempt to write a file that has no name.
+  EXPECT_TRUE(recorder.boxes.empty());
+  EXPECT_FALSE(std::filesystem::exists(".tmp"));
+}
+
 TEST(ConfigSetInt, UnknownKeyThrowsAndChangesNothing) {
   korsi::test::TempDir dir;
   writeFile(dir.file("kestro.conf"), "#default_comport 3\nlog_file x\n");

@@ -1,0 +1,34 @@
+// korsi7-transfer: finds the KORSI-7 gauge and saves its archive to a file
+// from the command line, with the desktop program's search and reading.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "services/error_box.h"
+#include "tools/transfer/terminal.h"
+#include "tools/transfer/transfer_options.h"
+#include "tools/transfer/transfer_runner.h"
+
+int main(int argc, char** argv) {
+  using namespace korsi::transfer;
+  Interruption interruption;
+  // First, before any thread exists, so that only its watcher takes the signals.
+  StopSignals stopSignals([&interruption] { interruption.interrupt(); });
+  ignoreBrokenPipe();
+  // Every failure is reported by the runner in a line of its own; the boxes
+  // that the configuration and the log would show have nothing to add.
+  korsi::setErrorBoxHook([](const std::string&, const std::string&, korsi::BoxIcon) {});
+
+  const ParsedCommandLine parsed = parseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+  switch (parsed.action) {
+    case ParsedCommandLine::Action::Help: std::fputs(helpText().c_str(), stdout); return kExitDone;
+    case ParsedCommandLine::Action::Version: std::fputs(versionText().c_str(), stdout); return kExitDone;
+    case ParsedCommandLine::Action::Error:
+      std::fprintf(stderr, "%s: %s (see %s --help)\n", kProgramName, parsed.error.c_str(), kProgramName);
+      return kExitUsage;
+    case ParsedCommandLine::Action::Run: break;
+  }
+  RunStreams streams;
+  streams.progress = isTerminal(stderr) ? ProgressStyle::Bar : ProgressStyle::Lines;
+  return runTransfer(parsed.options, streams, interruption);
+}

@@ -1,0 +1,45 @@
+#include <pthread.h>
+#include <signal.h>
+#include <unistd.h>
+
+#include <ctime>
+#include <thread>
+
+#include "tools/transfer/terminal.h"
+
+namespace korsi::transfer {
+
+bool isTerminal(std::FILE* stream) { return ::isatty(::fileno(stream)) == 1; }
+
+void ignoreBrokenPipe() { ::signal(SIGPIPE, SIG_IGN); }
+
+struct StopSignals::Watcher {
+  std::function<void()> onStop;
+  std::atomic<bool> closing{false};
+  std::thread thread;
+};
+
+StopSignals::StopSignals(std::function<void()> onStop) : watcher_(std::make_unique<Watcher>()) {
+  watcher_->onStop = std::move(onStop);
+  sigset_t signals;
+  sigemptyset(&signals);
+  sigaddset(&signals, SIGINT);
+  sigaddset(&signals, SIGTERM);
+  // Blocked here, so every thread made from now on inherits the block and
+  // only the watcher takes them.
+  ::pthread_sigmask(SIG_BLOCK, &signals, nullptr);
+  watcher_->thread = std::thread([watcher = watcher_.get(), signals] {
+    // Wakes now and then to see whether the program is ending.
+    const timespec tick{0, 50'000'000};
+    while (!watcher->closing.load()) {
+      if (::sigtimedwait(&signals, nullptr, &tick) > 0) watcher->onStop();
+    }
+  });
+}
+
+StopSignals::~StopSignals() {
+  watcher_->closing = true;
+  watcher_->thread.join();
+}
+
+}  // namespace korsi::transfer
