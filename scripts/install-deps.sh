@@ -12,6 +12,9 @@ packages=(
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core fonts-liberation
   xvfb xauth
+  # Tests read the spreadsheet export back with openpyxl, read the printed
+  # report's PDF with poppler, and write numbers under a Russian locale.
+  python3-openpyxl poppler-utils locales
 )
 
 missing=()

@@ -18,6 +18,7 @@
 #include "ui/progress_window.h"
 #include "ui/range_dialog.h"
 #include "ui/report.h"
+#include "ui/spreadsheet_export.h"
 #include "ui/worker_wait.h"
 
 namespace korsi {
@@ -35,10 +36,11 @@ Windows::Windows(ProcessObjects& objects, const Created& created, const Converte
   ArchTable = openArchiveAtStartup();
   MainForm = made(std::make_unique<TMainForm>(), created);
   Archive = std::make_unique<ArchiveActions>(*ArchTable, *MainForm, programFileDialogs(MainForm.get()));
+  Export = std::make_unique<SpreadsheetExport>(*ArchTable, *MainForm, programExportDialog(MainForm.get()));
   ProgressForm = made(std::make_unique<TProgressForm>(objects.workers(), *MainForm, MainForm.get()), created);
   RangeForm1 = made(std::make_unique<TRangeForm1>(MainForm.get()), created);
   NumForm1 = made(std::make_unique<TNumForm1>(MainForm.get()), created);
-  RepForm = made(std::make_unique<TRepForm>(), created);
+  RepForm = made(std::make_unique<TRepForm>(*ArchTable, MainForm.get()), created);
   Form2 = made(std::make_unique<TForm2>(MainForm.get()), created);
   Device = std::make_unique<DeviceCommands>(
       objects, DeviceCommands::Windows{*MainForm, *ProgressForm, *RangeForm1, *NumForm1, *Archive},
@@ -70,6 +72,14 @@ void Windows::connectCommands() {
   QObject::connect(MainForm->command("N20"), &QAction::triggered, MainForm.get(), [this] { showHelp(); });
   QObject::connect(MainForm->command("InspectionItem"), &QAction::triggered, MainForm.get(),
                    [this] { showInspection(); });
+
+  TRepForm* report = RepForm.get();
+  for (const char* name : {"N14", "PreviewButton"}) {
+    QObject::connect(MainForm->command(name), &QAction::triggered, report, &TRepForm::preview);
+  }
+  for (const char* name : {"N15", "PrintButton"}) {
+    QObject::connect(MainForm->command(name), &QAction::triggered, report, &TRepForm::print);
+  }
 
   TForm1* splash = Form1.get();
   auto exit = [splash] {

@@ -28,6 +28,7 @@ class TNumForm1;
 class TProgressForm;
 class TRangeForm1;
 class TRepForm;
+class SpreadsheetExport;
 
 // The program's windows, made once in this order and destroyed in reverse.
 // The splash window comes first; the dialogs belong to the main window.
@@ -50,6 +51,8 @@ class Windows {
   std::unique_ptr<TMainForm> MainForm;
   // The grid bound to the table and the commands on it.
   std::unique_ptr<ArchiveActions> Archive;
+  // "&Экспорт в Excel".
+  std::unique_ptr<SpreadsheetExport> Export;
   std::unique_ptr<TProgressForm> ProgressForm;
   std::unique_ptr<TRangeForm1> RangeForm1;
   std::unique_ptr<TNumForm1> NumForm1;

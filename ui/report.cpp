@@ -1,7 +1,135 @@
 #include "ui/report.h"
 
+#include <QApplication>
+#include <QFileDialog>
+#include <QMessageBox>
+#include <QPdfWriter>
+#include <QPointer>
+#include <QPrintPreviewDialog>
+#include <QPrinter>
+#include <QPrinterInfo>
+#include <QSaveFile>
+
+#include "services/error_box.h"
+#include "ui/report/archive_report.h"
+
 namespace korsi {
 
-TRepForm::TRepForm(QWidget* parent) : QWidget(parent) { setObjectName(QStringLiteral("RepForm")); }
+namespace {
+
+class BusyCursor {
+ public:
+  BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+  ~BusyCursor() { QApplication::restoreOverrideCursor(); }
+  BusyCursor(const BusyCursor&) = delete;
+  BusyCursor& operator=(const BusyCursor&) = delete;
+};
+
+void showError(const QString& text) {
+  QMessageBox box(QMessageBox::Critical, QString::fromUtf8(kErrorCaption), text, QMessageBox::Ok);
+  box.exec();
+}
+
+}  // namespace
+
+QString printFailedText(const QString& printer) {
+  return QStringLiteral("Не удалось напечатать отчёт на принтере «%1».").arg(printer);
+}
+
+QString pdfFailedText(const QString& fileName, const QString& reason) {
+  return QStringLiteral("Не удалось сохранить отчёт в файл «%1».\n%2").arg(fileName, reason);
+}
+
+TRepForm::Printing TRepForm::systemPrinting(QWidget* owner) {
+  QPointer<QWidget> parent(owner);
+  return Printing{
+      [] { return QPrinterInfo::defaultPrinterName(); },
+      [parent]() -> std::optional<QString> {
+        QFileDialog dialog(parent, QString(), QString(), QString::fromUtf8(kPdfDialogQtFilter));
+        dialog.setObjectName(QStringLiteral("PdfDialog"));
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        dialog.setDefaultSuffix(QStringLiteral("pdf"));
+        dialog.selectFile(QStringLiteral("*.pdf"));
+        if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return std::nullopt;
+        return dialog.selectedFiles().front();
+      },
+  };
+}
+
+TRepForm::TRepForm(const archive::ArchiveStore& table, QWidget* owner)
+    : TRepForm(table, owner, systemPrinting(owner)) {}
+
+TRepForm::TRepForm(const archive::ArchiveStore& table, QWidget* owner, Printing printing)
+    : table_(table), owner_(owner), printing_(std::move(printing)) {
+  setObjectName(QStringLiteral("RepForm"));
+}
+
+void TRepForm::prepare(QPrinter& printer) const {
+  printer.setDocName(QString::fromUtf8(report::kArchiveReportTitle));
+  report::setUpReportPage(printer);
+  printer.setCopyCount(1);
+  printer.setPrintRange(QPrinter::AllPages);
+  printer.setDuplex(QPrinter::DuplexNone);
+  printer.setPaperSource(QPrinter::Auto);
+}
+
+void TRepForm::preview() {
+  QPrinter printer(QPrinter::HighResolution);
+  prepare(printer);
+  QPrintPreviewDialog dialog(&printer, owner_);
+  dialog.setObjectName(QStringLiteral("PreviewDialog"));
+  dialog.setWindowTitle(QString::fromUtf8(report::kArchiveReportTitle));
+  connect(&dialog, &QPrintPreviewDialog::paintRequested, this, [this](QPrinter* pages) {
+    const BusyCursor busy;
+    report::renderArchiveReport(*pages, table_.rows());
+  });
+  dialog.exec();
+}
+
+void TRepForm::print() {
+  const QString name = printing_.defaultPrinter();
+  if (name.isEmpty()) {
+    offerPdf();
+    return;
+  }
+  QPrinter printer(QPrinterInfo::printerInfo(name), QPrinter::HighResolution);
+  prepare(printer);
+  bool printed = false;
+  {
+    const BusyCursor busy;
+    printed = report::renderArchiveReport(printer, table_.rows());
+  }
+  if (!printed) showError(printFailedText(name));
+}
+
+void TRepForm::offerPdf() {
+  QMessageBox box(QMessageBox::Warning, QString::fromUtf8(kPrintCaption), QString::fromUtf8(kNoPrinterText),
+                  QMessageBox::Yes | QMessageBox::No);
+  if (box.exec() != QMessageBox::Yes) return;
+  const std::optional<QString> path = printing_.askPdfFile();
+  if (!path) return;
+  if (const QString reason = savePdf(*path); !reason.isEmpty()) showError(pdfFailedText(*path, reason));
+}
+
+QString TRepForm::savePdf(const QString& path) {
+  const BusyCursor busy;
+  // Written beside the file and renamed to it once whole.
+  QSaveFile file(path);
+  if (!file.open(QIODevice::WriteOnly)) return file.errorString();
+  {
+    QPdfWriter pdf(&file);
+    pdf.setTitle(QString::fromUtf8(report::kArchiveReportTitle));
+    pdf.setCreator(QStringLiteral("КОРСИ-7"));
+    pdf.setResolution(1200);
+    report::setUpReportPage(pdf);
+    if (!report::renderArchiveReport(pdf, table_.rows())) {
+      file.cancelWriting();
+      return QStringLiteral("Отчёт не удалось построить");
+    }
+  }
+  if (!file.commit()) return file.errorString();
+  return {};
+}
 
 }  // namespace korsi
