@@ -17,11 +17,25 @@ QVariant ArchiveGridModel::headerData(int section, Qt::Orientation orientation, 
 
 QVariant ArchiveGridModel::data(const QModelIndex& index, int role) const {
   if (role == Qt::TextAlignmentRole) return static_cast<int>(Qt::AlignCenter);
+  if (!marks_.empty() && (role == Qt::BackgroundRole || role == Qt::ToolTipRole)) {
+    const auto mark = marks_.find(index.row());
+    if (mark != marks_.end()) {
+      if (role == Qt::BackgroundRole) return mark->second.background;
+      if (index.column() != static_cast<int>(kNoteColumn)) return mark->second.note;
+    }
+  }
   // A note longer than its cell is read whole by pointing at it.
   if (role == Qt::ToolTipRole && index.column() == static_cast<int>(kNoteColumn)) {
     return QIdentityProxyModel::data(index, Qt::DisplayRole);
   }
   return QIdentityProxyModel::data(index, role);
+}
+
+void ArchiveGridModel::setRowMarks(std::map<int, RowMark> marks) {
+  if (marks.empty() && marks_.empty()) return;
+  marks_ = std::move(marks);
+  const int rows = rowCount();
+  if (rows > 0) emit dataChanged(index(0, 0), index(rows - 1, columnCount() - 1), {Qt::BackgroundRole, Qt::ToolTipRole});
 }
 
 QWidget* CellDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem& option,

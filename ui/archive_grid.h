@@ -3,8 +3,10 @@
 // cells over any model whose columns are num, date, h and Prim in this order,
 // and the cells' editor.
 
+#include <QColor>
 #include <QIdentityProxyModel>
 #include <QPointer>
+#include <QString>
 #include <QStyledItemDelegate>
 #include <array>
 #include <map>
@@ -30,6 +32,13 @@ inline constexpr std::array<GridColumn, 4> kGridColumns{{
     {"Prim", ArchiveColumns::kTitles[ArchiveColumns::NoteColumn], ArchiveColumns::kWidths[ArchiveColumns::NoteColumn]},
 }};
 
+// A row shown in a colour of its own, with a word on why (the inspection
+// marks the readings that fail).
+struct RowMark {
+  QColor background;
+  QString note;
+};
+
 class ArchiveGridModel : public QIdentityProxyModel {
   Q_OBJECT
 
@@ -38,6 +47,14 @@ class ArchiveGridModel : public QIdentityProxyModel {
 
   QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
   QVariant data(const QModelIndex& index, int role) const override;
+
+  // Replaces the marked rows (by row number); no rows: no marks. Views hear
+  // of it as a change of the background and tooltip roles alone.
+  void setRowMarks(std::map<int, RowMark> marks);
+  const std::map<int, RowMark>& rowMarks() const noexcept { return marks_; }
+
+ private:
+  std::map<int, RowMark> marks_;
 };
 
 // The cells' editor: a line that starts with the text the cell shows, keeps

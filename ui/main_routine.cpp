@@ -12,6 +12,7 @@
 #include "ui/archive_actions.h"
 #include "ui/device_commands.h"
 #include "ui/help_window.h"
+#include "ui/inspection_window.h"
 #include "ui/main_window.h"
 #include "ui/number_dialog.h"
 #include "ui/progress_window.h"
@@ -59,10 +60,18 @@ HelpWindow& Windows::showHelp() {
   return *Help;
 }
 
+InspectionWindow& Windows::showInspection() {
+  if (!Inspection) Inspection = std::make_unique<InspectionWindow>(*ArchTable, *MainForm, MainForm.get());
+  Inspection->showInspection();
+  return *Inspection;
+}
+
 void Windows::connectCommands() {
   TForm2* about = Form2.get();
   QObject::connect(MainForm->command("N5"), &QAction::triggered, about, [about] { about->exec(); });
   QObject::connect(MainForm->command("N20"), &QAction::triggered, MainForm.get(), [this] { showHelp(); });
+  QObject::connect(MainForm->command("InspectionItem"), &QAction::triggered, MainForm.get(),
+                   [this] { showInspection(); });
 
   TForm1* splash = Form1.get();
   auto exit = [splash] {

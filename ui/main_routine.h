@@ -19,6 +19,7 @@ namespace korsi {
 class ArchiveActions;
 class DeviceCommands;
 class HelpWindow;
+class InspectionWindow;
 class KorsiApplication;
 class TForm1;
 class TForm2;
@@ -62,8 +63,13 @@ class Windows {
   // The help window, made the first time it is asked for and then reused.
   std::unique_ptr<HelpWindow> Help;
 
+  // The inspection window, made the first time it is asked for and then reused.
+  std::unique_ptr<InspectionWindow> Inspection;
+
   // Shows the help window ("Справка"), making it if needed.
   HelpWindow& showHelp();
+  // Shows the window "Статистика и приёмка", making it if needed.
+  InspectionWindow& showInspection();
 
  private:
   void connectCommands();

@@ -111,6 +111,8 @@ void TMainForm::buildMenus() {
   service->addSeparator();
   addMenuItem(service, "N22", QStringLiteral("Удалить строку"));
   addMenuItem(service, "N23", QStringLiteral("Очистить таблицу"));
+  service->addSeparator();
+  addMenuItem(service, "InspectionItem", QStringLiteral("Статистика и приёмка…"));
 
   QMenu* about = MainMenu->addMenu(QStringLiteral("О Програ&мме"));
   about->setObjectName(QStringLiteral("AboutMenu"));

@@ -47,6 +47,8 @@ class TMainForm : public QMainWindow {
   // and centred cells, and appears once the model holds a row.
   void setArchiveModel(QAbstractItemModel* model);
   ArchiveGridView* grid() const noexcept { return MainDBGrid; }
+  // The grid's own view of the model: titles, alignment and row marks.
+  ArchiveGridModel* gridModel() const noexcept { return gridModel_; }
   // Shows the grid (loading a file shows it even when the file holds no row).
   void showGrid();
   // A column's width: as designed, or wide enough for its title; the note

@@ -3,6 +3,7 @@
 // a virtual X display). Usage: korsi7_screens <output folder>
 
 #include <QApplication>
+#include <QComboBox>
 #include <QDir>
 #include <QEventLoop>
 #include <QLineEdit>
@@ -28,6 +29,7 @@
 #include "ui/application.h"
 #include "ui/archive_actions.h"
 #include "ui/help_window.h"
+#include "ui/inspection_window.h"
 #include "ui/main_window.h"
 #include "ui/main_routine.h"
 #include "ui/number_dialog.h"
@@ -161,6 +163,28 @@ int main(int argc, char** argv) {
   w.Help->Text->scrollToAnchor(QStringLiteral("ports"));
   shoot("11c_help_ports");
   w.Help->close();
+
+  // An inspection of a deck: readings spread about 135 µm, two thin spots
+  // and one too thick, against NDFT 120 µm and a maximum of 360 µm.
+  for (int i = 13; i <= 80; ++i) {
+    const double spread = ((i * 37) % 41 - 20) * 0.0011 + ((i * 11) % 7 - 3) * 0.0015;
+    const double h = i == 30 || i == 55 ? 0.091 + i * 0.0001 : i == 70 ? 0.392 : 0.135 + spread;
+    w.Archive->addMeasurement(i, korsi::measurementDateText(10, 12, 26, 9, i % 60, 5), h);
+  }
+  w.MainForm->setWindowTitle(QStringLiteral("Всего найдено 80 измерений"));
+  w.MainForm->resize(1280, 780);  // as maximised, also without a window manager
+  w.MainForm->command("InspectionItem")->trigger();
+  w.Inspection->NdftEdit->setText(QStringLiteral("120"));
+  w.Inspection->MaximumEdit->setText(QStringLiteral("360"));
+  w.Inspection->move(370, 40);
+  w.Inspection->resize(900, 720);
+  grid->scrollTo(grid->model()->index(29, 0));
+  shoot("11d_inspection");
+  w.Inspection->RuleBox->setCurrentIndex(1);
+  w.Inspection->UnitBox->setCurrentIndex(1);
+  w.Inspection->RoughnessBox->setCurrentIndex(1);
+  shoot("11e_inspection_pspc_mils");
+  w.Inspection->close();
 
   QMessageBox box(QMessageBox::Critical, QString::fromUtf8(korsi::kErrorCaption),
                   QStringLiteral("Не могу открыть файл конфига на чтение"), QMessageBox::Ok);

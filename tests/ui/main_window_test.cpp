@@ -50,6 +50,7 @@ constexpr Command kCommands[] = {
     {"N19", "Одно измерение", true, true, false},
     {"N22", "Удалить строку", true, true, false},
     {"N23", "Очистить таблицу", true, true, false},
+    {"InspectionItem", "Статистика и приёмка…", true, true, false},
     {"N5", "&О программе", true, true, false},
     {"N20", "&Справка", true, true, false},
     {"A", "Считать весь архив", true, true, false},
@@ -113,7 +114,7 @@ TEST(MainWindow, MenusAndToolbarShowTheirItemsInOrder) {
 
   auto menu = [&](const char* name) { return form.findChild<QMenu*>(QString::fromUtf8(name))->actions(); };
   EXPECT_EQ(shownOrder(menu("FileMenu")), "N8 N6 Excel1 | N14 N15 | N10");
-  EXPECT_EQ(shownOrder(menu("ServiceMenu")), "N2 | N16 | N22 N23");
+  EXPECT_EQ(shownOrder(menu("ServiceMenu")), "N2 | N16 | N22 N23 | InspectionItem");
   EXPECT_EQ(shownOrder(menu("N16")), "N17 N18 N19");
   EXPECT_EQ(shownOrder(menu("AboutMenu")), "N5 N20");
   EXPECT_EQ(shownOrder(form.PopupMenu->actions()), "A B C");

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "services/error_box.h"
+#include "tools/transfer/check_command.h"
 #include "tools/transfer/terminal.h"
 #include "tools/transfer/transfer_options.h"
 #include "tools/transfer/transfer_runner.h"
@@ -19,9 +20,19 @@ int main(int argc, char** argv) {
   // that the configuration and the log would show have nothing to add.
   korsi::setErrorBoxHook([](const std::string&, const std::string&, korsi::BoxIcon) {});
 
-  const ParsedCommandLine parsed = parseCommandLine(std::vector<std::string>(argv + 1, argv + argc));
+  const std::vector<std::string> args(argv + 1, argv + argc);
+  // check reads a saved file and has a command line of its own.
+  if (!args.empty() && args.front() == "check") {
+    return checkCommand(std::vector<std::string>(args.begin() + 1, args.end()), stdout, stderr);
+  }
+  const ParsedCommandLine parsed = parseCommandLine(args);
   switch (parsed.action) {
-    case ParsedCommandLine::Action::Help: std::fputs(helpText().c_str(), stdout); return kExitDone;
+    case ParsedCommandLine::Action::Help:
+      std::fputs(helpText().c_str(), stdout);
+      std::fputs("\nkorsi7-transfer check FILE --rule iso19840|pspc --ndft UM ... judges a saved\n"
+                 "archive by ISO 19840 or IMO PSPC 90/10: see korsi7-transfer check --help.\n",
+                 stdout);
+      return kExitDone;
     case ParsedCommandLine::Action::Version: std::fputs(versionText().c_str(), stdout); return kExitDone;
     case ParsedCommandLine::Action::Error:
       std::fprintf(stderr, "%s: %s (see %s --help)\n", kProgramName, parsed.error.c_str(), kProgramName);

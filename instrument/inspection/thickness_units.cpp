@@ -1,0 +1,58 @@
+#include "instrument/inspection/thickness_units.h"
+
+#include <charconv>
+#include <cmath>
+
+namespace korsi::inspection {
+
+namespace {
+
+double nanometresPer(Unit unit) {
+  return static_cast<double>(unit == Unit::Mil ? kNanometresPerMil : kNanometresPerMicrometre);
+}
+
+std::optional<Nanometres> roundedNanometres(double nanometres) {
+  if (!std::isfinite(nanometres) || std::fabs(nanometres) > kLargestReadingMm * 1e6) return std::nullopt;
+  return static_cast<Nanometres>(std::llround(nanometres));
+}
+
+}  // namespace
+
+const char* unitName(Unit unit) { return unit == Unit::Mil ? "мил" : "мкм"; }
+
+std::optional<Nanometres> nanometresFromMm(double mm) { return roundedNanometres(mm * 1e6); }
+
+std::optional<Nanometres> nanometresFrom(double value, Unit unit) {
+  return roundedNanometres(value * nanometresPer(unit));
+}
+
+double inUnit(double nanometres, Unit unit) { return nanometres / nanometresPer(unit); }
+
+std::string fixedText(double value, int decimals) {
+  char buffer[64];
+  // Locale-free: the program may run under any locale and always shows a comma.
+  const auto [end, error] = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, decimals);
+  if (error != std::errc{}) return "?";
+  std::string text(buffer, end);
+  if (text.starts_with("-0") && text.find_first_not_of("0.", 1) == std::string::npos) {
+    text.erase(0, 1);  // no "-0,0" for a value that rounds to zero
+  }
+  for (char& c : text) {
+    if (c == '.') c = ',';
+  }
+  return text;
+}
+
+std::string exactText(double nanometres, Unit unit) {
+  std::string text = fixedText(inUnit(nanometres, unit), unit == Unit::Mil ? 4 : 3);
+  const auto comma = text.find(',');
+  if (comma == std::string::npos) return text;
+  while (text.size() > comma + 2 && text.back() == '0') text.pop_back();
+  return text;
+}
+
+std::string roundedText(double nanometres, Unit unit) {
+  return fixedText(inUnit(nanometres, unit), unit == Unit::Mil ? 2 : 1);
+}
+
+}  // namespace korsi::inspection

@@ -1,0 +1,254 @@
+// The window "Статистика и приёмка" with real widgets over the main window's
+// grid and a real archive database: the entries give the verdict with every
+// criterion, failing readings are marked in the grid, and the window follows
+// changes of the entries, the table and the selection.
+
+#include <gtest/gtest.h>
+
+#include <QComboBox>
+#include <QItemSelectionModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QTableWidget>
+#include <initializer_list>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "tests/ui/archive_window.h"
+#include "ui/archive_grid.h"
+#include "ui/inspection_window.h"
+#include "ui/thickness_histogram.h"
+
+namespace {
+
+using korsi::InspectionWindow;
+
+class InspectionWindowTest : public korsi::test::ArchiveWindow {
+ protected:
+  void addThicknesses(std::initializer_list<double> mm) {
+    int num = static_cast<int>(store->rowCount());
+    for (double h : mm) {
+      ++num;
+      ASSERT_TRUE(actions.addMeasurement(num, korsi::measurementDateText(10, 12, 26, 9, 0, num % 60), h));
+    }
+  }
+
+  // Waits for the window to take in what changed, without asking it to.
+  bool settled() {
+    bool updated = false;
+    auto connection = QObject::connect(&window, &InspectionWindow::updated, [&] { updated = true; });
+    const bool done = korsi::test::processUntil([&] { return updated; }, 2000);
+    QObject::disconnect(connection);
+    return done;
+  }
+
+  void type(QLineEdit* edit, const QString& text) {
+    edit->selectAll();
+    edit->del();
+    korsi::test::typeText(edit, text);
+  }
+
+  std::string verdict() const { return window.VerdictLabel->text().toStdString(); }
+  std::vector<std::string> outcomes() const {
+    std::vector<std::string> out;
+    for (int r = 0; r < window.CriteriaTable->rowCount(); ++r) {
+      out.push_back(window.CriteriaTable->item(r, 0)->text().toStdString() + " " +
+                    window.CriteriaTable->item(r, 2)->text().toStdString());
+    }
+    return out;
+  }
+  // Marked grid rows and the word on each.
+  std::map<int, std::string> marks() const {
+    std::map<int, std::string> out;
+    for (const auto& [row, mark] : form.gridModel()->rowMarks()) out[row] = mark.note.toStdString();
+    return out;
+  }
+  QColor rowBackground(int row) const {
+    return form.grid()->model()->index(row, 2).data(Qt::BackgroundRole).value<QColor>();
+  }
+  void selectRows(int first, int last) {
+    const QModelIndex from = grid()->model()->index(first, 0);
+    const QModelIndex to = grid()->model()->index(last, 3);
+    grid()->selectionModel()->select(QItemSelection(from, to), QItemSelectionModel::ClearAndSelect);
+  }
+
+  InspectionWindow window{*store, form, &form};
+};
+
+TEST_F(InspectionWindowTest, EntriesGiveTheVerdictAndFailingRowsAreMarked) {
+  // NDFT 120 µm, maximum 360: 96 on 80 %, 90 under it, 400 over the maximum.
+  addThicknesses({0.096, 0.144, 0.120, 0.120, 0.120, 0.120, 0.120, 0.120, 0.090, 0.400});
+  window.showInspection();
+  ASSERT_TRUE(korsi::test::processUntil([&] { return window.isVisible(); }));
+  EXPECT_TRUE(window.AllRowsButton->isChecked());
+  EXPECT_EQ(verdict(), "Введите номинальную толщину NDFT");
+  EXPECT_TRUE(marks().empty());
+
+  type(window.NdftEdit, QStringLiteral("120"));
+  type(window.MaximumEdit, QStringLiteral("360"));
+  ASSERT_TRUE(settled());
+  EXPECT_EQ(verdict(), "Не соответствует ISO 19840: не выполнено (b), (d)");
+  EXPECT_TRUE(window.VerdictLabel->styleSheet().contains(QStringLiteral("#c62828")));
+  EXPECT_EQ(outcomes(), (std::vector<std::string>{"(a) выполнено", "(b) не выполнено", "(c) выполнено",
+                                                  "(d) не выполнено"}));
+  EXPECT_EQ(window.CriteriaTable->item(2, 3)->text().toStdString(),
+            "1 из 10 замеров (10,0 %) от 80 % до 100 % NDFT (96,0 мкм – 120,0 мкм)");
+  EXPECT_EQ(marks(), (std::map<int, std::string>{
+                         {0, "Ниже NDFT"}, {8, "Ниже 80 % NDFT"}, {9, "Выше максимальной толщины"}}));
+  EXPECT_EQ(rowBackground(8), rowBackground(9));
+  EXPECT_NE(rowBackground(8), rowBackground(0));
+  EXPECT_EQ(form.grid()->model()->index(9, 1).data(Qt::ToolTipRole).toString().toStdString(),
+            "Выше максимальной толщины");
+  EXPECT_TRUE(window.StatisticsLabel->text().contains(QStringLiteral("145,0 мкм")));  // the mean
+
+  // The user corrects two readings in the grid and clears the maximum.
+  ASSERT_TRUE(grid()->model()->setData(grid()->model()->index(8, 2), QStringLiteral("0,120")));
+  ASSERT_TRUE(grid()->model()->setData(grid()->model()->index(9, 2), QStringLiteral("0,120")));
+  type(window.MaximumEdit, QString());
+  ASSERT_TRUE(settled());
+  EXPECT_EQ(verdict(), "Соответствует ISO 19840");
+  EXPECT_TRUE(window.VerdictLabel->styleSheet().contains(QStringLiteral("#2e7d32")));
+  EXPECT_EQ(outcomes(), (std::vector<std::string>{"(a) выполнено", "(b) выполнено", "(c) выполнено",
+                                                  "(d) не проверялось"}));
+  EXPECT_EQ(marks(), (std::map<int, std::string>{{0, "Ниже NDFT"}}));
+
+  // The other rule on the same readings: 9 of 10 at NDFT, 96 under 90 % of it.
+  window.RuleBox->setCurrentIndex(1);
+  ASSERT_TRUE(settled());
+  EXPECT_EQ(verdict(), "Не соответствует IMO PSPC 90/10: не выполнено 10 %");
+  EXPECT_EQ(marks(), (std::map<int, std::string>{{0, "Ниже 90 % NDFT"}}));
+
+  window.close();
+  EXPECT_TRUE(marks().empty());
+  EXPECT_FALSE(form.grid()->model()->index(0, 2).data(Qt::BackgroundRole).isValid());
+}
+
+TEST_F(InspectionWindowTest, HistogramShowsTheReadingsAndTheLimitLines) {
+  addThicknesses({0.096, 0.144, 0.120, 0.120, 0.120, 0.120, 0.120, 0.120, 0.090, 0.400});
+  window.showInspection();
+  type(window.NdftEdit, QStringLiteral("120"));
+  type(window.MaximumEdit, QStringLiteral("360"));
+  ASSERT_TRUE(settled());
+  std::map<std::string, double> lines;
+  for (const auto& line : window.Histogram->lines()) lines[line.name.toStdString()] = line.position;
+  EXPECT_EQ(lines, (std::map<std::string, double>{
+                       {"80 % NDFT", 96.0}, {"90 % NDFT", 108.0}, {"NDFT", 120.0}, {"Максимум", 360.0}}));
+  int total = 0;
+  for (int count : window.Histogram->counts()) total += count;
+  EXPECT_EQ(total, 10);
+
+  type(window.MaximumEdit, QString());
+  ASSERT_TRUE(settled());
+  EXPECT_EQ(window.Histogram->lines().size(), 3u);
+}
+
+TEST_F(InspectionWindowTest, TheSelectionIsInspectedAndFollowed) {
+  addThicknesses({0.050, 0.120, 0.130, 0.125, 0.050});
+  selectRows(1, 3);
+  window.showInspection();
+  EXPECT_TRUE(window.SelectedRowsButton->isChecked());
+  type(window.NdftEdit, QStringLiteral("120"));
+  ASSERT_TRUE(settled());
+  EXPECT_EQ(verdict(), "Соответствует ISO 19840");
+  EXPECT_EQ(window.current().rows, (std::vector<int>{1, 2, 3}));
+
+  selectRows(3, 4);  // takes in the thin last reading
+  ASSERT_TRUE(settled());
+  EXPECT_EQ(window.current().rows, (std::vector<int>{3, 4}));
+  EXPECT_EQ(marks(), (std::map<int, std::string>{{4, "Ниже 80 % NDFT"}}));
+
+  grid()->selectionModel()->clearSelection();
+  ASSERT_TRUE(settled());
+  EXPECT_EQ(verdict(), "Нет замеров: выберите строки с толщиной");
+
+  window.AllRowsButton->setChecked(true);
+  ASSERT_TRUE(settled());
+  EXPECT_EQ(window.current().rows.size(), 5u);
+}
+
+TEST_F(InspectionWindowTest, MilsJudgeTheSameThicknessExactly) {
+  // On the 80 % limit of NDFT 120 µm: it must stay on it in mils too.
+  addThicknesses({0.096, 0.144, 0.120, 0.120, 0.120, 0.120, 0.120, 0.120, 0.120, 0.120});
+  window.showInspection();
+  type(window.NdftEdit, QStringLiteral("120"));
+  ASSERT_TRUE(settled());
+  EXPECT_EQ(verdict(), "Соответствует ISO 19840");
+
+  window.UnitBox->setCurrentIndex(1);
+  ASSERT_TRUE(settled());
+  EXPECT_EQ(window.NdftEdit->text().toStdString(), "4,7244");
+  EXPECT_EQ(verdict(), "Соответствует ISO 19840");
+  EXPECT_EQ(window.CriteriaTable->item(1, 3)->text().toStdString(),
+            "наименьший замер 3,7795 мил, 80 % NDFT = 3,7795 мил");
+
+  window.UnitBox->setCurrentIndex(0);
+  ASSERT_TRUE(settled());
+  EXPECT_EQ(window.NdftEdit->text().toStdString(), "120,0");
+  EXPECT_EQ(verdict(), "Соответствует ISO 19840");
+
+  // A value typed in mils is taken as typed: 4,7 mils is 119,38 µm.
+  window.UnitBox->setCurrentIndex(1);
+  type(window.NdftEdit, QStringLiteral("4,7"));
+  ASSERT_TRUE(settled());
+  EXPECT_EQ(window.current().assessment.verdict.ndft, 119380);
+}
+
+TEST_F(InspectionWindowTest, RefusedEntriesSayWhyAndGiveNoVerdict) {
+  window.showInspection();
+  type(window.NdftEdit, QStringLiteral("120"));
+  ASSERT_TRUE(settled());
+  EXPECT_EQ(verdict(), "Нет замеров: выберите строки с толщиной");  // an empty table
+
+  addThicknesses({0.120, 0.130});
+  ASSERT_TRUE(settled());
+  EXPECT_EQ(verdict(), "Соответствует ISO 19840");
+
+  type(window.NdftEdit, QStringLiteral("сто"));
+  ASSERT_TRUE(settled());
+  EXPECT_EQ(verdict(), "NDFT должна быть числом больше нуля");
+  EXPECT_EQ(window.CriteriaTable->rowCount(), 0);
+  EXPECT_TRUE(window.VerdictLabel->styleSheet().contains(QStringLiteral("#eeeeee")));
+
+  type(window.NdftEdit, QStringLiteral("0"));
+  ASSERT_TRUE(settled());
+  EXPECT_EQ(verdict(), "NDFT должна быть числом больше нуля");
+
+  type(window.NdftEdit, QStringLiteral("120,5"));
+  type(window.MaximumEdit, QStringLiteral("100"));
+  ASSERT_TRUE(settled());
+  EXPECT_EQ(verdict(), "Максимум 100,0 мкм меньше NDFT 120,5 мкм");
+  EXPECT_TRUE(window.Histogram->counts().empty());
+}
+
+TEST_F(InspectionWindowTest, RowsWithoutThicknessAreLeftOutAndSaidSo) {
+  addThicknesses({0.120, 0.130});
+  korsi::ArchiveRow noted;
+  noted.num = 3;
+  noted.prim = "замер не сделан";
+  ASSERT_TRUE(store->appendRow(noted));
+  window.showInspection();
+  type(window.NdftEdit, QStringLiteral("120"));
+  ASSERT_TRUE(settled());
+  EXPECT_EQ(verdict(), "Соответствует ISO 19840");
+  EXPECT_EQ(window.current().rows, (std::vector<int>{0, 1}));
+  EXPECT_TRUE(window.NotesLabel->text().contains(QStringLiteral("Строк без толщины пропущено: 1.")));
+}
+
+TEST_F(InspectionWindowTest, RoughnessIsTakenFromEveryReading) {
+  // 0.145 mm less 25 µm is 120 µm: NDFT exactly; 0.144 less 25 is under it.
+  addThicknesses({0.145, 0.145, 0.145, 0.145, 0.145});
+  window.showInspection();
+  type(window.NdftEdit, QStringLiteral("120"));
+  window.RoughnessBox->setCurrentIndex(2);
+  ASSERT_TRUE(settled());
+  EXPECT_EQ(verdict(), "Соответствует ISO 19840");
+  EXPECT_TRUE(window.NotesLabel->text().contains(QStringLiteral("(средняя) 25,0 мкм")));
+  ASSERT_TRUE(grid()->model()->setData(grid()->model()->index(0, 2), QStringLiteral("0,144")));
+  ASSERT_TRUE(settled());
+  EXPECT_EQ(verdict(), "Не соответствует ISO 19840: не выполнено (a), (c)");
+  EXPECT_EQ(store->row(0).h, 0.144);  // the stored reading is left as it is
+}
+
+}  // namespace

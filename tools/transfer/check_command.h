@@ -1,0 +1,54 @@
+#pragma once
+// korsi7-transfer check: the inspection verdict on a saved archive, the same
+// as the desktop program's window "Статистика и приёмка" gives:
+//
+//   korsi7-transfer check FILE --rule iso19840|pspc --ndft UM [--max UM]
+//                   [--roughness fine|medium|coarse] [--json]
+//
+// FILE is .ks, .xml or .csv. The verdict and its words are Russian, as in the
+// window; --json gives them with the figures as one JSON object. Exit status
+// 0 when the coat passes, 1 when it fails, 2 for a wrong command line or when
+// there is no verdict (a file that cannot be read, no readings, a reading
+// that is not a number).
+
+#include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "instrument/inspection/acceptance.h"
+
+namespace korsi::transfer {
+
+inline constexpr int kCheckPass = 0;
+inline constexpr int kCheckFail = 1;
+inline constexpr int kCheckUsage = 2;
+
+struct CheckOptions {
+  std::string file;
+  inspection::Rule rule = inspection::Rule::Iso19840;
+  double ndftMicrometres = 0.0;
+  std::optional<double> maximumMicrometres;
+  inspection::Roughness roughness = inspection::Roughness::None;
+  bool json = false;
+};
+
+struct ParsedCheck {
+  enum class Action { Run, Help, Error };
+  Action action = Action::Error;
+  CheckOptions options;
+  std::string error;  // for Error: one line without the program's name
+};
+
+// Reads the arguments after "check".
+ParsedCheck parseCheckCommandLine(const std::vector<std::string>& args);
+
+// Judges the file; the report goes to `out`, a failure to `err` in one line.
+int runCheck(const CheckOptions& options, std::FILE* out, std::FILE* err);
+
+// The whole subcommand from the arguments after "check": its exit status.
+int checkCommand(const std::vector<std::string>& args, std::FILE* out, std::FILE* err);
+
+std::string checkHelpText();
+
+}  // namespace korsi::transfer

@@ -1,0 +1,114 @@
+#pragma once
+// "Статистика и приёмка": a window of its own beside the main one, where the
+// inspector judges the coat from the grid's readings. Entries: the rows (all
+// or the grid's selection), the unit (µm or mils), the rule (ISO 19840 or IMO
+// PSPC 90/10), NDFT, an optional maximum and the roughness correction. It
+// shows the statistics, a histogram with the limit lines, the verdict in
+// words and colour with every criterion, and marks the readings that fail in
+// the grid (red; yellow for those under NDFT that the rule tolerates in
+// number). It follows every change of the entries, the table and, when the
+// selection is inspected, the selection; the marks go when it is closed.
+//
+// The thicknesses stay as stored; the window only reads the table.
+
+#include <QDialog>
+#include <QString>
+#include <optional>
+#include <vector>
+
+#include "instrument/inspection/acceptance.h"
+
+class QComboBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+class QRadioButton;
+class QTableWidget;
+class QTimer;
+
+namespace korsi {
+
+namespace archive {
+class ArchiveStore;
+}
+
+class TMainForm;
+class ThicknessHistogram;
+
+inline constexpr const char* kInspectionTitle = "Статистика и приёмка";
+
+// What one inspection took in and gave: the rows, the entries and the outcome.
+struct Inspection {
+  inspection::Entries entries;
+  std::vector<int> rows;         // grid rows of the readings, in table order
+  int rowsWithoutThickness = 0;  // chosen rows left out for an empty thickness
+  inspection::Assessment assessment;
+  bool selectionOnly = false;
+};
+
+class InspectionWindow : public QDialog {
+  Q_OBJECT
+
+ public:
+  // The table and the main window must outlive this window.
+  InspectionWindow(const archive::ArchiveStore& table, TMainForm& window, QWidget* parent = nullptr);
+  ~InspectionWindow() override;
+
+  // Shows the window (taking the grid's selection when several rows are
+  // selected), or brings it forward.
+  void showInspection();
+  // Judges now; changes otherwise are taken in together after a short pause.
+  void updateNow();
+  const Inspection& current() const noexcept { return current_; }
+
+  QRadioButton* const AllRowsButton;
+  QRadioButton* const SelectedRowsButton;
+  QComboBox* const UnitBox;
+  QComboBox* const RuleBox;
+  QLineEdit* const NdftEdit;
+  QLineEdit* const MaximumEdit;
+  QComboBox* const RoughnessBox;
+  QLabel* const StatisticsLabel;
+  ThicknessHistogram* const Histogram;
+  QLabel* const VerdictLabel;
+  QTableWidget* const CriteriaTable;
+  QLabel* const NotesLabel;
+  QPushButton* const CloseButton;
+
+ signals:
+  // A new inspection is on show.
+  void updated();
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
+
+ private:
+  void buildLayout();
+  void connectEntries();
+  void scheduleUpdate();
+  void unitChanged();
+  inspection::Entries entries() const;
+  std::vector<int> chosenRows() const;
+  void showStatistics();
+  void showVerdict();
+  void fitCriteriaTable();
+  void markGrid();
+
+  const archive::ArchiveStore& table_;
+  TMainForm& window_;
+  QTimer* const updateTimer_;
+  QLabel* ndftUnit_ = nullptr;
+  QLabel* maximumUnit_ = nullptr;
+  inspection::Unit shownUnit_ = inspection::Unit::Micrometre;
+  // A length converted to another unit: its text as shown and its exact value.
+  struct TypedLength {
+    QString text;
+    double value = 0.0;
+  };
+  std::optional<TypedLength> convertedNdft_;
+  std::optional<TypedLength> convertedMaximum_;
+  Inspection current_;
+};
+
+}  // namespace korsi
