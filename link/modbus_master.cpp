@@ -96,10 +96,12 @@ bool MBMaster::takeReply(PDU& frame, std::uint8_t function) {
   const std::size_t length = replyLength(function);
   const std::size_t limit = length != 0 ? length : kLongestReply;
   // The same silence that ends a frame of getBytes: nothing for two 1 ms
-  // looks, in the ring or in the driver.
+  // looks (longer only while the reader lags behind the driver).
   const auto silent = [&port] {
-    return !port.waitForInput(1, std::chrono::steady_clock::now() + 2 * kByteWait) &&
-           port.driverWaitingCount() == 0;
+    for (int lag = 0;; lag += 2) {
+      if (port.waitForInput(1, std::chrono::steady_clock::now() + 2 * kByteWait)) return false;
+      if (!readerLagging(port, lag)) return true;
+    }
   };
   unsigned char chunk[kLongestReply];
   while (frame.size() < limit) {

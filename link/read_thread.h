@@ -1,6 +1,8 @@
 #pragma once
 // The port's reader thread: every millisecond it asks the driver how many
-// received bytes it holds and moves as many as fit into the receive ring.
+// received bytes it holds and moves as many as fit into the receive ring,
+// telling a master that waits for them. On a quiet line it waits in the driver
+// instead; after a hang-up it marks the device gone and rests until closed.
 
 #include <atomic>
 #include <chrono>

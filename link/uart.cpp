@@ -8,13 +8,18 @@ UartBase::~UartBase() { port_->setActive(false); }
 
 void putByte(TCommPort& port, std::uint8_t b) { port.writeByte(b); }
 
+bool readerLagging(TCommPort& port, int extraSleeps) {
+  // Bytes the driver holds are not silence, only the reader's lag; but a
+  // driver that reports bytes nobody can take must not hold the caller.
+  return extraSleeps < kReaderLagSleeps && !port.deviceGone() && port.driverWaitingCount() != 0;
+}
+
 int getBytes(TCommPort& port, std::uint8_t* buffer, std::uint8_t n) {
   constexpr int kSleeps = 2;
   for (std::uint8_t i = 0; i < n; ++i) {
     int slept = 0;
     while (!port.inputWaiting()) {
-      // Bytes the driver holds are not silence, only the reader's lag.
-      if (slept == kSleeps && port.driverWaitingCount() == 0) {
+      if (slept >= kSleeps && !readerLagging(port, slept - kSleeps)) {
         port.purgeInput();
         return kGetBytesTimeout;
       }

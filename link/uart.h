@@ -38,10 +38,16 @@ inline constexpr std::chrono::milliseconds kByteWait{1};
 inline constexpr std::chrono::milliseconds kDrainTimeBudget{300};
 inline constexpr std::uint32_t kDrainByteBudget = 4096;
 
+// True while the driver holds received bytes that the reader thread has not
+// moved into the ring yet, for at most kReaderLagSleeps looks (extraSleeps
+// counts those already made), and never once the device has hung up.
+inline constexpr int kReaderLagSleeps = 20;
+bool readerLagging(TCommPort& port, int extraSleeps);
+
 // Queues b for sending; on a closed port the byte is lost without notice.
 void putByte(TCommPort& port, std::uint8_t b);
 // Takes n bytes into buffer, waiting for each over two 1 ms sleeps (and on
-// while the driver holds bytes the reader has not moved yet). Returns 0, or 42
+// while readerLagging). Returns 0, or 42
 // after purging the port's input when a byte did not come; the bytes taken
 // before stay in buffer.
 int getBytes(TCommPort& port, std::uint8_t* buffer, std::uint8_t n);
