@@ -6,15 +6,27 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+
 #include "tools/soak/soak.h"
 
 namespace {
 
-TEST(Soak, CombinedFaultsLoseNoMeasurement) {
+struct SoakCase {
+  const char* name;
+  bool fastExchange;
+};
+
+void PrintTo(const SoakCase& c, std::ostream* out) { *out << c.name; }
+
+class Soak : public ::testing::TestWithParam<SoakCase> {};
+
+TEST_P(Soak, CombinedFaultsLoseNoMeasurement) {
   korsi::soak::SoakSettings settings;
   settings.count = 300;
   settings.seed = 3;
   settings.faults = korsi::soak::combinedFaults();
+  settings.fastExchange = GetParam().fastExchange;
   const auto figures = korsi::soak::runSoak(settings);
   SCOPED_TRACE(korsi::soak::describe(figures));
 
@@ -35,5 +47,9 @@ TEST(Soak, CombinedFaultsLoseNoMeasurement) {
   // lost-connection path and the next one goes on from the next number.
   EXPECT_EQ(figures.readings, figures.connectionLosses + 1);
 }
+
+INSTANTIATE_TEST_SUITE_P(Master, Soak,
+                         ::testing::Values(SoakCase{"FixedWaits", false}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

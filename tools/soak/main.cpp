@@ -2,7 +2,8 @@
 // serial path while the gauge shows its faults together, and prints the
 // figures: measurements read, faults injected, losses. Exit status 0 when
 // nothing was lost.
-//   korsi7-soak [--count N] [--seed S]      (default 10000 measurements, seed 1)
+//   korsi7-soak [--count N] [--seed S] [--fast]
+// (default 10000 measurements, seed 1; --fast: the master's fast exchange)
 #include <charconv>
 #include <cstring>
 #include <iostream>
@@ -24,6 +25,10 @@ int main(int argc, char** argv) {
   settings.faults = korsi::soak::combinedFaults();
   for (int i = 1; i < argc; ++i) {
     const std::string_view name = argv[i];
+    if (name == "--fast") {
+      settings.fastExchange = true;
+      continue;
+    }
     std::uint64_t value = 0;
     if ((name == "--count" || name == "--seed") && i + 1 < argc && numberOf(argv[i + 1], &value)) {
       if (name == "--count") {
@@ -38,12 +43,13 @@ int main(int argc, char** argv) {
       ++i;
       continue;
     }
-    std::cerr << "usage: korsi7-soak [--count N] [--seed S]\n";
+    std::cerr << "usage: korsi7-soak [--count N] [--seed S] [--fast]\n";
     return 2;
   }
 
   std::cout << "Reading " << settings.count << " measurements with 10 % checksum faults, 5 % wrong numbers,\n"
-            << "2 % stray bytes, 2 % split and 1 % late replies (seed " << settings.seed << ")" << std::endl;
+            << "2 % stray bytes, 2 % split and 1 % late replies (seed " << settings.seed << ")"
+            << (settings.fastExchange ? ", fast exchange" : "") << std::endl;
   std::size_t shown = 0;
   const auto figures = korsi::soak::runSoak(settings, [&shown](const korsi::soak::SoakFigures& f) {
     if (f.rowsRead >= shown + 1000) {

@@ -66,16 +66,42 @@ auto fields(const Meash& m) { return std::tie(m.num, m.sec, m.min, m.hour, m.day
 void judge(const std::vector<Meash>& rows, const std::vector<Meash>& archive, SoakFigures& figures) {
   std::vector<int> seen(archive.size() + 1, 0);
   std::size_t highest = 0;
-  for (const Meash& row : rows) {
+  auto note = [&figures](std::size_t position, const Meash& row, const char* what) {
+    if (!figures.firstLoss.empty()) return;
+    std::ostringstream text;
+    text << "row " << position + 1 << " (number " << row.num << ", " << static_cast<int>(row.day) << "."
+         << static_cast<int>(row.month) << "." << 2000 + row.year << " " << static_cast<int>(row.hour) << ":"
+         << static_cast<int>(row.min) << ":" << static_cast<int>(row.sec) << ", h " << row.h << "): " << what;
+    figures.firstLoss = text.str();
+  };
+  for (std::size_t i = 0; i < rows.size(); ++i) {
+    const Meash& row = rows[i];
     const std::size_t n = row.num;
     if (n == 0 || n > archive.size()) {
       ++figures.wrongValues;
+      note(i, row, "no such number");
       continue;
     }
-    if (++seen[n] > 1) ++figures.duplicates;
-    if (n < highest) ++figures.outOfOrder;
+    if (++seen[n] > 1) {
+      ++figures.duplicates;
+      note(i, row, "came before");
+    }
+    if (n < highest) {
+      ++figures.outOfOrder;
+      note(i, row, "out of order");
+    }
     highest = std::max(highest, n);
-    if (fields(row) != fields(archive[n - 1])) ++figures.wrongValues;
+    if (fields(row) != fields(archive[n - 1])) {
+      ++figures.wrongValues;
+      const Meash& other = archive[n - 1];
+      const bool ofPrevious = n >= 2 && std::tie(row.sec, row.min, row.hour, row.day, row.month, row.year, row.h) ==
+                                            std::tie(archive[n - 2].sec, archive[n - 2].min, archive[n - 2].hour,
+                                                     archive[n - 2].day, archive[n - 2].month, archive[n - 2].year,
+                                                     archive[n - 2].h);
+      note(i, row, ofPrevious ? "the values of the measurement before it"
+                   : other.h != row.h ? "other values than the gauge holds"
+                                      : "another date than the gauge holds");
+    }
   }
   for (std::size_t n = 1; n <= archive.size(); ++n) figures.missing += seen[n] == 0;
 }
@@ -113,6 +139,7 @@ SoakFigures runSoak(const SoakSettings& settings, const std::function<void(const
     resolver.setPath(kPort, gauge.devicePath());
     TCommPort port(resolver);
     Modbus::MBMaster master(port);
+    master.setFastExchange(settings.fastExchange);
     port.setPortNumber(kPort);
     port.setActive(true);
 
@@ -162,6 +189,7 @@ std::string describe(const SoakFigures& f) {
       << "losses:                      " << f.losses() << " (missing " << f.missing << ", duplicates " << f.duplicates
       << ", out of order " << f.outOfOrder << ", wrong values " << f.wrongValues << ")"
       << (f.stuck ? ", readings stopped making progress" : "") << "\n"
+      << (f.firstLoss.empty() ? "" : "first loss:                  " + f.firstLoss + "\n")
       << "time:                        " << f.elapsed.count() << " s ("
       << (f.rowsRead > 0 ? 1000.0 * f.elapsed.count() / static_cast<double>(f.rowsRead) : 0.0)
       << " ms per measurement)\n";

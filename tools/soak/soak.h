@@ -21,6 +21,9 @@ struct SoakSettings {
   std::size_t count = 10000;
   std::uint64_t seed = 1;
   sim::GaugeFaults faults;
+  // The master's fast exchange (taken as soon as a reply is whole) instead
+  // of its fixed waits.
+  bool fastExchange = false;
 };
 
 // The combined faults: 10 % checksum faults, 5 % replies with another
@@ -40,6 +43,7 @@ struct SoakFigures {
   std::size_t outOfOrder = 0;
   std::size_t wrongValues = 0;
   bool stuck = false;  // readings stopped making progress; the soak gave up
+  std::string firstLoss;  // the first row that was not the one expected, in words
   sim::SimulatorCounters gauge;  // what the gauge saw, sent and spoiled
   std::chrono::duration<double> elapsed{0};
 
