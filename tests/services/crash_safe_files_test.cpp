@@ -45,7 +45,7 @@ void saveConfig(const std::string& path, int value) {
 
 std::vector<korsi::ArchiveRow> rowsWith(int value) {
   std::vector<korsi::ArchiveRow> rows;
-  for (int r = 0; r < 20000; ++r) {
+  for (int r = 0; r < 5000; ++r) {
     rows.push_back({r + value, korsi::DateTime{2009, 3, 9, 14, 30, value}, 0.25 * value, "примечание " + std::to_string(value)});
   }
   return rows;
