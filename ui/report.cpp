@@ -12,20 +12,13 @@
 #include <QSaveFile>
 
 #include "services/error_box.h"
+#include "ui/busy_cursor.h"
 #include "ui/main_window.h"
 #include "ui/report/archive_report.h"
 
 namespace korsi {
 
 namespace {
-
-class BusyCursor {
- public:
-  BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-  ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-  BusyCursor(const BusyCursor&) = delete;
-  BusyCursor& operator=(const BusyCursor&) = delete;
-};
 
 void showError(const QString& text) {
   QMessageBox box(QMessageBox::Critical, QString::fromUtf8(kErrorCaption), text, QMessageBox::Ok);

@@ -11,21 +11,13 @@
 #include <array>
 
 #include "services/error_box.h"
+#include "ui/busy_cursor.h"
 #include "ui/export/archive_workbook.h"
 #include "ui/main_window.h"
 
 namespace korsi {
 
 namespace {
-
-// The wait cursor while the workbook is written; it returns however the export ends.
-class BusyCursor {
- public:
-  BusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
-  ~BusyCursor() { QApplication::restoreOverrideCursor(); }
-  BusyCursor(const BusyCursor&) = delete;
-  BusyCursor& operator=(const BusyCursor&) = delete;
-};
 
 void showError(const QString& text) {
   QMessageBox box(QMessageBox::Critical, QString::fromUtf8(kErrorCaption), text, QMessageBox::Ok);

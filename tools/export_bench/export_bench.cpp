@@ -7,6 +7,7 @@
 #include <QPdfWriter>
 #include <QTemporaryDir>
 #include <chrono>
+#include <ctime>
 #include <cstdio>
 #include <filesystem>
 #include <string>
@@ -22,6 +23,9 @@ using Clock = std::chrono::steady_clock;
 double secondsSince(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
 }
+
+// The processor time the program has used, which a busy machine does not inflate.
+double cpuSecondsSince(std::clock_t start) { return static_cast<double>(std::clock() - start) / CLOCKS_PER_SEC; }
 
 std::vector<korsi::ArchiveRow> sampleRows(int count) {
   std::vector<korsi::ArchiveRow> rows;
@@ -53,20 +57,23 @@ int main(int argc, char** argv) {
   const std::vector<korsi::ArchiveRow> exportRows = sampleRows(kExportRows);
   const std::string workbook = (folder / "export_bench.xlsx").string();
   auto start = Clock::now();
+  std::clock_t cpuStart = std::clock();
   const std::string error = korsi::writeArchiveWorkbook(
       workbook, {"№ измерения", "Дата/Время", "Толщина, мм", "Примечание"}, exportRows);
   const double exportSeconds = secondsSince(start);
+  const double exportCpu = cpuSecondsSince(cpuStart);
   if (!error.empty()) {
     std::fprintf(stderr, "export failed: %s\n", error.c_str());
     return 1;
   }
-  std::printf("export of %d rows to .xlsx: %.3f s (target < 2 s), %ju bytes\n", kExportRows, exportSeconds,
-              static_cast<std::uintmax_t>(std::filesystem::file_size(workbook)));
+  std::printf("export of %d rows to .xlsx: %.3f s (target < 2 s; processor %.3f s), %ju bytes\n", kExportRows,
+              exportSeconds, exportCpu, static_cast<std::uintmax_t>(std::filesystem::file_size(workbook)));
 
   constexpr int kReportRows = 10000;
   const std::vector<korsi::ArchiveRow> reportRows = sampleRows(kReportRows);
   const QString pdfPath = QString::fromStdString((folder / "report_bench.pdf").string());
   start = Clock::now();
+  cpuStart = std::clock();
   bool rendered = false;
   {
     QPdfWriter pdf(pdfPath);
@@ -75,11 +82,12 @@ int main(int argc, char** argv) {
     rendered = korsi::report::renderArchiveReport(pdf, reportRows);
   }
   const double reportSeconds = secondsSince(start);
+  const double reportCpu = cpuSecondsSince(cpuStart);
   if (!rendered) {
     std::fprintf(stderr, "report failed\n");
     return 1;
   }
-  std::printf("report of %d rows to PDF: %.3f s (target < 5 s), %ju bytes\n", kReportRows, reportSeconds,
-              static_cast<std::uintmax_t>(std::filesystem::file_size(pdfPath.toStdString())));
+  std::printf("report of %d rows to PDF: %.3f s (target < 5 s; processor %.3f s), %ju bytes\n", kReportRows,
+              reportSeconds, reportCpu, static_cast<std::uintmax_t>(std::filesystem::file_size(pdfPath.toStdString())));
   return 0;
 }
