@@ -195,10 +195,6 @@ int Run::read() {
 }  // namespace
 
 int runTransfer(const TransferOptions& options, const RunStreams& streams, Interruption& interruption) {
-  if (options.fast) {
-    std::fprintf(streams.err, "%s: --fast is not available in this build\n", kProgramName);
-    return kExitUsage;
-  }
   Run run(options, streams, interruption);
   switch (options.command) {
     case Subcommand::Find: return run.find();

@@ -245,22 +245,40 @@ INSTANTIATE_TEST_SUITE_P(
 
 // ---- read
 
-TEST_F(Transfer, ReadAllToCsvGivesTheGaugesArchive) {
+struct WholeArchiveCase {
+  const char* name;
+  Args args;
+  const char* file;
+};
+
+std::ostream& operator<<(std::ostream& out, const WholeArchiveCase& c) { return out << c.name; }
+
+class ReadAll : public Transfer, public ::testing::WithParamInterface<WholeArchiveCase> {};
+
+TEST_P(ReadAll, GivesTheGaugesArchive) {
   startGauge();
-  ASSERT_EQ(run({"read", "--all", "-o", "out.csv"}), 0) << program_->err();
-  const auto rows = csvRows(readFile(dir_.file("out.csv")));
-  ASSERT_TRUE(rows);
-  EXPECT_EQ(*rows, expectedRows(1, 500));
-  EXPECT_FALSE(std::filesystem::exists(dir_.file("out.csv.tmp")));
+  ASSERT_EQ(run(GetParam().args), 0) << program_->err();
+  const std::string path = dir_.file(GetParam().file);
+  if (path.ends_with(".csv")) {
+    const auto rows = csvRows(readFile(path));
+    ASSERT_TRUE(rows);
+    EXPECT_EQ(*rows, expectedRows(1, 500));
+  } else {
+    // As the window saves it, and as it loads it back.
+    const auto file = korsi::recordset::readDataFile(path);
+    ASSERT_TRUE(file.ok()) << file.error;
+    EXPECT_EQ(file.rows, expectedRows(1, 500));
+  }
+  EXPECT_FALSE(std::filesystem::exists(path + ".tmp"));
 }
 
-TEST_F(Transfer, ReadAllToKsGivesTheGaugesArchiveAsTheWindowSavesIt) {
-  startGauge();
-  ASSERT_EQ(run({"read", "--port", "200", "-o", "out.ks"}), 0) << program_->err();
-  const auto file = korsi::recordset::readDataFile(dir_.file("out.ks"));
-  ASSERT_TRUE(file.ok()) << file.error;
-  EXPECT_EQ(file.rows, expectedRows(1, 500));
-}
+INSTANTIATE_TEST_SUITE_P(
+    Files, ReadAll,
+    ::testing::Values(WholeArchiveCase{"CsvFoundBySearch", {"read", "--all", "-o", "out.csv"}, "out.csv"},
+                      WholeArchiveCase{"KsOnNamedPort", {"read", "--port", "200", "-o", "out.ks"}, "out.ks"},
+                      WholeArchiveCase{"CsvFast", {"read", "--fast", "-o", "out.csv"}, "out.csv"},
+                      WholeArchiveCase{"KsFast", {"read", "--port", "200", "--fast", "-o", "out.ks"}, "out.ks"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 struct PartCase {
   const char* name;
