@@ -370,6 +370,31 @@ TEST_F(Transfer, GaugeFallingSilentExitsWith4AndWritesTheRowsSoFarWhole) {
   EXPECT_EQ(file.rows, expectedRows(1, static_cast<int>(file.rows.size())));
 }
 
+TEST_F(Transfer, GaugeRefusingAMeasurementExitsWith4AndWritesTheRowsBeforeIt) {
+  // Numbers beyond the archive get the exception reply "illegal data address".
+  startGauge();
+  ASSERT_EQ(run({"read", "--range", "498-502", "--port", "200", "-o", "out.csv"}), 4) << program_->err();
+  const auto lines = messageLines(program_->err());
+  ASSERT_FALSE(lines.empty());
+  EXPECT_NE(lines[0].find("refused measurement 501 (exception code 2)"), std::string::npos) << lines[0];
+  const auto rows = csvRows(readFile(dir_.file("out.csv")));
+  ASSERT_TRUE(rows);
+  EXPECT_EQ(*rows, expectedRows(498, 500));
+}
+
+TEST_F(Transfer, MeasurementWithADateThatDoesNotExistIsLeftOutAndNamed) {
+  archive_[1].day = 31;
+  archive_[1].month = 2;
+  startGauge();
+  ASSERT_EQ(run({"read", "--range", "1-3", "--port", "200", "-o", "out.csv"}), 0) << program_->err();
+  const auto rows = csvRows(readFile(dir_.file("out.csv")));
+  ASSERT_TRUE(rows);
+  std::vector<ArchiveRow> expected = expectedRows(1, 1);
+  expected.push_back(expectedRows(3, 3).front());
+  EXPECT_EQ(*rows, expected);
+  EXPECT_NE(program_->err().find("date that does not exist: measurement 2\n"), std::string::npos) << program_->err();
+}
+
 class StopSignal : public Transfer, public ::testing::WithParamInterface<int> {};
 
 TEST_P(StopSignal, InTheMiddleExitsWith130AndWritesTheRowsSoFarWhole) {
