@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "app/process_objects.h"
 #include "instrument/device_found_thread.h"
 
 namespace korsi::transfer {
@@ -13,6 +14,16 @@ namespace korsi::transfer {
 namespace {
 
 std::string causeOf(int error) { return std::error_code(error, std::generic_category()).message(); }
+
+// "fast_exchange 1" in the configuration asks for the fast exchange as the
+// window takes it; without the key the fixed timing stays.
+bool fastExchangeWanted(const Config& config) {
+  try {
+    return config.getInt(kFastExchangeKey) != 0;
+  } catch (const ConfigException&) {
+    return false;
+  }
+}
 
 // The configuration's file: the one named, or ./kestro.conf when there is one.
 std::optional<std::string> configFile(const TransferOptions& options) {
@@ -68,6 +79,7 @@ std::unique_ptr<TransferLink> TransferLink::make(const TransferOptions& options,
   link->port_ = std::make_unique<TCommPort>(link->resolver_);
   link->slave_ = std::make_unique<Modbus::MBSlave>(*link->port_);
   link->master_ = std::make_unique<Modbus::MBMaster>(*link->port_);
+  link->master_->setFastExchange(options.fast || fastExchangeWanted(*link->config_));
   link->driver_ = makeConverterDriver(link->resolver_);
   return link;
 }

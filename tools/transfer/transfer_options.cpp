@@ -204,7 +204,9 @@ Options:
   --remember      store the port found in the configuration's default_comport
                   line and write the file back; without it the configuration
                   is never written
-  --fast          take each reply as soon as it is whole (not available yet)
+  --fast          take each reply as soon as it is whole instead of waiting
+                  the fixed 30 ms (also "fast_exchange 1" in the configuration);
+                  a real gauge may need the fixed timing, which is the default
   --quiet         no progress and no summary on standard error
   --help          this text
   --version       the program's version

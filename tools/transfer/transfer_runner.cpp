@@ -48,6 +48,7 @@ class Run {
     interruption_.follow(nullptr);
   }
   int remember(std::int32_t port, int status);
+  ArchiveSizeAnswer archiveSize();
 
   const TransferOptions& options_;
   const RunStreams& streams_;
@@ -100,6 +101,19 @@ int Run::remember(std::int32_t port, int status) {
   return status;
 }
 
+ArchiveSizeAnswer Run::archiveSize() {
+  // The window's question takes a silent gauge's count of 0 at once; here
+  // silence is no answer, so the question is asked again a few times before
+  // the gauge counts as gone.
+  constexpr int kSilentQuestions = 3;
+  ArchiveSizeAnswer size;
+  for (int i = 0; i < kSilentQuestions && !interruption_.interrupted(); ++i) {
+    size = askArchiveSizeAnswer(link_->master());
+    if (size.lastResult != Modbus::Result::kNoReply) break;
+  }
+  return size;
+}
+
 int Run::find() {
   int status = kExitDone;
   if (!makeLink(&status)) return status;
@@ -108,7 +122,7 @@ int Run::find() {
   const std::string label = link_->portLabel(*port);
   link_->port().purgeInput();
   link_->port().purgeOutput();
-  const ArchiveSizeAnswer size = askArchiveSizeAnswer(link_->master());
+  const ArchiveSizeAnswer size = archiveSize();
   std::fprintf(streams_.out, "port: %s\n", label.c_str());
   if (size.count && size.lastResult != Modbus::Result::kNoReply) {
     std::fprintf(streams_.out, "measurements: %u\n", static_cast<unsigned>(*size.count));
@@ -138,7 +152,7 @@ int Run::read() {
   ReadRange range = ReadRange::of(options_.first, options_.last);
   bool empty = false;
   if (options_.kind == ReadKind::All) {
-    const ArchiveSizeAnswer size = askArchiveSizeAnswer(link_->master());
+    const ArchiveSizeAnswer size = archiveSize();
     if (size.lastResult == Modbus::Result::kNoReply) {
       // A silent gauge leaves a count of 0, which is no empty archive.
       status = fail(kExitConnectionLost, label + ": connection lost: the gauge did not say its archive size");
@@ -195,10 +209,6 @@ int Run::read() {
 }  // namespace
 
 int runTransfer(const TransferOptions& options, const RunStreams& streams, Interruption& interruption) {
-  if (options.fast) {
-    std::fprintf(streams.err, "%s: --fast is not available in this build\n", kProgramName);
-    return kExitUsage;
-  }
   Run run(options, streams, interruption);
   switch (options.command) {
     case Subcommand::Find: return run.find();

@@ -66,17 +66,26 @@ class TransferProgram {
     return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
   }
 
-  // Waits until standard error holds text; false if it never does (guard).
+  // Waits until standard error holds text; false if it never does: the
+  // program has ended without it, or the guard has passed.
   bool waitForError(const std::string& text, std::chrono::seconds guard = std::chrono::seconds(60)) const {
     const auto until = std::chrono::steady_clock::now() + guard;
     while (readFile(errPath_).find(text) == std::string::npos) {
-      if (std::chrono::steady_clock::now() > until) return false;
-      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      if (std::chrono::steady_clock::now() > until || ended()) {
+        return readFile(errPath_).find(text) != std::string::npos;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     return true;
   }
 
   void signal(int number) const { ::kill(pid_, number); }
+
+  // Whether the program has ended, leaving it to exitStatus() to collect.
+  bool ended() const {
+    siginfo_t info{};
+    return ::waitid(P_PID, static_cast<id_t>(pid_), &info, WEXITED | WNOHANG | WNOWAIT) != 0 || info.si_pid != 0;
+  }
 
   std::string out() const { return readFile(outPath_); }
   std::string err() const { return readFile(errPath_); }

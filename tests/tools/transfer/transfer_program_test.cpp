@@ -245,22 +245,40 @@ INSTANTIATE_TEST_SUITE_P(
 
 // ---- read
 
-TEST_F(Transfer, ReadAllToCsvGivesTheGaugesArchive) {
+struct WholeArchiveCase {
+  const char* name;
+  Args args;
+  const char* file;
+};
+
+std::ostream& operator<<(std::ostream& out, const WholeArchiveCase& c) { return out << c.name; }
+
+class ReadAll : public Transfer, public ::testing::WithParamInterface<WholeArchiveCase> {};
+
+TEST_P(ReadAll, GivesTheGaugesArchive) {
   startGauge();
-  ASSERT_EQ(run({"read", "--all", "-o", "out.csv"}), 0) << program_->err();
-  const auto rows = csvRows(readFile(dir_.file("out.csv")));
-  ASSERT_TRUE(rows);
-  EXPECT_EQ(*rows, expectedRows(1, 500));
-  EXPECT_FALSE(std::filesystem::exists(dir_.file("out.csv.tmp")));
+  ASSERT_EQ(run(GetParam().args), 0) << program_->err();
+  const std::string path = dir_.file(GetParam().file);
+  if (path.ends_with(".csv")) {
+    const auto rows = csvRows(readFile(path));
+    ASSERT_TRUE(rows);
+    EXPECT_EQ(*rows, expectedRows(1, 500));
+  } else {
+    // As the window saves it, and as it loads it back.
+    const auto file = korsi::recordset::readDataFile(path);
+    ASSERT_TRUE(file.ok()) << file.error;
+    EXPECT_EQ(file.rows, expectedRows(1, 500));
+  }
+  EXPECT_FALSE(std::filesystem::exists(path + ".tmp"));
 }
 
-TEST_F(Transfer, ReadAllToKsGivesTheGaugesArchiveAsTheWindowSavesIt) {
-  startGauge();
-  ASSERT_EQ(run({"read", "--port", "200", "-o", "out.ks"}), 0) << program_->err();
-  const auto file = korsi::recordset::readDataFile(dir_.file("out.ks"));
-  ASSERT_TRUE(file.ok()) << file.error;
-  EXPECT_EQ(file.rows, expectedRows(1, 500));
-}
+INSTANTIATE_TEST_SUITE_P(
+    Files, ReadAll,
+    ::testing::Values(WholeArchiveCase{"CsvFoundBySearch", {"read", "--all", "-o", "out.csv"}, "out.csv"},
+                      WholeArchiveCase{"KsOnNamedPort", {"read", "--port", "200", "-o", "out.ks"}, "out.ks"},
+                      WholeArchiveCase{"CsvFast", {"read", "--fast", "-o", "out.csv"}, "out.csv"},
+                      WholeArchiveCase{"KsFast", {"read", "--port", "200", "--fast", "-o", "out.ks"}, "out.ks"}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 struct PartCase {
   const char* name;
@@ -350,6 +368,31 @@ TEST_F(Transfer, GaugeFallingSilentExitsWith4AndWritesTheRowsSoFarWhole) {
   ASSERT_GE(file.rows.size(), 20u);
   ASSERT_LT(file.rows.size(), 30u);
   EXPECT_EQ(file.rows, expectedRows(1, static_cast<int>(file.rows.size())));
+}
+
+TEST_F(Transfer, GaugeRefusingAMeasurementExitsWith4AndWritesTheRowsBeforeIt) {
+  // Numbers beyond the archive get the exception reply "illegal data address".
+  startGauge();
+  ASSERT_EQ(run({"read", "--range", "498-502", "--port", "200", "-o", "out.csv"}), 4) << program_->err();
+  const auto lines = messageLines(program_->err());
+  ASSERT_FALSE(lines.empty());
+  EXPECT_NE(lines[0].find("refused measurement 501 (exception code 2)"), std::string::npos) << lines[0];
+  const auto rows = csvRows(readFile(dir_.file("out.csv")));
+  ASSERT_TRUE(rows);
+  EXPECT_EQ(*rows, expectedRows(498, 500));
+}
+
+TEST_F(Transfer, MeasurementWithADateThatDoesNotExistIsLeftOutAndNamed) {
+  archive_[1].day = 31;
+  archive_[1].month = 2;
+  startGauge();
+  ASSERT_EQ(run({"read", "--range", "1-3", "--port", "200", "-o", "out.csv"}), 0) << program_->err();
+  const auto rows = csvRows(readFile(dir_.file("out.csv")));
+  ASSERT_TRUE(rows);
+  std::vector<ArchiveRow> expected = expectedRows(1, 1);
+  expected.push_back(expectedRows(3, 3).front());
+  EXPECT_EQ(*rows, expected);
+  EXPECT_NE(program_->err().find("date that does not exist: measurement 2\n"), std::string::npos) << program_->err();
 }
 
 class StopSignal : public Transfer, public ::testing::WithParamInterface<int> {};
