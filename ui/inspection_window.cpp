@@ -1,7 +1,10 @@
 #include "ui/inspection_window.h"
 
 #include <QComboBox>
+#include <QDateTime>
 #include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QMessageBox>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -22,7 +25,9 @@
 #include <set>
 
 #include "services/archive/archive_store.h"
+#include "services/error_box.h"
 #include "ui/archive_grid.h"
+#include "ui/inspection_printing.h"
 #include "ui/main_window.h"
 #include "ui/thickness_histogram.h"
 
@@ -106,6 +111,9 @@ InspectionWindow::InspectionWindow(const archive::ArchiveStore& table, TMainForm
       VerdictLabel(new QLabel(this)),
       CriteriaTable(new QTableWidget(this)),
       NotesLabel(new QLabel(this)),
+      PreviewRecordButton(new QPushButton(QStringLiteral("Просмотр протокола…"), this)),
+      PrintRecordButton(new QPushButton(QStringLiteral("Печать…"), this)),
+      PdfRecordButton(new QPushButton(QStringLiteral("Сохранить в PDF…"), this)),
       CloseButton(new QPushButton(QStringLiteral("Закрыть"), this)),
       table_(table),
       window_(window),
@@ -211,7 +219,16 @@ void InspectionWindow::buildLayout() {
 
   CloseButton->setObjectName(QStringLiteral("CloseButton"));
   connect(CloseButton, &QPushButton::clicked, this, &QDialog::close);
+  PreviewRecordButton->setObjectName(QStringLiteral("PreviewRecordButton"));
+  PrintRecordButton->setObjectName(QStringLiteral("PrintRecordButton"));
+  PdfRecordButton->setObjectName(QStringLiteral("PdfRecordButton"));
+  connect(PreviewRecordButton, &QPushButton::clicked, this, &InspectionWindow::previewRecord);
+  connect(PrintRecordButton, &QPushButton::clicked, this, &InspectionWindow::printRecord);
+  connect(PdfRecordButton, &QPushButton::clicked, this, &InspectionWindow::askAndSavePdf);
   auto* buttons = new QHBoxLayout;
+  buttons->addWidget(PreviewRecordButton);
+  buttons->addWidget(PrintRecordButton);
+  buttons->addWidget(PdfRecordButton);
   buttons->addStretch();
   buttons->addWidget(CloseButton);
 
@@ -364,6 +381,9 @@ void InspectionWindow::updateNow() {
     next.assessment = inspection::assess(readings, next.entries);
   }
   current_ = std::move(next);
+  for (QPushButton* button : {PreviewRecordButton, PrintRecordButton, PdfRecordButton}) {
+    button->setEnabled(current_.assessment.ok());
+  }
   showStatistics();
   showVerdict();
   markGrid();
@@ -445,6 +465,37 @@ void InspectionWindow::showVerdict() {
                  .arg(text(inspection::readingsCount(v.failing.size())));
   }
   NotesLabel->setText(notes.join(QLatin1Char(' ')));
+}
+
+QString InspectionWindow::saveRecordPdf(const QString& path) const {
+  if (!hasRecord()) return QStringLiteral("Нет вердикта");
+  return saveInspectionRecordPdf(inspectionRecord(current_, table_, QDateTime::currentDateTime()), path);
+}
+
+void InspectionWindow::previewRecord() {
+  updateNow();  // what is typed now, not a moment ago
+  if (!hasRecord()) return;
+  previewInspectionRecord(inspectionRecord(current_, table_, QDateTime::currentDateTime()), this);
+}
+
+void InspectionWindow::printRecord() {
+  updateNow();
+  if (!hasRecord()) return;
+  printInspectionRecord(inspectionRecord(current_, table_, QDateTime::currentDateTime()), this);
+}
+
+void InspectionWindow::askAndSavePdf() {
+  updateNow();
+  if (!hasRecord()) return;
+  const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Сохранить протокол"), QStringLiteral("протокол.pdf"),
+                                                    QStringLiteral("Файлы PDF(*.pdf);;All files(*.*)"));
+  if (path.isEmpty()) return;
+  if (const QString reason = saveRecordPdf(path); !reason.isEmpty()) {
+    QMessageBox box(QMessageBox::Critical, QString::fromUtf8(kErrorCaption),
+                    QStringLiteral("Не удалось сохранить протокол в файл «%1».\n%2").arg(path, reason),
+                    QMessageBox::Ok, this);
+    box.exec();
+  }
 }
 
 // As tall as its rows, with room for four when there are none.

@@ -73,7 +73,16 @@ class InspectionWindow : public QDialog {
   QLabel* const VerdictLabel;
   QTableWidget* const CriteriaTable;
   QLabel* const NotesLabel;
+  // The printed record: preview, print, PDF; available with a verdict.
+  QPushButton* const PreviewRecordButton;
+  QPushButton* const PrintRecordButton;
+  QPushButton* const PdfRecordButton;
   QPushButton* const CloseButton;
+
+  // The printed record of the inspection on show, as of now (a verdict is needed).
+  bool hasRecord() const { return current_.assessment.ok(); }
+  // Writes the record to a PDF file; returns why it failed, or an empty text.
+  QString saveRecordPdf(const QString& path) const;
 
  signals:
   // A new inspection is on show.
@@ -94,6 +103,9 @@ class InspectionWindow : public QDialog {
   void showVerdict();
   void fitCriteriaTable();
   void markGrid();
+  void previewRecord();
+  void printRecord();
+  void askAndSavePdf();
 
   const archive::ArchiveStore& table_;
   TMainForm& window_;

@@ -184,6 +184,13 @@ int main(int argc, char** argv) {
   w.Inspection->UnitBox->setCurrentIndex(1);
   w.Inspection->RoughnessBox->setCurrentIndex(1);
   shoot("11e_inspection_pspc_mils");
+  // The printed record, for a person to look at beside the pictures.
+  w.Inspection->RuleBox->setCurrentIndex(0);
+  w.Inspection->UnitBox->setCurrentIndex(0);
+  w.Inspection->RoughnessBox->setCurrentIndex(0);
+  w.Inspection->updateNow();
+  const QString record = QDir(folder).filePath(QStringLiteral("11f_inspection_record.pdf"));
+  if (w.Inspection->saveRecordPdf(record).isEmpty()) std::cout << record.toStdString() << '\n';
   w.Inspection->close();
 
   QMessageBox box(QMessageBox::Critical, QString::fromUtf8(korsi::kErrorCaption),

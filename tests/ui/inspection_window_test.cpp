@@ -9,6 +9,7 @@
 #include <QItemSelectionModel>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QTableWidget>
 #include <initializer_list>
@@ -16,6 +17,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/pdf_rows.h"
+#include "tests/support/pdf_words.h"
 #include "tests/ui/archive_window.h"
 #include "ui/archive_grid.h"
 #include "ui/inspection_window.h"
@@ -249,6 +252,27 @@ TEST_F(InspectionWindowTest, RoughnessIsTakenFromEveryReading) {
   ASSERT_TRUE(settled());
   EXPECT_EQ(verdict(), "Не соответствует ISO 19840: не выполнено (a), (c)");
   EXPECT_EQ(store->row(0).h, 0.144);  // the stored reading is left as it is
+}
+
+TEST_F(InspectionWindowTest, TheRecordSavedAsPdfHoldsTheVerdictAndTheFailingReadings) {
+  addThicknesses({0.096, 0.144, 0.120, 0.120, 0.120, 0.120, 0.120, 0.120, 0.090, 0.400});
+  window.showInspection();
+  EXPECT_FALSE(window.PdfRecordButton->isEnabled());  // no NDFT, no verdict
+  type(window.NdftEdit, QStringLiteral("120"));
+  type(window.MaximumEdit, QStringLiteral("360"));
+  ASSERT_TRUE(settled());
+  EXPECT_TRUE(window.PdfRecordButton->isEnabled());
+  EXPECT_TRUE(window.PreviewRecordButton->isEnabled());
+
+  const std::string path = dir.file("протокол.pdf");
+  ASSERT_EQ(window.saveRecordPdf(QString::fromStdString(path)), QString());
+  const korsi::test::PdfText pdf = korsi::test::readPdfWords(path);
+  ASSERT_TRUE(pdf.error.empty()) << pdf.error;
+  EXPECT_TRUE(pdf.find(1, "Не соответствует ISO 19840: не выполнено (b), (d)"));
+  EXPECT_TRUE(pdf.find(1, "все строки таблицы, 10"));
+  // The failing readings by their measurement numbers and dates.
+  EXPECT_EQ(korsi::test::pdfLineOf(pdf, 1, "9:00:09"), "9 10.12.2026 9:00:09 90,0 ниже 80 % NDFT");
+  EXPECT_EQ(korsi::test::pdfLineOf(pdf, 1, "9:00:10"), "10 10.12.2026 9:00:10 400,0 выше максимальной толщины");
 }
 
 }  // namespace

@@ -20,6 +20,7 @@
 #include "ui/splash_window.h"
 #include "ui/application.h"
 #include "ui/help_window.h"
+#include "ui/inspection_window.h"
 #include "ui/main_window.h"
 #include "ui/main_routine.h"
 
@@ -209,6 +210,30 @@ TEST_F(StartUp, HelpMenuItemOpensTheHelpWindow) {
               mainForm->command("N20")->trigger();
               EXPECT_EQ(mainForm->findChildren<korsi::HelpWindow*>(), helps);
               EXPECT_TRUE(help->isVisible());
+            }),
+            0);
+  EXPECT_TRUE(looked);
+}
+
+// "Статистика и приёмка…" opens one inspection window beside the main window;
+// asking again brings the same window forward. Its marks in the grid go with
+// it at the end of the run.
+TEST_F(StartUp, InspectionMenuItemOpensTheInspectionWindow) {
+  writeWorkingFiles();
+  bool looked = false;
+  EXPECT_EQ(runAndLook([&] {
+              looked = true;
+              mainForm->command("InspectionItem")->trigger();
+              const auto found = mainForm->findChildren<korsi::InspectionWindow*>();
+              ASSERT_EQ(found.size(), 1);
+              korsi::InspectionWindow* inspection = found.front();
+              EXPECT_TRUE(inspection->isVisible());
+              EXPECT_EQ(inspection->windowTitle(), QStringLiteral("Статистика и приёмка"));
+              EXPECT_EQ(QApplication::activeModalWidget(), nullptr);
+              inspection->close();
+              mainForm->command("InspectionItem")->trigger();
+              EXPECT_EQ(mainForm->findChildren<korsi::InspectionWindow*>(), found);
+              EXPECT_TRUE(inspection->isVisible());
             }),
             0);
   EXPECT_TRUE(looked);
