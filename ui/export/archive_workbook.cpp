@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <system_error>
 
-#include "ui/export/file_replace.h"
+#include "services/atomic_file.h"
 #include "ui/export/numeric_locale.h"
 
 namespace korsi {
@@ -118,14 +118,13 @@ std::string writeWorkbook(const std::string& file, const std::array<std::string,
 std::string writeArchiveWorkbook(const std::string& path, const std::array<std::string, 4>& titles,
                                  const std::vector<ArchiveRow>& rows) {
   if (rows.size() > kMaxWorkbookRows) return tooManyRowsText();
-  const std::string temporary = temporaryBeside(path);
+  // Written beside the file and made durable before it takes the file's
+  // name; a temporary that is not committed is removed with `replace`.
+  AtomicFileReplace replace(path);
+  const std::string& temporary = replace.temporary();
   if (std::string error = createEmpty(temporary); !error.empty()) return error;
-  if (std::string error = writeWorkbook(temporary, titles, rows); !error.empty()) {
-    std::error_code ignored;
-    std::filesystem::remove(temporary, ignored);
-    return error;
-  }
-  if (const std::error_code ec = moveIntoPlace(temporary, path)) return reasonFor(ec);
+  if (std::string error = writeWorkbook(temporary, titles, rows); !error.empty()) return error;
+  if (const std::error_code ec = replace.commit()) return reasonFor(ec);
   return {};
 }
 
