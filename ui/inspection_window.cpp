@@ -66,18 +66,6 @@ QString convertedText(double value, Unit from, Unit to) {
   return text(inspection::exactText(static_cast<double>(*nm), to));
 }
 
-const char* outcomeText(Outcome outcome) {
-  switch (outcome) {
-    case Outcome::Pass:
-      return "выполнено";
-    case Outcome::Fail:
-      return "не выполнено";
-    case Outcome::NotChecked:
-      break;
-  }
-  return "не проверялось";
-}
-
 QColor outcomeBackground(Outcome outcome) {
   switch (outcome) {
     case Outcome::Pass:
@@ -444,7 +432,7 @@ void InspectionWindow::showVerdict() {
   CriteriaTable->setRowCount(static_cast<int>(v.criteria.size()));
   for (std::size_t i = 0; i < v.criteria.size(); ++i) {
     const inspection::Criterion& c = v.criteria[i];
-    const QString cells[] = {text(c.label), text(c.requirement), QString::fromUtf8(outcomeText(c.outcome)),
+    const QString cells[] = {text(c.label), text(c.requirement), QString::fromUtf8(inspection::outcomeText(c.outcome)),
                              text(c.figures)};
     for (int column = 0; column < 4; ++column) {
       auto* item = new QTableWidgetItem(cells[column]);

@@ -25,16 +25,6 @@ const LimitLook kLimits[] = {
     {"Максимум", 0, QColor(0x6a, 0x1b, 0x9a)},
 };
 
-// 1, 2 or 5 times a power of ten, at least `raw`.
-double roundStep(double raw) {
-  if (!(raw > 0.0)) return 1.0;
-  const double decade = std::pow(10.0, std::floor(std::log10(raw)));
-  for (const double factor : {1.0, 2.0, 5.0}) {
-    if (decade * factor >= raw) return decade * factor;
-  }
-  return decade * 10.0;
-}
-
 }  // namespace
 
 ThicknessHistogram::ThicknessHistogram(QWidget* parent) : QChartView(parent), chart_(new QChart) {
@@ -115,7 +105,7 @@ void ThicknessHistogram::showBins(const std::vector<inspection::HistogramBin>& b
   // Ticks on round values, about six of them.
   axisX->setTickType(QValueAxis::TicksDynamic);
   axisX->setTickAnchor(0.0);
-  axisX->setTickInterval(roundStep((right - left + 2 * margin) / 6.0));
+  axisX->setTickInterval(inspection::roundStep((right - left + 2 * margin) / 6.0));
   axisX->setLabelFormat(QStringLiteral("%.4g"));
   auto* axisY = new QValueAxis;
   axisY->setTitleText(QStringLiteral("Замеров"));

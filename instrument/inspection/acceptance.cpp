@@ -231,4 +231,16 @@ Assessment assess(std::span<const double> readingsMm, const Entries& entries) {
   return out;
 }
 
+const char* outcomeText(Outcome outcome) {
+  switch (outcome) {
+    case Outcome::Pass:
+      return "выполнено";
+    case Outcome::Fail:
+      return "не выполнено";
+    case Outcome::NotChecked:
+      break;
+  }
+  return "не проверялось";
+}
+
 }  // namespace korsi::inspection

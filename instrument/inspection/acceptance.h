@@ -97,6 +97,9 @@ struct Assessment {
 // zero, and a maximum that is not a number or lies below NDFT.
 Assessment assess(std::span<const double> readingsMm, const Entries& entries);
 
+// The outcome in the words the window, the record and the command line show.
+const char* outcomeText(Outcome outcome);
+
 // "1 замер", "2 замера", "5 замеров".
 std::string readingsCount(std::size_t n);
 

@@ -69,4 +69,13 @@ std::vector<HistogramBin> histogram(std::span<const Nanometres> readings, Unit u
   return out;
 }
 
+double roundStep(double raw) {
+  if (!(raw > 0.0)) return 1.0;
+  const double decade = std::pow(10.0, std::floor(std::log10(raw)));
+  for (const double factor : {1.0, 2.0, 5.0}) {
+    if (decade * factor >= raw) return decade * factor;
+  }
+  return decade * 10.0;
+}
+
 }  // namespace korsi::inspection

@@ -40,6 +40,10 @@ struct HistogramBin {
 // empty set; one bin when all readings are equal.
 std::vector<HistogramBin> histogram(std::span<const Nanometres> readings, Unit unit, std::size_t maxBins = 20);
 
+// 1, 2 or 5 times a power of ten, at least `raw`: the step of an axis
+// (1 for a step that is not above zero).
+double roundStep(double raw);
+
 // A bin limit that suits `count` readings: twice its square root, from 10 to
 // 40, so a few far readings do not squeeze the rest into one or two bins.
 std::size_t suggestedBinCount(std::size_t count);

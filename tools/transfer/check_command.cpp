@@ -95,18 +95,6 @@ const char* outcomeWord(in::Outcome outcome) {
   return "not_checked";
 }
 
-const char* outcomeText(in::Outcome outcome) {
-  switch (outcome) {
-    case in::Outcome::Pass:
-      return "выполнено";
-    case in::Outcome::Fail:
-      return "не выполнено";
-    case in::Outcome::NotChecked:
-      break;
-  }
-  return "не проверялось";
-}
-
 const char* markWord(in::ReadingMark mark) {
   return mark == in::ReadingMark::AboveMaximum ? "above_maximum" : "below_minimum";
 }
@@ -138,7 +126,7 @@ void printText(std::FILE* out, const CheckOptions& o, const std::vector<Thicknes
                                    : "—",
                s.coefficientOfVariation ? (in::fixedText(*s.coefficientOfVariation, 1) + " %").c_str() : "—");
   for (const in::Criterion& c : v.criteria) {
-    std::fprintf(out, "%s %s: %s — %s\n", c.label.c_str(), outcomeText(c.outcome), c.requirement.c_str(),
+    std::fprintf(out, "%s %s: %s — %s\n", c.label.c_str(), in::outcomeText(c.outcome), c.requirement.c_str(),
                  c.figures.c_str());
   }
   if (!v.failing.empty()) {

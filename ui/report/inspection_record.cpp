@@ -48,28 +48,6 @@ QString rounded(double nanometres, in::Unit unit) {
   return text(in::roundedText(nanometres, unit)) + QLatin1Char(' ') + unitText(unit);
 }
 
-const char* outcomeText(in::Outcome outcome) {
-  switch (outcome) {
-    case in::Outcome::Pass:
-      return "выполнено";
-    case in::Outcome::Fail:
-      return "не выполнено";
-    case in::Outcome::NotChecked:
-      break;
-  }
-  return "не проверялось";
-}
-
-// 1, 2 or 5 times a power of ten, at least `raw`.
-double roundStep(double raw) {
-  if (!(raw > 0.0)) return 1.0;
-  const double decade = std::pow(10.0, std::floor(std::log10(raw)));
-  for (const double factor : {1.0, 2.0, 5.0}) {
-    if (decade * factor >= raw) return decade * factor;
-  }
-  return decade * 10.0;
-}
-
 // Millimetres on the painter's device.
 class Millimetres {
  public:
@@ -153,7 +131,7 @@ void drawHistogram(QPainter& painter, const Millimetres& mm, double top, const I
                        QString::number(count), small);
   }
   canvas.drawBoxText(0.0, Box{0.0, plotTop - 7.5, 30.0, 3.5}, QStringLiteral("Замеров"), small);
-  const double step = roundStep((right - left) / 8.0);
+  const double step = in::roundStep((right - left) / 8.0);
   for (double tick = std::ceil(left / step) * step; tick <= right; tick += step) {
     canvas.drawBoxText(0.0, Box{px(tick) - 8.0, plotBottom + 0.8, 16.0, 3.5},
                        text(in::fixedText(tick, step < 1.0 ? (step < 0.1 ? 2 : 1) : 0)), small);
@@ -255,7 +233,7 @@ bool renderInspectionRecord(QPagedPaintDevice& device, const InspectionRecord& r
     c.drawUnderlinedTexts(top + kCriteriaTop, captionBoxes, captions, boldFont);
     for (std::size_t i = 0; i < v.criteria.size(); ++i) {
       const in::Criterion& k = v.criteria[i];
-      const std::array<QString, 4> cells{text(k.label), text(k.requirement), QString::fromUtf8(outcomeText(k.outcome)),
+      const std::array<QString, 4> cells{text(k.label), text(k.requirement), QString::fromUtf8(in::outcomeText(k.outcome)),
                                          text(k.figures)};
       c.drawUnderlinedTexts(top + kCriteriaTop + kLine + kCriterionHeight * static_cast<double>(i), kCriterionBoxes,
                             cells, tableFont);
