@@ -4,7 +4,6 @@
 #include <QDateTime>
 #include <QDialogButtonBox>
 #include <QFileDialog>
-#include <QMessageBox>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -27,6 +26,7 @@
 #include "services/archive/archive_store.h"
 #include "services/error_box.h"
 #include "ui/archive_grid.h"
+#include "ui/error_message.h"
 #include "ui/inspection_printing.h"
 #include "ui/main_window.h"
 #include "ui/thickness_histogram.h"
@@ -479,10 +479,7 @@ void InspectionWindow::askAndSavePdf() {
                                                     QStringLiteral("Файлы PDF(*.pdf);;All files(*.*)"));
   if (path.isEmpty()) return;
   if (const QString reason = saveRecordPdf(path); !reason.isEmpty()) {
-    QMessageBox box(QMessageBox::Critical, QString::fromUtf8(kErrorCaption),
-                    QStringLiteral("Не удалось сохранить протокол в файл «%1».\n%2").arg(path, reason),
-                    QMessageBox::Ok, this);
-    box.exec();
+    showErrorMessage(QStringLiteral("Не удалось сохранить протокол в файл «%1».\n%2").arg(path, reason), this);
   }
 }
 

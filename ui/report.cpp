@@ -13,19 +13,11 @@
 
 #include "services/error_box.h"
 #include "ui/busy_cursor.h"
+#include "ui/error_message.h"
 #include "ui/main_window.h"
 #include "ui/report/archive_report.h"
 
 namespace korsi {
-
-namespace {
-
-void showError(const QString& text) {
-  QMessageBox box(QMessageBox::Critical, QString::fromUtf8(kErrorCaption), text, QMessageBox::Ok);
-  box.exec();
-}
-
-}  // namespace
 
 QString printFailedText(const QString& printer) {
   return QStringLiteral("Не удалось напечатать отчёт на принтере «%1».").arg(printer);
@@ -103,7 +95,7 @@ void TRepForm::print() {
     const BusyCursor busy;
     printed = report::renderArchiveReport(printer, table_.rows());
   }
-  if (!printed) showError(printFailedText(name));
+  if (!printed) showErrorMessage(printFailedText(name));
 }
 
 void TRepForm::offerPdf() {
@@ -112,7 +104,7 @@ void TRepForm::offerPdf() {
   if (box.exec() != QMessageBox::Yes) return;
   const std::optional<QString> path = printing_.askPdfFile();
   if (!path) return;
-  if (const QString reason = savePdf(*path); !reason.isEmpty()) showError(pdfFailedText(*path, reason));
+  if (const QString reason = savePdf(*path); !reason.isEmpty()) showErrorMessage(pdfFailedText(*path, reason));
 }
 
 QString TRepForm::savePdf(const QString& path) {

@@ -4,7 +4,6 @@
 #include <QApplication>
 #include <QFile>
 #include <QFileDialog>
-#include <QMessageBox>
 #include <QPointer>
 #include <QTableView>
 #include <algorithm>
@@ -12,19 +11,11 @@
 
 #include "services/error_box.h"
 #include "ui/busy_cursor.h"
+#include "ui/error_message.h"
 #include "ui/export/archive_workbook.h"
 #include "ui/main_window.h"
 
 namespace korsi {
-
-namespace {
-
-void showError(const QString& text) {
-  QMessageBox box(QMessageBox::Critical, QString::fromUtf8(kErrorCaption), text, QMessageBox::Ok);
-  box.exec();
-}
-
-}  // namespace
 
 QString exportFailedText(const QString& fileName, const QString& reason) {
   return QStringLiteral("Не удалось сохранить таблицу в файл «%1».\n%2").arg(fileName, reason);
@@ -58,7 +49,7 @@ void SpreadsheetExport::exportTable() {
   // A value being typed into a cell belongs to what is exported.
   window_.commitGridEdit();
   if (table_.empty()) {
-    showError(QString::fromUtf8(kNoExportDataText));
+    showErrorMessage(QString::fromUtf8(kNoExportDataText));
     return;
   }
   const std::optional<std::string> path = askFileName_();
@@ -76,7 +67,7 @@ void SpreadsheetExport::exportTable() {
     reason = writeArchiveWorkbook(*path, titles, table_.rows());
   }
   if (!reason.empty()) {
-    showError(exportFailedText(QFile::decodeName(QByteArray::fromStdString(*path)), QString::fromStdString(reason)));
+    showErrorMessage(exportFailedText(QFile::decodeName(QByteArray::fromStdString(*path)), QString::fromStdString(reason)));
     return;
   }
   const int column = std::max(grid->currentIndex().column(), 0);

@@ -1,0 +1,14 @@
+#include "ui/error_message.h"
+
+#include <QMessageBox>
+
+#include "services/error_box.h"
+
+namespace korsi {
+
+void showErrorMessage(const QString& text, QWidget* owner) {
+  QMessageBox box(QMessageBox::Critical, QString::fromUtf8(kErrorCaption), text, QMessageBox::Ok, owner);
+  box.exec();
+}
+
+}  // namespace korsi
