@@ -30,7 +30,11 @@ class ThreadWorker : public StoppableWorker {
   void start() {
     running_ = true;
     thread_ = std::thread([this] {
+      // Every statement on this thread, the master's and the port's included,
+      // is held back once the worker has been stopped.
+      setThreadStatementGate(&gate_);
       body();
+      setThreadStatementGate(nullptr);
       running_ = false;
     });
   }
@@ -52,20 +56,39 @@ class ThreadWorker : public StoppableWorker {
   // begun while Cancel was being pressed.
   template <class... Pieces>
   void logUnlessStopped(const char* level, const char* file, int line, const Pieces&... pieces) {
-    std::lock_guard lock(logLock_);
-    if (!stopRequested()) detail::logLine(level, file, line, pieces...);
+    // On the worker's own thread its gate decides; elsewhere (a test calling
+    // the body directly) the same rule is applied here.
+    if (threadStatementGate() == &gate_) {
+      detail::logLine(level, file, line, pieces...);
+    } else {
+      gate_.pass([&] { detail::logLine(level, file, line, pieces...); });
+    }
   }
 
  private:
+  class StopGate final : public StatementGate {
+   public:
+    explicit StopGate(const StoppableWorker& worker) : worker_(worker) {}
+    void pass(const std::function<void()>& write) override {
+      std::lock_guard lock(lock_);
+      if (!worker_.stopRequested()) write();
+    }
+    // A statement under way ends before this returns.
+    void settle() { std::lock_guard lock(lock_); }
+
+   private:
+    const StoppableWorker& worker_;
+    std::mutex lock_;
+  };
+
   void onStopRequested() noexcept override {
-    // A statement under way ends before the stop request returns.
-    { std::lock_guard lock(logLock_); }
+    gate_.settle();
     handOver_->wake();
   }
 
   std::shared_ptr<HandOver> handOver_;
+  StopGate gate_{*this};
   std::atomic<bool> running_{false};
-  std::mutex logLock_;
   std::mutex joinLock_;
   std::thread thread_;
 };

@@ -13,6 +13,7 @@ namespace korsi {
 namespace {
 
 std::atomic<logstream*> theProcessLog{nullptr};
+thread_local StatementGate* theThreadGate = nullptr;
 
 std::tm localNow() {
   const std::time_t now = std::time(nullptr);
@@ -25,6 +26,9 @@ std::tm localNow() {
 
 void setProcessLog(logstream* log) noexcept { theProcessLog.store(log); }
 logstream* processLog() noexcept { return theProcessLog.load(); }
+
+void setThreadStatementGate(StatementGate* gate) noexcept { theThreadGate = gate; }
+StatementGate* threadStatementGate() noexcept { return theThreadGate; }
 
 std::string formatLogTime(const std::tm& t) {
   char text[64];

@@ -76,6 +76,22 @@ constexpr std::string_view sourceBaseName(std::string_view path) {
 void setProcessLog(logstream* log) noexcept;
 logstream* processLog() noexcept;
 
+// Decides, for every statement made on one thread, whether it is written: a
+// worker that has been stopped writes nothing more, neither its own lines nor
+// those of the master and the port it was using on its thread.
+class StatementGate {
+ public:
+  // Calls write unless the gate is closed, as one step against closing it.
+  virtual void pass(const std::function<void()>& write) = 0;
+
+ protected:
+  ~StatementGate() = default;
+};
+
+// The gate of the calling thread (none: every statement is written).
+void setThreadStatementGate(StatementGate* gate) noexcept;
+StatementGate* threadStatementGate() noexcept;
+
 namespace detail {
 
 template <class T>
@@ -99,7 +115,11 @@ void logLine(std::string_view level, std::string_view file, int line, const Piec
   if (log == nullptr) return;
   std::string message;
   (appendPiece(message, pieces), ...);
-  log->statement(level, sourceBaseName(file), line, message);
+  if (StatementGate* gate = threadStatementGate()) {
+    gate->pass([&] { log->statement(level, sourceBaseName(file), line, message); });
+  } else {
+    log->statement(level, sourceBaseName(file), line, message);
+  }
 }
 
 }  // namespace detail
