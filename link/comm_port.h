@@ -129,6 +129,8 @@ class TCommPort {
   bool inputWaiting() const noexcept;
   // Received bytes waiting in the ring.
   std::uint32_t waitingCount() const;
+  // Bytes queued for sending that the writer has not handed to the driver yet.
+  std::uint32_t outputWaitingCount() const noexcept { return txCount.load(); }
   // Received bytes the driver holds that the reader has not moved yet; 0 when
   // the port is closed.
   std::uint32_t driverWaitingCount() const;

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <string>
+#include <thread>
 
 #include "link/link_wait.h"
 #include "services/logs.h"
@@ -59,12 +60,39 @@ bool readFrame(Uart& uart, PDU& frame) {
 MBMaster::MBMaster(TCommPort& port) : uart_(port) {}
 
 void MBMaster::send(ADU& request) {
+  if (resync_) {
+    resync_ = false;
+    awaitQuietLine();
+  }
   // A reply that came after the last exchange gave up waiting would otherwise
   // be taken as the answer to this request.
   uart_.port().purgeInput();
   request.setAddress(deviceAddress);
   request.calcCrc(true);
   writeFrame(uart_, request);
+}
+
+void MBMaster::awaitQuietLine() {
+  TCommPort& port = uart_.port();
+  // A closed port or a device that has hung up sends nothing more.
+  const auto deaf = [&port] { return !port.isHandleValid() || port.deviceGone(); };
+  constexpr int kQuietPolls = static_cast<int>(kWholeReplyWait / kPollInterval);
+  constexpr int kBudgetPolls = static_cast<int>(kQuietLineBudget / kPollInterval);
+  int quiet = 0;
+  for (int poll = 0; quiet < kQuietPolls; ++poll) {
+    if (deaf()) return;
+    if (poll == kBudgetPolls) {
+      LOG_ERR("LINE_NOT_SILENT");
+      return;
+    }
+    korsi::link::linkWait(kPollInterval);
+    if (available(port) + port.driverWaitingCount() == 0) {
+      ++quiet;
+    } else {
+      port.purgeInput();
+      quiet = 0;
+    }
+  }
 }
 
 int MBMaster::drainAfter(int result) {
@@ -80,14 +108,25 @@ bool MBMaster::waitForReply() {
   if (gone()) return false;
   if (fastExchange_) {
     // The same 50 ms for a silent gauge, but woken as the bytes arrive.
-    return port.waitForInput(kShortestReply, std::chrono::steady_clock::now() + kReplyWait + kPolls * kPollInterval);
+    return port.waitForInput(kShortestReply, replyDeadline_) || lastLook();
   }
   korsi::link::linkWait(kReplyWait);
   for (int poll = 0;; ++poll) {
-    if (poll == kPolls || gone()) return false;
+    if (gone()) return false;
+    if (poll == kPolls) return lastLook();
     if (available(port) >= kShortestReply) return true;
     korsi::link::linkWait(kPollInterval);
   }
+}
+
+bool MBMaster::lastLook() {
+  TCommPort& port = uart_.port();
+  for (int lag = 0; available(port) < kShortestReply; ++lag) {
+    if (!readerLagging(port, lag)) return false;
+    korsi::link::linkWait(kByteWait);
+  }
+  ++lateLooks_;
+  return true;
 }
 
 bool MBMaster::takeReply(PDU& frame, std::uint8_t function) {
@@ -96,10 +135,14 @@ bool MBMaster::takeReply(PDU& frame, std::uint8_t function) {
   const std::size_t length = replyLength(function);
   const std::size_t limit = length != 0 ? length : kLongestReply;
   // The same silence that ends a frame of getBytes: nothing for two 1 ms
-  // looks (longer only while the reader lags behind the driver).
-  const auto silent = [&port] {
+  // looks (longer only while the reader lags behind the driver). A reply of
+  // known length that is still short may pause until the reply wait is over.
+  const auto silent = [&] {
     for (int lag = 0;; lag += 2) {
-      if (port.waitForInput(1, std::chrono::steady_clock::now() + 2 * kByteWait)) return false;
+      const auto now = std::chrono::steady_clock::now();
+      auto until = now + 2 * kByteWait;
+      if (length != 0 && frame.size() < length && replyDeadline_ > until) until = replyDeadline_;
+      if (port.waitForInput(1, until)) return false;
       if (!readerLagging(port, lag)) return true;
     }
   };
@@ -111,14 +154,38 @@ bool MBMaster::takeReply(PDU& frame, std::uint8_t function) {
     const std::uint32_t got = port.read(chunk, want);
     frame.insert(frame.end(), chunk, chunk + got);
   }
-  if (length != 0 || silent()) return true;  // what follows a whole reply is purged by the next send
+  // Bytes already behind a whole reply mean it may not be the answer to this
+  // request (a late or repeated reply ahead of the real one): refused.
+  if (length != 0) return available(port) + port.driverWaitingCount() == 0;
+  if (silent()) return true;
   std::uint8_t dropped = 0;
   port.read(&dropped, 1);
   return false;
 }
 
 int MBMaster::receive(ADU& response) {
+  const int result = classifyReply(response);
+  // After any failure the two sides may be out of step: the next request
+  // waits for a quiet line.
+  if (result < 0) resync_ = true;
+  return result;
+}
+
+void MBMaster::awaitRequestSent() {
   TCommPort& port = uart_.port();
+  const auto until = std::chrono::steady_clock::now() + kQuietLineBudget;
+  while (port.outputWaitingCount() != 0 && port.isHandleValid() && !port.deviceGone() &&
+         std::chrono::steady_clock::now() < until) {
+    std::this_thread::sleep_for(std::chrono::microseconds(100));
+  }
+}
+
+int MBMaster::classifyReply(ADU& response) {
+  TCommPort& port = uart_.port();
+  // The reply wait counts from when the request has left: a writer thread
+  // kept waiting on a busy computer must not eat into the gauge's time.
+  awaitRequestSent();
+  replyDeadline_ = std::chrono::steady_clock::now() + kWholeReplyWait;
   if (!waitForReply()) return Result::kNoReply;  // nothing logged, nothing drained
 
   if (peek(port, 0) != deviceAddress) {

@@ -34,6 +34,11 @@ inline constexpr int kNoReply = -6;
 inline constexpr std::chrono::milliseconds kReplyWait{30};
 inline constexpr std::chrono::milliseconds kPollInterval{2};
 inline constexpr int kPolls = 10;
+// The whole reply wait: how long the gauge may take to start its reply.
+inline constexpr std::chrono::milliseconds kWholeReplyWait = kReplyWait + kPolls * kPollInterval;
+// How long a line that will not fall quiet may hold back the next request
+// after a failed exchange, before the request goes out all the same.
+inline constexpr std::chrono::milliseconds kQuietLineBudget{1000};
 inline constexpr std::uint32_t kShortestReply = 5;
 // The largest reply the protocol allows; a frame never grows past it.
 inline constexpr std::size_t kLongestReply = 256;
@@ -56,7 +61,10 @@ class MBMaster {
   explicit MBMaster(TCommPort& port);
 
   // Purges the input, writes the device address and the checksum into request
-  // and queues it; returns without waiting.
+  // and queues it. After a failed exchange (or resynchronise()) it first waits
+  // until the line has been quiet for the whole reply wait, purging whatever
+  // still comes, so that a late or repeated reply to an earlier request can
+  // never be taken as the answer to this one.
   void send(ADU& request);
   // Waits for the reply and classifies it (see Result). A normal reply is
   // left in response, an exception reply in exception(). A reply that does
@@ -69,26 +77,52 @@ class MBMaster {
   // The last exception reply (00 80 00 00 10 until the first one).
   Response::Exception& exception() noexcept { return exception_; }
 
+  // The caller found an accepted reply out of step with its request (another
+  // function, shape or measurement number): the next send waits for a quiet
+  // line first, as after a failed exchange.
+  void resynchronise() noexcept { resync_ = true; }
+
+  // Exchanges whose reply was found only by a last look at what the driver
+  // held when the wait was over: on a busy computer the port's reader may not
+  // have moved a reply that came in time.
+  std::uint64_t lateLooks() const noexcept { return lateLooks_; }
+
   // Off (the default): the fixed timing above, which a real gauge may need.
   // On: receive is woken as the bytes arrive (still giving up after the same
   // 50 ms when fewer than 5 come), and a reply ends as soon as it holds its
-  // replyLength; bytes after it are purged by the next send.
+  // replyLength; a reply with bytes already waiting behind it is refused like
+  // one with a wrong checksum. A reply short of its length may pause until the
+  // whole reply wait has passed.
   void setFastExchange(bool on) noexcept { fastExchange_ = on; }
   bool fastExchange() const noexcept { return fastExchange_; }
 
  private:
+  // receive without its bookkeeping.
+  int classifyReply(ADU& response);
   // Drains the input after a failed reply: result, or kPacketCrcError when
   // the line did not fall silent.
   int drainAfter(int result);
   // Waits for the first kShortestReply bytes; false when they did not come.
   bool waitForReply();
+  // When the wait is over: bytes the driver still holds are a reply that came
+  // in time; lets the reader move them and says whether the reply is there.
+  bool lastLook();
   // Reads the reply whose function code is function into frame (readFrame's
-  // result: false when it did not end within kLongestReply bytes).
+  // result: false when it did not end within kLongestReply bytes, or, in the
+  // fast exchange, when bytes already wait behind it).
   bool takeReply(PDU& frame, std::uint8_t function);
+  // Waits until nothing has come for the whole reply wait, purging what comes.
+  void awaitQuietLine();
+  // Waits (within kQuietLineBudget) until the writer has handed the request
+  // to the driver.
+  void awaitRequestSent();
 
   Response::Exception exception_{0, 0};
   Uart uart_;
   bool fastExchange_ = false;
+  bool resync_ = false;
+  std::chrono::steady_clock::time_point replyDeadline_{};
+  std::uint64_t lateLooks_ = 0;
 };
 
 // Made beside the master at start-up for the sake of its link adapter only.
