@@ -12,13 +12,16 @@ std::optional<std::uint16_t> askArchiveSize(Modbus::MBMaster& master, int tries)
 
 ArchiveSizeAnswer askArchiveSizeAnswer(Modbus::MBMaster& master, int tries) {
   Modbus::Request::ArchPoints request;
-  Modbus::Response::ArchPoints response;
   ArchiveSizeAnswer answer;
   for (int i = 0; i < tries; ++i) {
+    // A fresh response each time: a count is never read from the bytes of an
+    // earlier try that failed.
+    Modbus::Response::ArchPoints response;
     master.send(request);
     const int r = master.receive(response);
     answer.lastResult = r;
-    if (r < 0 && r != Modbus::Result::kNoReply) {
+    // Silence is no answer, never an empty archive: asked again as well.
+    if (r < 0) {
       LOG_ERR("error code = ", r);
       continue;
     }
@@ -26,7 +29,11 @@ ArchiveSizeAnswer askArchiveSizeAnswer(Modbus::MBMaster& master, int tries) {
       LOG_ERR("Exception with function code: ", r, " and exception code: ", master.exception().code());
       continue;
     }
-    // A reply that emptied the response leaves no count: count() gives 0 then.
+    if (!response.wellFormed()) {
+      LOG_ERR(unexpectedReplyText(r, response.size()));
+      master.resynchronise();
+      continue;
+    }
     const std::uint16_t n = response.count();
     if (n > kMaxArchiveSize) {
       LOG_ERR("Количество измерений > 500: ", n);
@@ -37,6 +44,10 @@ ArchiveSizeAnswer askArchiveSizeAnswer(Modbus::MBMaster& master, int tries) {
     return answer;
   }
   return answer;
+}
+
+std::string unexpectedReplyText(int function, std::size_t bytes) {
+  return "Unexpected reply: function code " + std::to_string(function) + ", " + std::to_string(bytes) + " bytes";
 }
 
 }  // namespace korsi

@@ -7,6 +7,13 @@ constexpr std::uint8_t kArchPointsFunction = 5;
 constexpr std::uint8_t kMeashPointFunction = 6;
 constexpr std::uint16_t kMeashDataBytes = 12;
 constexpr std::size_t kDataStart = 4;
+
+// Address, function, the 16-bit count of data (bytes or words), the data and
+// the checksum: the whole frame's length and count fields agree with it.
+bool hasShape(const message_queue_t& frame, std::uint8_t function, std::uint16_t count, std::size_t dataBytes) {
+  return frame.size() == kDataStart + dataBytes + 2 && frame[1] == function && frame[2] == (count >> 8) &&
+         frame[3] == (count & 0xFF);
+}
 }  // namespace
 
 namespace Request {
@@ -37,9 +44,15 @@ std::uint16_t ArchPoints::count() const {
   return static_cast<std::uint16_t>((at[0] << 8) | at[1]);
 }
 
+bool ArchPoints::wellFormed() const { return hasShape(*this, kArchPointsFunction, 1, 2); }
+
 MeashPoint::MeashPoint() {
   setLength(kMeashDataBytes);
   setFunction(kMeashPointFunction);
+}
+
+bool MeashPoint::wellFormed() const {
+  return hasShape(*this, kMeashPointFunction, kMeashDataBytes, kMeashDataBytes);
 }
 
 }  // namespace Response

@@ -42,6 +42,10 @@ class ArchPoints : public WordsMessage {
   // to hold that word (fewer than 8 bytes) yields 0, an empty archive; bytes
   // that did not arrive, and the checksum, are never read as the count.
   std::uint16_t count() const;
+  // The reply has the archive-size reply's shape: function 5, one data word,
+  // 8 bytes. Anything else (an echo reply, another request's late answer)
+  // holds no count to trust.
+  bool wellFormed() const;
 };
 
 // Prepared as function 6 with twelve data bytes (18 bytes); getMeash
@@ -49,6 +53,9 @@ class ArchPoints : public WordsMessage {
 class MeashPoint : public BytesMessage {
  public:
   MeashPoint();
+  // The reply has a measurement reply's shape: function 6, twelve data
+  // bytes, 18 bytes in all.
+  bool wellFormed() const;
 };
 
 }  // namespace Response

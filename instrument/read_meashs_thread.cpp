@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "instrument/archive_size.h"
 #include "instrument/gauge_messages.h"
 #include "link/modbus_master.h"
 
@@ -40,6 +41,20 @@ void ReadMeashsThread::notifyEnd() {
   handOver([&view = view_] { view.closeProgress(); view.setCommandsEnabled(CommandGroup::Reading, true); });
 }
 
+void ReadMeashsThread::connectionLost() {
+  WORKER_ERR("Connection lost");
+  // The end and the lost connection in one step: no command can be clicked
+  // between the read commands coming back and going away again.
+  if (!handOver([&view = view_] {
+        view.closeProgress();
+        view.setCommandsEnabled(CommandGroup::Reading, true);
+        view.setCommandsEnabled(CommandGroup::Read, false);
+      })) {
+    return;
+  }
+  handOver([&view = view_] { view.showMessage(kTransferFailedText, "Ошибка", MessageIcon::Error); });
+}
+
 void ReadMeashsThread::Execute() {
   Modbus::Request::MeashPoint request;
   Modbus::Response::MeashPoint response;
@@ -50,6 +65,17 @@ void ReadMeashsThread::Execute() {
     return;
   }
   num_ = first_;
+  int failures = 0;  // failed tries of the current number in a row
+  int silences = 0;  // of them, tries that met a silent gauge
+  // A failed try leaves the master waiting for a quiet line before the next
+  // request, so a late or repeated reply is never taken for this number's.
+  const auto failed = [&] {
+    master_.resynchronise();
+    if (++failures < kTriesPerNumber && silences < kSilentTriesPerNumber) return false;
+    WORKER_ERR("Измерение ", num_, ": нет верного ответа после ", failures, " попыток");
+    connectionLost();
+    return true;
+  };
   while (num_ <= last_) {
     if (stopRequested()) return;
     if (num_ == 0) {
@@ -63,25 +89,38 @@ void ReadMeashsThread::Execute() {
     if (stopRequested()) return;  // the answer of a cancelled reading is dropped
     if (r < 0 && r != Modbus::Result::kNoReply) {
       WORKER_ERR("error code = ", r);
+      if (failed()) return;
       continue;
     }
     if (r > 128) {
-      WORKER_ERR("Exception with function code: ", r, " and exception code: ", master_.exception().code());
+      const int code = master_.exception().code();
+      WORKER_ERR("Exception with function code: ", r, " and exception code: ", code);
       notifyEnd();
+      // The rows so far stay, but the table is shorter than asked: say why.
+      handOver([&view = view_, text = refusedMeasurementText(num_, code)] {
+        view.showMessage(text, "Ошибка", MessageIcon::Error);
+      });
       return;
     }
     if (r == Modbus::Result::kNoReply) {
-      WORKER_ERR("Connection lost");
-      notifyEnd();
-      if (!handOver([&view = view_] { view.setCommandsEnabled(CommandGroup::Read, false); })) return;
-      handOver([&view = view_] { view.showMessage(kTransferFailedText, "Ошибка", MessageIcon::Error); });
-      return;
+      WORKER_ERR("error code = ", r);
+      ++silences;
+      if (failed()) return;
+      continue;
+    }
+    if (!response.wellFormed()) {
+      WORKER_ERR(unexpectedReplyText(r, response.size()));
+      if (failed()) return;
+      continue;
     }
     getMeash(response, &m_);
     if (static_cast<std::int32_t>(m_.num) != num_) {
       WORKER_ERR("m.num != num");
+      if (failed()) return;
       continue;
     }
+    failures = 0;
+    silences = 0;
     // Row, then progress, in one visit to the window's thread: the gauge
     // waits for the next request meanwhile.
     const int percent = readingProgress(num_, first_, last_);
@@ -95,6 +134,11 @@ void ReadMeashsThread::Execute() {
     ++num_;
   }
   notifyEnd();
+}
+
+std::string refusedMeasurementText(std::int32_t num, int exceptionCode) {
+  return "Прибор не выдал измерение № " + std::to_string(num) + " (код исключения " +
+         std::to_string(exceptionCode) + "). Показаны измерения, принятые до него.";
 }
 
 }  // namespace korsi

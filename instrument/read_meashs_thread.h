@@ -2,12 +2,15 @@
 // The archive reading: fetches measurements first to last from the gauge, one
 // exchange at a time in ascending order, and has each added as a row of the
 // archive table while the progress window follows. A number is never skipped:
-// checksum or framing faults and answers for another number ask again at
-// once; the reading ends at the last number, at number 0, at an exception
-// reply, when the gauge stops answering, or at Cancel.
+// checksum or framing faults and answers of another shape or number ask again
+// once the line is quiet, up to kTriesPerNumber times in a row (and no more
+// than kSilentTriesPerNumber times without an answer); the reading ends at the
+// last number, at number 0, at an exception reply (with a box), when the gauge
+// stops answering or keeps failing, or at Cancel.
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "instrument/meash.h"
 #include "instrument/thread_worker.h"
@@ -20,6 +23,17 @@ class MBMaster;
 namespace korsi {
 
 inline constexpr const char* kTransferFailedText = "Сбой при передаче данных. Попробуйте перезапустить программу.";
+
+// Tries of one number that fail in a row (checksum or framing faults, replies
+// of another shape or number) before the reading ends as a lost connection.
+inline constexpr int kTriesPerNumber = 20;
+// Tries of one number in a row that meet a silent gauge before the reading
+// ends as a lost connection: one reply missed on a busy computer is asked
+// again, a gauge that has gone quiet is given up within a fraction of a second.
+inline constexpr int kSilentTriesPerNumber = 3;
+
+// The box after the gauge refused measurement num with exceptionCode.
+std::string refusedMeasurementText(std::int32_t num, int exceptionCode);
 
 // The first and last numbers of a read command's two numbers a and b: from
 // the smaller of the two (compared as unsigned 32-bit numbers) up to b, so a
@@ -50,6 +64,9 @@ class ReadMeashsThread final : public ThreadWorker {
   ReadMeashsThread(Modbus::MBMaster& master, ReadRange range, WorkerView& view, std::shared_ptr<HandOver> handOver);
   void body() override;
   void notifyEnd();
+  // Logs the lost connection, ends the reading with the read commands off
+  // until a new search, and shows the box.
+  void connectionLost();
 
   Modbus::MBMaster& master_;
   WorkerView& view_;
