@@ -15,6 +15,7 @@ namespace {
 struct SoakCase {
   const char* name;
   bool fastExchange;
+  bool slowGauge;
 };
 
 void PrintTo(const SoakCase& c, std::ostream* out) { *out << c.name; }
@@ -25,7 +26,7 @@ TEST_P(Soak, CombinedFaultsLoseNoMeasurement) {
   korsi::soak::SoakSettings settings;
   settings.count = 300;
   settings.seed = 3;
-  settings.faults = korsi::soak::combinedFaults();
+  settings.faults = GetParam().slowGauge ? korsi::soak::slowGaugeFaults() : korsi::soak::combinedFaults();
   settings.fastExchange = GetParam().fastExchange;
   const auto figures = korsi::soak::runSoak(settings);
   SCOPED_TRACE(korsi::soak::describe(figures));
@@ -49,7 +50,11 @@ TEST_P(Soak, CombinedFaultsLoseNoMeasurement) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Master, Soak,
-                         ::testing::Values(SoakCase{"FixedWaits", false}),
+                         ::testing::Values(SoakCase{"FixedWaits", false, false}, SoakCase{"FastExchange", true, false},
+                                           // A gauge that answers late inside its reply wait
+                                           // once made rows with the previous measurement's values.
+                                           SoakCase{"SlowGaugeFixedWaits", false, true},
+                                           SoakCase{"SlowGaugeFastExchange", true, true}),
                          [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

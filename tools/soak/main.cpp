@@ -2,8 +2,9 @@
 // serial path while the gauge shows its faults together, and prints the
 // figures: measurements read, faults injected, losses. Exit status 0 when
 // nothing was lost.
-//   korsi7-soak [--count N] [--seed S] [--fast]
-// (default 10000 measurements, seed 1; --fast: the master's fast exchange)
+//   korsi7-soak [--count N] [--seed S] [--fast] [--slow]
+// (default 10000 measurements, seed 1; --fast: the master's fast exchange;
+// --slow: the gauge also answers 25 ms late and its split replies pause 20 ms)
 #include <charconv>
 #include <cstring>
 #include <iostream>
@@ -29,6 +30,10 @@ int main(int argc, char** argv) {
       settings.fastExchange = true;
       continue;
     }
+    if (name == "--slow") {
+      settings.faults = korsi::soak::slowGaugeFaults();
+      continue;
+    }
     std::uint64_t value = 0;
     if ((name == "--count" || name == "--seed") && i + 1 < argc && numberOf(argv[i + 1], &value)) {
       if (name == "--count") {
@@ -43,12 +48,14 @@ int main(int argc, char** argv) {
       ++i;
       continue;
     }
-    std::cerr << "usage: korsi7-soak [--count N] [--seed S] [--fast]\n";
+    std::cerr << "usage: korsi7-soak [--count N] [--seed S] [--fast] [--slow]\n";
     return 2;
   }
 
   std::cout << "Reading " << settings.count << " measurements with 10 % checksum faults, 5 % wrong numbers,\n"
-            << "2 % stray bytes, 2 % split and 1 % late replies (seed " << settings.seed << ")"
+            << "2 % stray bytes, 2 % split and 1 % late replies"
+            << (settings.faults.delay.count() != 0 ? ", every reply 25 ms late, split ones pausing 20 ms" : "")
+            << " (seed " << settings.seed << ")"
             << (settings.fastExchange ? ", fast exchange" : "") << std::endl;
   std::size_t shown = 0;
   const auto figures = korsi::soak::runSoak(settings, [&shown](const korsi::soak::SoakFigures& f) {

@@ -121,6 +121,13 @@ sim::GaugeFaults combinedFaults() {
   return f;
 }
 
+sim::GaugeFaults slowGaugeFaults() {
+  sim::GaugeFaults f = combinedFaults();
+  f.delay = std::chrono::milliseconds(25);
+  f.pauseMidReply = std::chrono::milliseconds(20);
+  return f;
+}
+
 SoakFigures runSoak(const SoakSettings& settings, const std::function<void(const SoakFigures&)>& progress) {
   const auto started = std::chrono::steady_clock::now();
   sim::SimulatorConfig config;
@@ -166,6 +173,7 @@ SoakFigures runSoak(const SoakSettings& settings, const std::function<void(const
       fruitless = 0;
       next = static_cast<std::int32_t>(rows.back().num) + 1;
     }
+    figures.lateLooks = master.lateLooks();
   }
   gauge.stop();
   figures.gauge = gauge.counters();
@@ -190,6 +198,7 @@ std::string describe(const SoakFigures& f) {
       << ", out of order " << f.outOfOrder << ", wrong values " << f.wrongValues << ")"
       << (f.stuck ? ", readings stopped making progress" : "") << "\n"
       << (f.firstLoss.empty() ? "" : "first loss:                  " + f.firstLoss + "\n")
+      << "replies found by a last look: " << f.lateLooks << "\n"
       << "time:                        " << f.elapsed.count() << " s ("
       << (f.rowsRead > 0 ? 1000.0 * f.elapsed.count() / static_cast<double>(f.rowsRead) : 0.0)
       << " ms per measurement)\n";

@@ -30,6 +30,10 @@ struct SoakSettings {
 // number, 2 % replies followed by stray bytes, 2 % replies split by a 10 ms
 // pause, 1 % replies 100 ms late (after the master's wait).
 sim::GaugeFaults combinedFaults();
+// A slow gauge on top of them: every reply 25 ms after its request, and the
+// split replies pausing 20 ms, so a reply may still be on its way when the
+// master looks, and a cut one ends while the master asks again.
+sim::GaugeFaults slowGaugeFaults();
 
 struct SoakFigures {
   std::size_t count = 0;             // measurements in the gauge's archive
@@ -43,6 +47,9 @@ struct SoakFigures {
   std::size_t outOfOrder = 0;
   std::size_t wrongValues = 0;
   bool stuck = false;  // readings stopped making progress; the soak gave up
+  // Exchanges whose reply was found only by the master's last look at what
+  // the driver held when its wait was over (a reader late on a busy machine).
+  std::uint64_t lateLooks = 0;
   std::string firstLoss;  // the first row that was not the one expected, in words
   sim::SimulatorCounters gauge;  // what the gauge saw, sent and spoiled
   std::chrono::duration<double> elapsed{0};
