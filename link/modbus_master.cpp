@@ -168,6 +168,15 @@ int MBMaster::receive(ADU& response) {
   // After any failure the two sides may be out of step: the next request
   // waits for a quiet line.
   if (result < 0) resync_ = true;
+  if (result == Result::kNoReply) {
+    silenceSinceReply_ = true;
+  } else if (result >= 0) {
+    // A reply taken after a silence may be the late answer to the earlier
+    // request; the answer to this one is then still coming, and is let pass
+    // on a quiet line before the next request.
+    if (silenceSinceReply_) resync_ = true;
+    silenceSinceReply_ = false;
+  }
   return result;
 }
 

@@ -61,10 +61,11 @@ class MBMaster {
   explicit MBMaster(TCommPort& port);
 
   // Purges the input, writes the device address and the checksum into request
-  // and queues it. After a failed exchange (or resynchronise()) it first waits
-  // until the line has been quiet for the whole reply wait, purging whatever
-  // still comes, so that a late or repeated reply to an earlier request can
-  // never be taken as the answer to this one.
+  // and queues it. After a failed exchange (or resynchronise()), and after the
+  // first reply taken since a silence, it first waits until the line has been
+  // quiet for the whole reply wait, purging whatever still comes, so that a
+  // late or repeated reply to an earlier request can never be taken as the
+  // answer to this one.
   void send(ADU& request);
   // Waits for the reply and classifies it (see Result). A normal reply is
   // left in response, an exception reply in exception(). A reply that does
@@ -120,7 +121,8 @@ class MBMaster {
   Response::Exception exception_{0, 0};
   Uart uart_;
   bool fastExchange_ = false;
-  bool resync_ = false;
+  bool resync_ = false;            // the next send waits for a quiet line
+  bool silenceSinceReply_ = false;  // an exchange met silence since the last reply taken
   std::chrono::steady_clock::time_point replyDeadline_{};
   std::uint64_t lateLooks_ = 0;
 };

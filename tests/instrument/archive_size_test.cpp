@@ -83,6 +83,7 @@ class ArchiveSize : public ::testing::TestWithParam<SizeCase> {
     std::vector<std::string> out;
     for (const std::string& line : bench.logLines()) {
       if (line.find("error code = ") != std::string::npos || line.find("Exception with") != std::string::npos ||
+          line.find("Unexpected reply") != std::string::npos ||
           line.find("Количество измерений") != std::string::npos) {
         out.push_back(line);
       }
@@ -108,9 +109,9 @@ INSTANTIATE_TEST_SUITE_P(
         SizeCase{"Answers", nullptr, {}, 20, 1, {"INF Количество измерений: 20"}},
         SizeCase{"FullArchiveOf500IsRead", [](Faults& f) { f.archiveSize = 500; }, {}, 500, 1,
                  {"INF Количество измерений: 500"}},
-        // Silence is an empty archive, not a fault: nothing came, so nothing to read.
-        SizeCase{"NoAnswerIsZero", [](Faults& f) { f.silentAfter = 0; }, {}, 0, 1,
-                 {"INF Количество измерений: 0"}},
+        // Silence is no answer, never an empty archive.
+        SizeCase{"NoAnswerIsNoCount", [](Faults& f) { f.silentAfter = 0; }, {}, std::nullopt, 10,
+                 times(10, "ERR error code = -6")},
         SizeCase{"KeepsFaulting", [](Faults& f) { f.crcFaultRate = 1.0; }, {}, std::nullopt, 10,
                  times(10, "ERR error code = -4")},
         SizeCase{"AlwaysAbove500", [](Faults& f) { f.archiveSize = 501; }, {}, std::nullopt, 10,
@@ -135,6 +136,30 @@ INSTANTIATE_TEST_SUITE_P(
                  7,
                  2,
                  {"ERR error code = -4", "INF Количество измерений: 7"}},
+        // The count is never read from a reply that failed, even when every
+        // try after it meets silence.
+        SizeCase{"ChecksumFaultThenSilence",
+                 {},
+                 [] {
+                   std::vector<Bytes> script{broken(korsi::test::archiveSizeReply(7))};
+                   script.resize(10);
+                   return script;
+                 }(),
+                 std::nullopt,
+                 10,
+                 [] {
+                   std::vector<std::string> log{"ERR error code = -4"};
+                   const auto silent = times(9, "ERR error code = -6");
+                   log.insert(log.end(), silent.begin(), silent.end());
+                   return log;
+                 }()},
+        // An accepted reply of another shape (a late echo reply) holds no count.
+        SizeCase{"EchoReplyIsNoCount",
+                 {},
+                 {korsi::test::echoReply(), korsi::test::archiveSizeReply(9)},
+                 9,
+                 2,
+                 {"ERR Unexpected reply: function code 4, 7 bytes", "INF Количество измерений: 9"}},
         SizeCase{"AnswerAtTheTenthTry",
                  nullptr,
                  [] {
