@@ -1,6 +1,8 @@
 #include "services/atomic_file.h"
 
+#include <cerrno>
 #include <filesystem>
+#include <random>
 
 #include "services/file_platform.h"
 
@@ -27,26 +29,62 @@ std::string realFile(const std::string& path) {
   return current.string();
 }
 
+// Names tried before a folder full of look-alikes counts as a failure.
+constexpr int kOwnNameTries = 100;
+
+std::string randomPart() {
+  static constexpr char kLetters[] = "abcdefghijklmnopqrstuvwxyzABCDEFGHIJKLMNOPQRSTUVWXYZ0123456789";
+  std::random_device device;
+  std::uniform_int_distribution<std::size_t> pick(0, sizeof kLetters - 2);
+  std::string part(8, 'x');
+  for (char& c : part) c = kLetters[pick(device)];
+  return part;
+}
+
 }  // namespace
 
-AtomicFileReplace::AtomicFileReplace(const std::string& path)
-    : target_(realFile(path)), temporary_(target_ + ".tmp") {}
+AtomicFileReplace::AtomicFileReplace(const std::string& path, TemporaryName naming)
+    : target_(realFile(path)), ownName_(naming == TemporaryName::OwnName) {
+  if (!ownName_) {
+    temporary_ = target_ + ".tmp";
+    return;
+  }
+  for (int i = 0; i < kOwnNameTries; ++i) {
+    const std::string candidate = target_ + "." + randomPart() + ".tmp";
+    error_ = platform::createNewFile(candidate);
+    if (!error_) {
+      temporary_ = candidate;
+      created_ = true;
+      return;
+    }
+    if (error_ != std::errc::file_exists) return;
+  }
+}
 
 AtomicFileReplace::~AtomicFileReplace() {
   if (committed_) return;
   std::error_code ignored;
+  if (ownName_) {
+    // Only the file this object made; whatever else is there is not its own.
+    if (created_) fs::remove(temporary_, ignored);
+    return;
+  }
   if (created_ || written_ || fs::is_regular_file(fs::symlink_status(temporary_, ignored))) {
     fs::remove(temporary_, ignored);
   }
 }
 
 std::error_code AtomicFileReplace::write(std::string_view bytes) {
-  const std::error_code error = platform::writeDurableFile(temporary_, bytes, target_, created_);
+  if (error_) return error_;
+  bool opened = false;
+  const std::error_code error = platform::writeDurableFile(temporary_, bytes, target_, opened);
+  if (!ownName_) created_ = opened;
   written_ = !error;
   return error;
 }
 
 std::error_code AtomicFileReplace::commit() {
+  if (error_) return error_;
   if (!written_) {
     if (const std::error_code error = platform::finishFile(temporary_, target_)) return error;
   }
@@ -58,8 +96,8 @@ std::error_code AtomicFileReplace::commit() {
   return {};
 }
 
-ReplaceOutcome replaceFileAtomically(const std::string& path, std::string_view bytes) {
-  AtomicFileReplace replace(path);
+ReplaceOutcome replaceFileAtomically(const std::string& path, std::string_view bytes, TemporaryName naming) {
+  AtomicFileReplace replace(path, naming);
   ReplaceOutcome outcome;
   outcome.error = replace.write(bytes);
   outcome.temporaryCreated = replace.temporaryCreated();

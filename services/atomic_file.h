@@ -5,6 +5,11 @@
 // takes the old file's permissions, is renamed over it, and the folder is
 // made durable. A name that is a symbolic link is followed to the real file,
 // which is replaced; the link stays.
+//
+// The temporary name is "<name>.tmp" unless a name of its own is asked for:
+// then it is a new file "<name>.<random>.tmp", created only where no file
+// is, so that a file already there (a user's own "<name>.tmp" included) is
+// never opened, emptied or removed.
 
 #include <string>
 #include <string_view>
@@ -12,9 +17,13 @@
 
 namespace korsi {
 
+enum class TemporaryName { Tmp, OwnName };
+
 class AtomicFileReplace {
  public:
-  explicit AtomicFileReplace(const std::string& path);
+  // With TemporaryName::OwnName the temporary file is created here;
+  // temporaryCreated() and error() tell whether that worked.
+  explicit AtomicFileReplace(const std::string& path, TemporaryName naming = TemporaryName::Tmp);
   // Removes the temporary file when it was not committed.
   ~AtomicFileReplace();
   AtomicFileReplace(const AtomicFileReplace&) = delete;
@@ -29,6 +38,8 @@ class AtomicFileReplace {
   // them durable. temporaryCreated() tells whether it could be created.
   std::error_code write(std::string_view bytes);
   bool temporaryCreated() const noexcept { return created_; }
+  // Why the temporary file of its own could not be created; nothing otherwise.
+  const std::error_code& error() const noexcept { return error_; }
 
   // Puts the temporary file in the target's place. For a temporary file that
   // another writer has filled by name (a library that writes files itself),
@@ -38,6 +49,8 @@ class AtomicFileReplace {
  private:
   std::string target_;
   std::string temporary_;
+  std::error_code error_;
+  bool ownName_ = false;
   bool created_ = false;
   bool written_ = false;
   bool committed_ = false;
@@ -49,6 +62,7 @@ struct ReplaceOutcome {
   bool temporaryCreated = false;
   bool ok() const noexcept { return !error; }
 };
-ReplaceOutcome replaceFileAtomically(const std::string& path, std::string_view bytes);
+ReplaceOutcome replaceFileAtomically(const std::string& path, std::string_view bytes,
+                                     TemporaryName naming = TemporaryName::Tmp);
 
 }  // namespace korsi

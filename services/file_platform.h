@@ -15,6 +15,10 @@ namespace korsi::platform {
 std::error_code writeDurableFile(const std::string& path, std::string_view bytes,
                                  const std::string& permissionsFrom, bool& created);
 
+// Creates the empty file `path` (usual new-file mode) only when no file of
+// that name is there, links included; EEXIST when one is.
+std::error_code createNewFile(const std::string& path);
+
 // Makes a file that someone else has written durable, with the permissions
 // of `permissionsFrom` when that names an existing file.
 std::error_code finishFile(const std::string& path, const std::string& permissionsFrom);

@@ -68,6 +68,13 @@ std::error_code writeDurableFile(const std::string& path, std::string_view bytes
   return syncAndClose(fd);
 }
 
+std::error_code createNewFile(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOFOLLOW, 0666);
+  if (fd < 0) return lastError();
+  if (::close(fd) != 0) return lastError();
+  return {};
+}
+
 std::error_code finishFile(const std::string& path, const std::string& permissionsFrom) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
   if (fd < 0) return lastError();

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <string>
+#include <vector>
 
 #include "tests/support/tempdir.h"
 
@@ -117,6 +119,63 @@ TEST_F(AtomicFile, CommitsATemporaryFilledByAnotherWriter) {
   }
   EXPECT_EQ(readFile(path), "written by the library");
   EXPECT_FALSE(fs::exists(path + ".tmp")) << "an abandoned temporary is removed";
+}
+
+// Files beside the target that are not the replace's own.
+std::vector<std::string> namesIn(const std::string& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+// With a temporary name of its own, a user's "<name>.tmp" (a file, or a link
+// to a file elsewhere) is never opened, emptied or removed, whether the
+// replace is committed, fails or is abandoned; and no file of its own stays.
+TEST_F(AtomicFile, ATemporaryOfItsOwnNameLeavesEveryOtherFileAlone) {
+  writeFile(path, "old");
+  ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
+  writeFile(path + ".tmp", "the user's own");
+  writeFile(dir.file("elsewhere"), "pointed at");
+  fs::create_symlink("elsewhere", dir.file("data.ks.1.tmp"));
+  const std::vector<std::string> before = namesIn(dir.path().string());
+
+  ASSERT_TRUE(replaceFileAtomically(path, "new", korsi::TemporaryName::OwnName).ok());
+  EXPECT_EQ(readFile(path), "new");
+  EXPECT_EQ(modeOf(path), 0640u);
+  {
+    AtomicFileReplace filledByName(path, korsi::TemporaryName::OwnName);
+    ASSERT_FALSE(filledByName.error());
+    EXPECT_NE(filledByName.temporary(), path + ".tmp");
+    writeFile(filledByName.temporary(), "written by the library");
+    ASSERT_FALSE(filledByName.commit());
+  }
+  EXPECT_EQ(readFile(path), "written by the library");
+  EXPECT_EQ(modeOf(path), 0640u);
+  {
+    AtomicFileReplace abandoned(path, korsi::TemporaryName::OwnName);
+    ASSERT_TRUE(abandoned.temporaryCreated());
+    ASSERT_FALSE(abandoned.write("never committed"));
+  }
+  // The target is a folder: the rename fails and only its own file goes.
+  fs::create_directory(dir.file("folder.ks"));
+  EXPECT_FALSE(replaceFileAtomically(dir.file("folder.ks"), "new", korsi::TemporaryName::OwnName).ok());
+  fs::remove(dir.file("folder.ks"));
+
+  EXPECT_EQ(readFile(path), "written by the library");
+  EXPECT_EQ(readFile(path + ".tmp"), "the user's own");
+  EXPECT_EQ(readFile(dir.file("elsewhere")), "pointed at");
+  EXPECT_TRUE(fs::is_symlink(dir.file("data.ks.1.tmp")));
+  EXPECT_EQ(namesIn(dir.path().string()), before);
+}
+
+TEST_F(AtomicFile, ATemporaryOfItsOwnNameInAMissingFolderSaysWhy) {
+  AtomicFileReplace replace(dir.file("missing/data.ks"), korsi::TemporaryName::OwnName);
+  EXPECT_EQ(replace.error(), std::errc::no_such_file_or_directory);
+  EXPECT_FALSE(replace.temporaryCreated());
+  EXPECT_EQ(replace.write("new"), std::errc::no_such_file_or_directory);
+  EXPECT_EQ(replace.commit(), std::errc::no_such_file_or_directory);
+  EXPECT_FALSE(fs::exists(dir.file("missing")));
 }
 
 }  // namespace

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <system_error>
 
+#include "services/atomic_file.h"
 #include "services/recordset/data_file.h"
 #include "tools/transfer/csv_writer.h"
 #include "ui/export/archive_workbook.h"
@@ -23,8 +24,6 @@ bool endsWith(const std::string& name, std::string_view suffix) {
   return std::equal(suffix.begin(), suffix.end(), name.end() - static_cast<std::ptrdiff_t>(suffix.size()),
                     [](char a, char b) { return a == std::tolower(static_cast<unsigned char>(b)); });
 }
-
-std::string temporaryOf(const std::string& path) { return path + ".tmp"; }
 
 const std::array<std::string, 4> kWorkbookTitles{"№ измерения", "Дата/Время", "Толщина, мм", "Примечание"};
 
@@ -59,38 +58,31 @@ std::string probeOutput(const std::string& path) {
   if (path == kStandardOutput) return {};
   std::error_code ec;
   if (std::filesystem::is_directory(path, ec)) return causeOf(EISDIR);
-  const std::string temporary = temporaryOf(path);
-  errno = 0;
-  std::FILE* file = std::fopen(temporary.c_str(), "wb");
-  if (file == nullptr) return causeOf(errno != 0 ? errno : EIO);
-  std::fclose(file);
-  std::filesystem::remove(temporary, ec);
+  // The temporary file the write will need, made where it will be made and
+  // removed again with `probe`.
+  const AtomicFileReplace probe(path, TemporaryName::OwnName);
+  if (probe.error()) return probe.error().message();
   return {};
 }
 
 std::string writeOutput(const std::string& path, OutputFormat format, const std::vector<ArchiveRow>& rows,
                         std::FILE* out) {
-  if (format == OutputFormat::Xlsx) {
-    // The titles of the window's grid, as its export writes them.
-    return writeArchiveWorkbook(path, kWorkbookTitles, rows);
-  }
-  const std::string bytes = encode(format, rows);
-  if (path == kStandardOutput) return writeStream(out, bytes);
+  if (path == kStandardOutput) return writeStream(out, encode(format, rows));
 
-  const std::string temporary = temporaryOf(path);
-  errno = 0;
-  std::FILE* file = std::fopen(temporary.c_str(), "wb");
-  if (file == nullptr) return causeOf(errno != 0 ? errno : EIO);
-  std::string why = writeStream(file, bytes);
-  if (std::fclose(file) != 0 && why.empty()) why = causeOf(errno != 0 ? errno : EIO);
-  std::error_code ec;
-  if (why.empty()) {
-    std::filesystem::rename(temporary, path, ec);
-    if (!ec) return {};
-    why = ec.message();
+  // A temporary file of its own beside the real file (links followed), so
+  // that no file of the user's is touched before the whole new one is there.
+  AtomicFileReplace replace(path, TemporaryName::OwnName);
+  if (replace.error()) return replace.error().message();
+  if (format == OutputFormat::Xlsx) {
+    // The window's export writes the workbook by name, with the titles of
+    // the window's grid; it lands in the temporary file, which then takes
+    // the old file's permissions and its place.
+    if (std::string why = writeArchiveWorkbook(replace.temporary(), kWorkbookTitles, rows); !why.empty()) return why;
+  } else if (const std::error_code ec = replace.write(encode(format, rows))) {
+    return ec.message();
   }
-  std::filesystem::remove(temporary, ec);
-  return why;
+  if (const std::error_code ec = replace.commit()) return ec.message();
+  return {};
 }
 
 }  // namespace korsi::transfer

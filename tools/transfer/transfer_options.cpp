@@ -197,7 +197,8 @@ Options:
                   desktop program knows it) or a device path (/dev/ttyUSB0)
   -o FILE         where read writes: .csv, .ks or .xml (as the desktop program
                   saves them), .xlsx (as it exports them); - writes CSV to
-                  standard output. FILE is replaced only when whole.
+                  standard output. FILE is replaced only when whole, and
+                  not at all when no measurement was read.
   --config FILE   the configuration (default ./kestro.conf when present; the
                   program also runs without one)
   --log FILE      write the log to FILE (default: no log)
@@ -217,15 +218,17 @@ a decimal point, fields quoted as RFC 4180 says, one line end (LF) per row.
 Progress goes to standard error: a bar with count, rate and time left on a
 terminal, one line per 10 % otherwise. Ctrl+C (SIGINT) or SIGTERM stops the
 reading as Cancel does in the desktop program; the rows read so far are
-written.
+written. --range and --number read only the numbers the archive holds and
+say where it ends.
 
 Exit status:
   0    done
   2    usage: a wrong option, a configuration that cannot be read, an
        unknown output format
   3    no gauge found (nothing written)
-  4    connection lost: the gauge stopped answering or refused a measurement
-       (the rows read so far are written)
+  4    connection lost: the gauge stopped answering or refused a measurement,
+       or numbers asked for are past the end of its archive (the rows read
+       so far are written)
   5    the output (or the log, or the configuration with --remember) could
        not be written; nothing half-written is left under its name
   130  interrupted by SIGINT or SIGTERM (the rows read so far are written)

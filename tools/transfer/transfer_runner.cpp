@@ -1,5 +1,6 @@
 #include "tools/transfer/transfer_runner.h"
 
+#include <algorithm>
 #include <optional>
 #include <string>
 
@@ -14,6 +15,13 @@
 namespace korsi::transfer {
 
 namespace {
+
+// "the archive ends at measurement 500; measurements 501-600 are not in it"
+std::string pastTheEnd(std::int32_t end, std::int32_t first, std::int32_t last) {
+  std::string line = end == 0 ? "the archive is empty" : "the archive ends at measurement " + std::to_string(end);
+  if (first == last) return line + "; measurement " + std::to_string(first) + " is not in it";
+  return line + "; measurements " + std::to_string(first) + "-" + std::to_string(last) + " are not in it";
+}
 
 class Run {
  public:
@@ -166,6 +174,21 @@ int Run::read() {
     } else {
       range = ReadRange::of(1, *size.count);
     }
+  } else {
+    // A number past the end of the archive is no measurement of the gauge's:
+    // only the numbers it holds are asked, and the rest is said. When the
+    // size stays unknown the numbers are asked as given; the gauge refuses
+    // those it does not hold.
+    const ArchiveSizeAnswer size = archiveSize();
+    if (size.lastResult != Modbus::Result::kNoReply && size.count && range.last > *size.count) {
+      const std::int32_t end = *size.count;
+      status = fail(kExitConnectionLost, label + ": " + pastTheEnd(end, std::max(range.first, end + 1), range.last));
+      if (range.first > end) {
+        empty = true;
+      } else {
+        range = ReadRange::of(range.first, end);
+      }
+    }
   }
   if (interruption_.interrupted()) return fail(kExitInterrupted, "interrupted before the reading began");
 
@@ -194,6 +217,12 @@ int Run::read() {
     std::string numbers;
     for (const std::int32_t n : view_.refusedDates()) numbers += (numbers.empty() ? "" : ", ") + std::to_string(n);
     note("left out for a date that does not exist: measurement " + numbers);
+  }
+  if (status != kExitDone && view_.rows().empty()) {
+    // Nothing was read: a file of the user's stays exactly as it was, and
+    // no empty one is made.
+    if (options_.output != kStandardOutput) note("no measurement read; " + options_.output + " not written");
+    return remember(*port, status);
   }
   if (const std::string why = writeOutput(options_.output, *format, view_.rows(), streams_.out); !why.empty()) {
     return fail(kExitOutputFailed, options_.output + ": cannot write: " + why);

@@ -371,8 +371,11 @@ TEST_F(Transfer, GaugeFallingSilentExitsWith4AndWritesTheRowsSoFarWhole) {
 }
 
 TEST_F(Transfer, GaugeRefusingAMeasurementExitsWith4AndWritesTheRowsBeforeIt) {
-  // Numbers beyond the archive get the exception reply "illegal data address".
-  startGauge();
+  // The gauge says its archive holds 502 measurements, but numbers beyond
+  // the 500 it holds get the exception reply "illegal data address".
+  korsi::sim::GaugeFaults saysMore;
+  saysMore.archiveSize = 502;
+  startGauge(saysMore);
   ASSERT_EQ(run({"read", "--range", "498-502", "--port", "200", "-o", "out.csv"}), 4) << program_->err();
   const auto lines = messageLines(program_->err());
   ASSERT_FALSE(lines.empty());
