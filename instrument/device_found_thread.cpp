@@ -37,6 +37,8 @@ void DeviceFoundThread::body() {
     // Whatever went wrong, the user gets the commands back.
     WORKER_ERR("Ошибка поиска устройства: ", error.what());
     status_ = kNotFoundStatus;
+    // The probe that showed the progress window may not have closed it.
+    handOver([&view = view_] { view.closeProgress(); });
     endStep();
   }
   if (ending_) return;

@@ -8,6 +8,7 @@
 #include <exception>
 
 #include "services/error_box.h"
+#include "ui/dialog_fit.h"
 
 namespace korsi {
 
@@ -40,6 +41,7 @@ KorsiApplication::KorsiApplication(int& argc, char** argv) : QApplication(withRu
 
 void KorsiApplication::showException(const QString& message) {
   QMessageBox box(QMessageBox::Critical, title_, message, QMessageBox::Ok);
+  fitTitle(box);
   box.exec();
 }
 
@@ -59,6 +61,7 @@ namespace {
 void showMessageBox(const std::string& text, const std::string& caption, BoxIcon icon) {
   QMessageBox box(icon == BoxIcon::Warning ? QMessageBox::Warning : QMessageBox::Critical,
                   QString::fromStdString(caption), QString::fromStdString(text), QMessageBox::Ok);
+  fitTitle(box);
   box.exec();
 }
 

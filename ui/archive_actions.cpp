@@ -15,6 +15,7 @@
 #include "ui/archive/archive_table_model.h"
 #include "ui/archive_grid_editing.h"
 #include "ui/main_window.h"
+#include "ui/dialog_fit.h"
 
 namespace korsi {
 
@@ -150,6 +151,7 @@ void ArchiveActions::load() {
 void ArchiveActions::showError(const archive::CommandError& error) {
   QMessageBox box(QMessageBox::Critical, QString::fromStdString(error.caption), QString::fromStdString(error.text),
                   QMessageBox::Ok);
+  fitTitle(box);
   box.exec();
 }
 

@@ -8,6 +8,7 @@
 
 #include "ui/archive/archive_table_model.h"
 #include "ui/main_window.h"
+#include "ui/dialog_fit.h"
 
 namespace korsi {
 
@@ -75,6 +76,7 @@ bool GridEditing::confirmDelete(std::size_t count) {
   // Deleted rows cannot come back: Enter alone does not delete them.
   box.setDefaultButton(QMessageBox::No);
   box.setEscapeButton(QMessageBox::No);
+  fitTitle(box);
   box.exec();
   return box.clickedButton() == box.button(QMessageBox::Yes);
 }
@@ -82,6 +84,7 @@ bool GridEditing::confirmDelete(std::size_t count) {
 void GridEditing::showError(const QString& text) {
   QMessageBox box(QMessageBox::Critical, QString::fromUtf8(archive::kCommandErrorCaption), text, QMessageBox::Ok,
                   &window_);
+  fitTitle(box);
   box.exec();
 }
 

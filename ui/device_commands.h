@@ -57,6 +57,12 @@ class DeviceCommands : public QObject {
   ReadState readState() const noexcept { return readState_; }
 
  private:
+  // Whether the search, or a read, is available in the window now.
+  bool searchAllowed() const;
+  bool readAllowed() const;
+  // Waits for the workers with the progress window still answering Cancel.
+  void waitForWorkers();
+
   ProcessObjects& objects_;
   Windows windows_;
   std::unique_ptr<ConverterDriver> driver_;

@@ -3,11 +3,13 @@
 #include <QMessageBox>
 
 #include "services/error_box.h"
+#include "ui/dialog_fit.h"
 
 namespace korsi {
 
 void showErrorMessage(const QString& text, QWidget* owner) {
   QMessageBox box(QMessageBox::Critical, QString::fromUtf8(kErrorCaption), text, QMessageBox::Ok, owner);
+  fitTitle(box);
   box.exec();
 }
 

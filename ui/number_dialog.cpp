@@ -4,6 +4,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "ui/dialog_fit.h"
+
 namespace korsi {
 
 TNumForm1::TNumForm1(QWidget* parent)
@@ -38,6 +40,7 @@ TNumForm1::TNumForm1(QWidget* parent)
   setTabOrder(Button2, Button1);
   setTabOrder(Button1, Edit1);
   Button2->setFocus();
+  fitTitle(*this);
 }
 
 }  // namespace korsi

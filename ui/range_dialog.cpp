@@ -4,6 +4,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+#include "ui/dialog_fit.h"
+
 namespace korsi {
 
 // Widgets are made in tab order: Edit1, Edit2, Button1, Button2.
@@ -46,6 +48,7 @@ TRangeForm1::TRangeForm1(QWidget* parent)
   setTabOrder(Edit2, Button1);
   setTabOrder(Button1, Button2);
   Edit1->setFocus();  // taken when first shown; later showings keep the last focus
+  fitTitle(*this);
 }
 
 }  // namespace korsi

@@ -16,6 +16,7 @@
 #include "ui/error_message.h"
 #include "ui/main_window.h"
 #include "ui/report/archive_report.h"
+#include "ui/dialog_fit.h"
 
 namespace korsi {
 
@@ -101,6 +102,7 @@ void TRepForm::print() {
 void TRepForm::offerPdf() {
   QMessageBox box(QMessageBox::Warning, QString::fromUtf8(kPrintCaption), QString::fromUtf8(kNoPrinterText),
                   QMessageBox::Yes | QMessageBox::No);
+  fitTitle(box);
   if (box.exec() != QMessageBox::Yes) return;
   const std::optional<QString> path = printing_.askPdfFile();
   if (!path) return;

@@ -28,6 +28,8 @@
 #include "ui/about_window.h"
 #include "ui/application.h"
 #include "ui/archive_actions.h"
+#include "ui/archive_grid_editing.h"
+#include "ui/dialog_fit.h"
 #include "ui/help_window.h"
 #include "ui/inspection_window.h"
 #include "ui/main_window.h"
@@ -195,6 +197,7 @@ int main(int argc, char** argv) {
 
   QMessageBox box(QMessageBox::Critical, QString::fromUtf8(korsi::kErrorCaption),
                   QStringLiteral("Не могу открыть файл конфига на чтение"), QMessageBox::Ok);
+  korsi::fitTitle(box);
   box.show();
   shoot("12_error_box");
   box.hide();
@@ -203,5 +206,13 @@ int main(int argc, char** argv) {
   question.show();
   shoot("13_standard_buttons");
   question.hide();
+  // The grid's delete question (Ctrl+Delete), as wide as its title needs.
+  QMessageBox confirm(QMessageBox::Question, QString::fromUtf8(korsi::kConfirmCaption),
+                      QString::fromUtf8(korsi::kConfirmDeleteRow), QMessageBox::Yes | QMessageBox::No);
+  confirm.setDefaultButton(QMessageBox::No);
+  korsi::fitTitle(confirm);
+  confirm.show();
+  shoot("14_confirm_delete");
+  confirm.hide();
   return 0;
 }

@@ -8,6 +8,7 @@
 #include "ui/command_groups.h"
 #include "ui/main_window.h"
 #include "ui/progress_window.h"
+#include "ui/dialog_fit.h"
 
 namespace korsi {
 
@@ -35,6 +36,7 @@ void WindowView::addRow(const Meash& meash) {
 void WindowView::showMessage(const std::string& text, const std::string& caption, MessageIcon icon) {
   QMessageBox box(icon == MessageIcon::Error ? QMessageBox::Critical : QMessageBox::NoIcon,
                   QString::fromStdString(caption), QString::fromStdString(text), QMessageBox::Ok);
+  fitTitle(box);
   box.exec();
 }
 

@@ -14,6 +14,7 @@
 #include <memory>
 #include <optional>
 #include <ostream>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <utility>
@@ -297,6 +298,37 @@ TEST_F(SearchWithoutGauge, CancelBetweenPortsShowsNothingMore) {
   EXPECT_EQ(bench.logLines(), logAtStop);
   EXPECT_THAT(logAtStop, Not(Contains("INF findinrange")));
   EXPECT_THAT(logAtStop, Not(Contains(opened(30))));
+}
+
+// An error nobody expected, raised while a port list is being probed (the
+// progress window up): the search ends as one that found nothing, with the
+// progress window closed and the search commands back.
+TEST_F(SearchWithoutGauge, AnUnexpectedErrorClosesTheProgressAndGivesTheCommandsBack) {
+  struct Case {
+    const char* during;  // the view's step right before the error
+    const char* where;
+  };
+  const Case cases[] = {
+      {"progress 0", "the remembered port"},
+      {"progress 50", "the converter's second port"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.where);
+    korsi::test::ViewRecorder seen;
+    seen.on(c.during, [] { throw std::runtime_error("сбой драйвера порта"); });
+    auto failed = korsi::DeviceFoundThread::start({bench.port(), bench.master(), bench.config(), driver}, seen,
+                                                  std::make_shared<korsi::DirectHandOver>());
+    failed->wait();
+
+    const auto progress = seen.eventsStartingWith("progress");
+    ASSERT_FALSE(progress.empty());
+    EXPECT_EQ(progress.back(), "progress closed");
+    const auto events = seen.events();
+    EXPECT_EQ(events.back(), "commands Search on");
+    EXPECT_THAT(events, Not(Contains("commands Read on")));
+    EXPECT_THAT(bench.logLines(), Contains("ERR Ошибка поиска устройства: сбой драйвера порта"));
+    EXPECT_FALSE(bench.port().isActive());
+  }
 }
 
 class SearchWithoutDriver : public DeviceSearch, public ::testing::Test {

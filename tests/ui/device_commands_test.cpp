@@ -26,6 +26,7 @@
 #include "tests/services/archive/database_files.h"
 #include "tests/support/qt_helpers.h"
 #include "tests/support/tempdir.h"
+#include "tests/support/test_worker.h"
 #include "tools/gauge_sim/gauge_archive.h"
 #include "tools/gauge_sim/gauge_simulator.h"
 #include "ui/application.h"
@@ -401,6 +402,82 @@ TEST_F(GaugeCommands, AGaugeThatKeepsFaultingMakesTheWholeArchiveGiveUpAndSaySo)
   EXPECT_EQ(closer.boxes[0].text, "Сбой при передаче данных. Попробуйте перезапустить программу.");
   EXPECT_EQ(count(logged(), "ERR error code = -4"), 10);
   EXPECT_TRUE(rowNumbers().empty());
+}
+
+// The read button clicked again (or the read chosen from its menu) before the
+// first read's worker has taken the commands away: one read, the table
+// cleared once, and a note typed into the rows as they come is kept.
+TEST_F(GaugeCommands, AReadChosenAgainBeforeTheFirstHasTakenTheCommandsDoesNothing) {
+  korsi::sim::GaugeFaults slow;
+  slow.delay = std::chrono::milliseconds(5);
+  startGauge(5, slow);
+  openWindows();
+  findGauge();
+  const std::uint64_t requestsBefore = gauge->counters().requestsSeen;
+
+  trigger("ToolButton12");
+  trigger("ToolButton12");
+  trigger("A");
+  trigger("N17");
+  ASSERT_TRUE(korsi::test::processUntil([&] { return windows->ArchTable->rowCount() >= 1; }));
+  ASSERT_TRUE(windows->ArchTable->setNote(0, "стык 1"));
+  waitIdle();
+  korsi::test::processUntil([] { return false; }, 200);  // anything still queued runs now
+
+  EXPECT_EQ(rowNumbers(), (std::vector<int>{1, 2, 3, 4, 5}));
+  EXPECT_EQ(windows->ArchTable->row(0).prim, std::optional<std::string>("стык 1"));
+  // The archive size once, then each measurement once.
+  EXPECT_EQ(gauge->counters().requestsSeen - requestsBefore, 1u + 5u);
+  EXPECT_EQ(count(logged(), "INF Количество измерений: 5"), 1);
+  EXPECT_EQ(enabledCommands(), (std::vector<std::string>{"ToolButton1", "N8", "ToolButton2", "N6", "ToolButton4",
+                                                         "N2", "ToolButton12", "N16", "N22", "N23", "Excel1"}));
+}
+
+// After Cancel the stopped worker may still be in its exchange, and the
+// search waits for it. A read chosen during that wait does not run, neither
+// then nor after the search, which finds no gauge and closes the port.
+TEST_F(GaugeCommands, AReadChosenWhileTheSearchWaitsForACancelledWorkerDoesNotRun) {
+  startGauge(3);
+  openWindows();
+  findGauge();
+  trigger("A");
+  waitIdle();
+  ASSERT_EQ(rowNumbers(), (std::vector<int>{1, 2, 3}));
+
+  // A cancelled reading still inside its exchange until the test lets it go.
+  auto cancelled = std::make_shared<korsi::test::TestWorker>(std::function<void()>{}, true);
+  objects->workers().setReading(cancelled);
+  objects->workers().stopReading();
+  gauge->stop();  // the gauge is gone: the search will not find it
+
+  korsi::test::BoxCloser closer;
+  bool readAvailableDuringWait = true;
+  QTimer duringWait;
+  duringWait.setSingleShot(true);
+  duringWait.setInterval(std::chrono::milliseconds(20));
+  QObject::connect(&duringWait, &QTimer::timeout, [&] {
+    readAvailableDuringWait = enabled("ToolButton12") || enabled("N16") || enabled("N2");
+    trigger("A");
+    trigger("N17");
+    trigger("ToolButton12");
+    trigger("N2");
+    cancelled->leaveExchange();
+  });
+  duringWait.start();
+  trigger("N2");
+  EXPECT_FALSE(duringWait.isActive());  // the search did wait
+  waitIdle();
+  korsi::test::processUntil([] { return false; }, 200);
+
+  EXPECT_FALSE(readAvailableDuringWait);
+  EXPECT_EQ(rowNumbers(), (std::vector<int>{1, 2, 3}));
+  EXPECT_TRUE(closer.boxes.empty());
+  EXPECT_EQ(main().statusText(), "Устройство не найдено");
+  EXPECT_FALSE(objects->commPort().isActive());
+  EXPECT_FALSE(enabled("ToolButton12"));
+  EXPECT_FALSE(enabled("N16"));
+  EXPECT_TRUE(enabled("N2"));
+  EXPECT_EQ(count(logged(), "ERR Поток поиска запущен"), 2);  // the first search and this one only
 }
 
 }  // namespace

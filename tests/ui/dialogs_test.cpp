@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <QFont>
+#include <QFontMetrics>
 #include <QLabel>
+#include <QMessageBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -9,6 +12,8 @@
 
 #include "tests/support/qt_helpers.h"
 #include "ui/about_window.h"
+#include "ui/archive_grid_editing.h"
+#include "ui/dialog_fit.h"
 #include "ui/number_dialog.h"
 #include "ui/range_dialog.h"
 
@@ -72,13 +77,19 @@ void press(QDialog& dialog, Qt::Key key) { QTest::keyClick(dialog.focusWidget(),
 TEST(RangeDialog, LooksAsDesigned) {
   korsi::TRangeForm1 range;
   EXPECT_EQ(range.windowTitle().toStdString(), "Диапозон");
-  EXPECT_EQ(range.size(), QSize(163, 64));
+  EXPECT_EQ(range.height(), 64);
+  EXPECT_GE(range.width(), 163);
   EXPECT_EQ(range.Label1->text().toStdString(), "с");
   EXPECT_EQ(range.Label2->text().toStdString(), "по");
   EXPECT_EQ(range.Button1->text().toStdString(), "OK");
   EXPECT_EQ(range.Button2->text().toStdString(), "Отмена");
-  EXPECT_EQ(range.Edit1->geometry(), QRect(20, 8, 53, 21));
-  EXPECT_EQ(range.Edit2->geometry(), QRect(100, 8, 53, 21));
+  // Widened for the title, the contents keep their places to one another.
+  const int shift = range.Edit1->x() - 20;
+  EXPECT_EQ(range.Edit1->geometry(), QRect(20 + shift, 8, 53, 21));
+  EXPECT_EQ(range.Edit2->geometry(), QRect(100 + shift, 8, 53, 21));
+  EXPECT_EQ(range.Button2->geometry(), QRect(84 + shift, 36, 75, 25));
+  // As far from the right edge as from the left.
+  EXPECT_NEAR(range.width() - (range.Button2->x() + range.Button2->width()), range.Button1->x(), 1);
 }
 
 TEST(RangeDialog, OpensInTheFirstEditAndOnlyButtonsAnswerEnter) {
@@ -113,7 +124,8 @@ TEST(RangeDialog, OpensInTheFirstEditAndOnlyButtonsAnswerEnter) {
 TEST(NumberDialog, OpensOnCancelSoThatEnterAtOnceCancels) {
   korsi::TNumForm1 number;
   EXPECT_EQ(number.windowTitle().toStdString(), "Номер");
-  EXPECT_EQ(number.size(), QSize(162, 64));
+  EXPECT_EQ(number.height(), 64);
+  EXPECT_GE(number.width(), 162);
   EXPECT_EQ(number.Label1->text().toStdString(), "№");
   EXPECT_EQ(number.Edit1->text(), "1");
 
@@ -157,6 +169,47 @@ TEST(AboutWindow, ShowsTheVersionEveryTimeAndOkCloses) {
   // Texts fit their labels.
   for (QLabel* label : {about.StaticText1, about.StaticText2, about.StaticText3}) {
     EXPECT_GE(label->width(), label->sizeHint().width()) << label->objectName().toStdString();
+  }
+}
+
+// A title the window manager cannot fit is cut ("Ди… зон", "Подт… ение"):
+// every dialog is at least as wide as its bold title, the window icon and
+// the bar's buttons.
+TEST(DialogTitles, EveryDialogIsWideEnoughForItsTitle) {
+  const auto roomForTitle = [](const QWidget& dialog) {
+    QFont bold = dialog.font();
+    bold.setBold(true);
+    const QFontMetrics metrics(bold);
+    return metrics.horizontalAdvance(dialog.windowTitle()) + 3 * metrics.height();
+  };
+  korsi::TRangeForm1 range;
+  korsi::TNumForm1 number;
+  for (QDialog* dialog : {static_cast<QDialog*>(&range), static_cast<QDialog*>(&number)}) {
+    SCOPED_TRACE(dialog->windowTitle().toStdString());
+    dialog->show();
+    EXPECT_GE(dialog->width(), korsi::titleBarWidth(*dialog));
+    EXPECT_GE(dialog->width(), roomForTitle(*dialog));
+    dialog->hide();
+  }
+
+  struct Box {
+    const char* caption;
+    const char* text;
+  };
+  const Box boxes[] = {
+      {korsi::kConfirmCaption, korsi::kConfirmDeleteRow},
+      {"Ошибка", "Ошибка insert"},
+      {"Внимание", "Устройство найдено и готово к работе"},
+  };
+  for (const Box& b : boxes) {
+    SCOPED_TRACE(b.caption);
+    QMessageBox box(QMessageBox::Question, QString::fromUtf8(b.caption), QString::fromUtf8(b.text),
+                    QMessageBox::Yes | QMessageBox::No);
+    korsi::fitTitle(box);
+    box.show();  // the box works out its size when shown
+    EXPECT_GE(box.width(), korsi::titleBarWidth(box));
+    EXPECT_GE(box.width(), roomForTitle(box));
+    box.hide();
   }
 }
 

@@ -28,9 +28,13 @@ TEST(HelpWindow, ShowsTheCompiledInHelpWithItsKeySections) {
            "kestro.conf", "default_comport", "/dev/serial/by-id/", "dialout", "Permission denied",
            "sudo usermod -aG dialout $USER",
            "Сбой при передаче данных. Попробуйте перезапустить программу.", "Устройство не найдено",
-           "Драйвер устройства не установлен"}) {
+           "Драйвер устройства не установлен", "программа закрывается", "Изменить можно любую ячейку",
+           "Статистика и приёмка…", "ISO 19840", "IMO PSPC 90/10"}) {
     EXPECT_TRUE(text.contains(QString::fromUtf8(expected))) << expected;
   }
+  // Every cell can be typed into: the help must not say otherwise.
+  EXPECT_FALSE(text.contains(QStringLiteral("только примечание")));
+  EXPECT_FALSE(text.contains(QStringLiteral("их изменить нельзя")));
 }
 
 // A contents entry that leads nowhere would leave the reader where they are.

@@ -3,6 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <QObject>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <QWidget>
 #include <memory>
 
 #include "instrument/worker.h"
@@ -52,6 +57,44 @@ TEST_F(WaitingWorkers, TheEndOfTheProgramStopsAndWaitsForEveryWorker) {
   EXPECT_FALSE(search->isRunning());
   EXPECT_FALSE(reading->isRunning());
   EXPECT_FALSE(workers.anyRunning());
+}
+
+// While a command waits, the user's clicks and keys reach only the window
+// that keeps answering (the progress window's Cancel); afterwards every
+// window takes them again.
+TEST_F(WaitingWorkers, OnlyTheAnsweringWindowTakesInputDuringTheWait) {
+  QWidget main;
+  auto* command = new QPushButton(QStringLiteral("Весь архив"), &main);
+  QWidget progress;
+  auto* cancel = new QPushButton(QStringLiteral("Отмена"), &progress);
+  main.show();
+  progress.show();
+  int commands = 0;
+  int cancels = 0;
+  QObject::connect(command, &QPushButton::clicked, [&] { ++commands; });
+  QObject::connect(cancel, &QPushButton::clicked, [&] { ++cancels; });
+
+  auto stopped = std::make_shared<TestWorker>(std::function<void()>{}, true);
+  workers.setReading(stopped);
+  workers.stopReading();
+  QTimer duringWait;
+  duringWait.setSingleShot(true);
+  QObject::connect(&duringWait, &QTimer::timeout, [&] {
+    QTest::mouseClick(command, Qt::LeftButton);
+    command->setFocus();
+    QTest::keyClick(command, Qt::Key_Space);
+    QTest::mouseClick(cancel, Qt::LeftButton);
+    stopped->leaveExchange();
+  });
+  duringWait.start(std::chrono::milliseconds(10));
+  korsi::waitForIdleWorkers(workers, &progress);
+
+  EXPECT_FALSE(duringWait.isActive());
+  EXPECT_FALSE(stopped->isRunning());
+  EXPECT_EQ(commands, 0);
+  EXPECT_EQ(cancels, 1);
+  QTest::mouseClick(command, Qt::LeftButton);
+  EXPECT_EQ(commands, 1);
 }
 
 }  // namespace

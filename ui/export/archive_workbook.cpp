@@ -2,6 +2,8 @@
 
 #include <xlsxwriter.h>
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -63,6 +65,23 @@ std::string createEmpty(const std::string& path) {
   return {};
 }
 
+// How many characters a text shows: its UTF-8 sequences, not its bytes.
+std::size_t shownCharacters(const std::string& utf8) {
+  std::size_t count = 0;
+  for (const char c : utf8) {
+    if ((static_cast<unsigned char>(c) & 0xC0U) != 0x80U) ++count;
+  }
+  return count;
+}
+
+// A number in Excel's General format shows at most this many characters.
+constexpr std::size_t kGeneralNumberCharacters = 11;
+
+// A column's width in Excel's units, characters of the sheet's font: the
+// widest text, and a little for the cell's margins, so that nothing shows
+// as "####" or runs into the next cell.
+double columnWidth(std::size_t characters) { return static_cast<double>(characters) + 2.0; }
+
 // Writes the workbook to `file`, which libxlsxwriter replaces whole.
 std::string writeWorkbook(const std::string& file, const std::array<std::string, 4>& titles,
                           const std::vector<ArchiveRow>& rows) {
@@ -79,9 +98,13 @@ std::string writeWorkbook(const std::string& file, const std::array<std::string,
     if (status == LXW_NO_ERROR) status = result;
   };
 
+  // The widest text of each column, in characters.
+  std::array<std::size_t, 4> widest{};
   for (lxw_col_t column = 0; column < titles.size() && status == LXW_NO_ERROR; ++column) {
     keep(worksheet_write_string(sheet, 0, column, titles[column].c_str(), nullptr));
+    widest[column] = shownCharacters(titles[column]);
   }
+  widest[2] = std::max(widest[2], kGeneralNumberCharacters);
   std::string text;
   for (std::size_t i = 0; i < rows.size() && status == LXW_NO_ERROR; ++i) {
     const ArchiveRow& row = rows[i];
@@ -89,13 +112,18 @@ std::string writeWorkbook(const std::string& file, const std::array<std::string,
     if (row.num) {
       text = std::to_string(*row.num);
       keep(worksheet_write_string(sheet, line, 0, text.c_str(), nullptr));
+      widest[0] = std::max(widest[0], text.size());
     }
     if (row.date) {
       text = shownText(*row.date);
       keep(worksheet_write_string(sheet, line, 1, text.c_str(), nullptr));
+      widest[1] = std::max(widest[1], text.size());
     }
     // A value that is not a finite number has no form in the file's XML.
     if (row.h && std::isfinite(*row.h)) keep(worksheet_write_number(sheet, line, 2, *row.h, nullptr));
+  }
+  for (lxw_col_t column = 0; column < widest.size() && status == LXW_NO_ERROR; ++column) {
+    keep(worksheet_set_column(sheet, column, column, columnWidth(widest[column]), nullptr));
   }
   if (status != LXW_NO_ERROR) {
     lxw_workbook_free(book);

@@ -13,7 +13,9 @@
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
+#include <cstdio>
 #include <limits>
+#include <memory>
 #include <ostream>
 #include <string>
 #include <vector>
@@ -79,6 +81,65 @@ TEST(ArchiveWorkbook, HoldsTitlesThenNumberAndDateAsTextAndThicknessAsNumberWith
                                   });
   EXPECT_EQ(cellsOf(path), expected);
   EXPECT_EQ(filesIn(dir.path()), std::vector<std::string>{"archive.xlsx"});
+}
+
+// Each column's width as openpyxl reads it, beside the most characters a
+// cell of that column shows there (a number as Excel's General format shows
+// it, at most 11): "A<TAB>width<TAB>longest" per column.
+std::vector<std::string> columnWidths(const std::string& path) {
+  static constexpr const char* kScript = R"(import sys, openpyxl
+sheet = openpyxl.load_workbook(sys.argv[1]).worksheets[0]
+longest = {}
+for row in sheet.iter_rows():
+    for cell in row:
+        if cell.value is None:
+            continue
+        shown = len(cell.value) if cell.data_type == 's' else min(len(repr(cell.value)), 11)
+        longest[cell.column_letter] = max(longest.get(cell.column_letter, 0), shown)
+for letter in sorted(longest):
+    width = sheet.column_dimensions[letter].width if letter in sheet.column_dimensions else 0
+    print(letter, width, longest[letter], sep='\t')
+)";
+  korsi::test::TempDir dir;
+  const std::string script = dir.file("widths.py");
+  korsi::test::writeFile(script, kScript);
+  const std::string python = std::filesystem::exists("/usr/bin/python3") ? "/usr/bin/python3" : "python3";
+  std::unique_ptr<FILE, int (*)(FILE*)> pipe(
+      popen(("PYTHONIOENCODING=utf-8 " + python + " '" + script + "' '" + path + "'").c_str(), "r"), pclose);
+  std::vector<std::string> lines;
+  if (!pipe) return lines;
+  std::array<char, 256> line{};
+  while (std::fgets(line.data(), static_cast<int>(line.size()), pipe.get()) != nullptr) {
+    std::string text(line.data());
+    if (!text.empty() && text.back() == '\n') text.pop_back();
+    lines.push_back(text);
+  }
+  return lines;
+}
+
+// Without set widths a date shows as "####" until the user widens its column.
+TEST(ArchiveWorkbook, EveryColumnIsWideEnoughForItsWidestValue) {
+  korsi::test::TempDir dir;
+  const std::string path = dir.file("archive.xlsx");
+  const std::vector<ArchiveRow> rows{
+      row(1, {2009, 3, 9, 6, 22, 5}, 0.125),
+      row(std::numeric_limits<int>::min(), {2099, 12, 31, 23, 59, 59}, 0.2150000035762787),
+      row(3, {2010, 1, 1, 0, 0, 0}, 5.0),
+  };
+  ASSERT_EQ(korsi::writeArchiveWorkbook(path, kTitles, rows), "");
+
+  const std::vector<std::string> widths = columnWidths(path);
+  ASSERT_EQ(widths.size(), 4u) << "openpyxl could not read the workbook (install python3-openpyxl)";
+  for (const std::string& line : widths) {
+    SCOPED_TRACE(line);
+    const auto first = line.find('\t');
+    const auto second = line.find('\t', first + 1);
+    const double width = std::strtod(line.substr(first + 1, second - first - 1).c_str(), nullptr);
+    const double longest = std::strtod(line.substr(second + 1).c_str(), nullptr);
+    EXPECT_GE(width, longest + 1);
+  }
+  // The dates' column holds "31.12.2099 23:59:59", 19 characters.
+  EXPECT_EQ(widths[1].substr(widths[1].rfind('\t') + 1), "19");
 }
 
 TEST(ArchiveWorkbook, EmptyFieldsAndThicknessesThatAreNoNumbersLeaveTheirCellsEmpty) {
