@@ -28,6 +28,7 @@
 #include "instrument/read_meashs_thread.h"
 #include "tests/support/comm_port_access.h"
 #include "tests/support/gauge_bench.h"
+#include "tests/support/patient_reply_wait.h"
 #include "tests/support/tempdir.h"
 #include "tests/support/thread_census.h"
 #include "tests/support/view_recorder.h"
@@ -137,6 +138,9 @@ class LineFaults : public ::testing::Test {
     }
   }
 
+  // These tests are about a line that fails, not about the reply wait: a
+  // busy computer must not turn an on-time reply into a lost connection.
+  korsi::test::PatientReplyWait patience;
   korsi::test::TempDir dir;
   std::string linkPath = dir.file("gauge");
   korsi::test::GaugeBench bench;
