@@ -16,6 +16,8 @@ packages=(
   # Tests read the spreadsheet export back with openpyxl, read the printed
   # report's PDF with poppler, and write numbers under a Russian locale.
   python3-openpyxl poppler-utils locales
+  # scripts/stress-tests.sh keeps the processor busy beside the tests.
+  stress-ng
 )
 
 missing=()

@@ -2,7 +2,9 @@
 // A gauge that answers from a script, for what the simulator cannot play (its
 // faults are fixed for a whole run): for each 8-byte request that comes, the
 // next reply of the script, or silence for an empty one. Runs on a real
-// pseudo-terminal, on a thread of its own, until the script ends.
+// pseudo-terminal, on a thread of its own, until the script ends; that thread
+// answers at the simulator's raised priority, so that a busy computer does not
+// turn a scripted reply into silence. Its users link korsi_gauge_sim.
 
 #include <atomic>
 #include <cstdint>
@@ -13,6 +15,7 @@
 
 #include "link/modbus_frame.h"
 #include "tests/support/pty_peer.h"
+#include "tools/gauge_sim/answer_priority.h"
 
 namespace korsi::test {
 
@@ -39,6 +42,7 @@ class ScriptedGauge {
  public:
   explicit ScriptedGauge(std::vector<Bytes> replies)
       : thread_([this, replies = std::move(replies)] {
+          korsi::sim::raiseAnswerPriority();
           for (const Bytes& reply : replies) {
             if (peer_.receive(8).size() < 8) return;  // the port never asked
             ++requests_;

@@ -3,18 +3,24 @@
 // it and are checked byte for byte.
 
 #include <gtest/gtest.h>
+#include <pthread.h>
+#include <sched.h>
 
 #include <chrono>
+#include <fstream>
 #include <functional>
 #include <optional>
 #include <ostream>
+#include <sstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "instrument/gauge_messages.h"
 #include "instrument/meash.h"
 #include "link/modbus_messages.h"
 #include "tests/support/raw_device.h"
+#include "tests/support/thread_census.h"
 #include "tools/gauge_sim/gauge_archive.h"
 #include "tools/gauge_sim/gauge_simulator.h"
 
@@ -256,6 +262,54 @@ TEST_F(SimulatorOverPty, DelayHoldsTheReplyBack) {
   ASSERT_TRUE(gauge->waitUntil([](const SimulatorCounters& c) { return c.requestsSeen == 1; }, kLimit));
   EXPECT_EQ(gauge->counters().repliesStarted, 0u);
   EXPECT_EQ(device->waiting(), 0u);
+}
+
+// The scheduling policy of one of this process's threads, as the system
+// reports it (the 41st field of its stat line); -1 when it cannot be read.
+int schedulingPolicyOf(long threadId) {
+  std::ifstream in("/proc/self/task/" + std::to_string(threadId) + "/stat");
+  std::string line;
+  std::getline(in, line);
+  // The name in parentheses may hold spaces: count fields after it.
+  const std::size_t nameEnd = line.rfind(')');
+  if (nameEnd == std::string::npos) return -1;
+  std::istringstream fields(line.substr(nameEnd + 1));
+  std::string field;
+  for (int n = 3; n <= 41 && fields >> field; ++n) {
+    if (n == 41) return std::stoi(field);
+  }
+  return -1;
+}
+
+// Whether this process may put a thread under real-time scheduling at all.
+bool realTimePermitted() {
+  bool permitted = false;
+  std::thread probe([&permitted] {
+    sched_param param{};
+    param.sched_priority = sched_get_priority_min(SCHED_FIFO);
+    permitted = pthread_setschedparam(pthread_self(), SCHED_FIFO, &param) == 0;
+  });
+  probe.join();
+  return permitted;
+}
+
+// The means to be on time on a busy computer: where the system permits it,
+// the thread that answers really runs under real-time scheduling, and still
+// answers.
+TEST_F(SimulatorOverPty, AnswersFromARealTimeThreadWherePermitted) {
+  const korsi::test::ThreadIds before = korsi::test::threadIds();
+  startGauge();
+  const korsi::test::ThreadIds added = korsi::test::newThreads(before, korsi::test::threadIds());
+  ASSERT_EQ(added.size(), 1u);
+  const int policy = schedulingPolicyOf(*added.begin());
+  if (realTimePermitted()) {
+    EXPECT_EQ(gauge->answerPriority(), korsi::sim::AnswerPriority::RealTime);
+    EXPECT_EQ(policy, SCHED_FIFO);
+  } else {
+    EXPECT_NE(gauge->answerPriority(), korsi::sim::AnswerPriority::RealTime);
+    EXPECT_EQ(policy, SCHED_OTHER);
+  }
+  EXPECT_EQ(exchange(echoRequest()), Bytes({0x01, 0x04, 0x00, 0x01, 0x5A, 0x5B, 0x99}));
 }
 
 // The device search opens and closes a port again and again.

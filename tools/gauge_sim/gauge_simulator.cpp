@@ -1,6 +1,7 @@
 #include "tools/gauge_sim/gauge_simulator.h"
 
 #include <cstdio>
+#include <future>
 
 #include "tools/gauge_sim/pseudo_terminal.h"
 
@@ -38,7 +39,15 @@ void GaugeSimulator::start() {
   if (thread_.joinable()) return;
   terminal_ = std::make_unique<PseudoTerminal>();
   path_ = terminal_->devicePath();
-  thread_ = std::thread(&GaugeSimulator::run, this);
+  // The thread raises itself before its first read, so that no request is
+  // ever answered at the ordinary priority; start returns once it has.
+  std::promise<AnswerPriority> raised;
+  std::future<AnswerPriority> priority = raised.get_future();
+  thread_ = std::thread([this, raised = std::move(raised)]() mutable {
+    raised.set_value(raiseAnswerPriority());
+    run();
+  });
+  priority_ = priority.get();
 }
 
 void GaugeSimulator::stop() {

@@ -11,7 +11,9 @@
 //   gauge.stop();                         // or let the destructor do it
 //
 // Each reply goes out in one write as soon as its request is whole (unless a
-// delay, a late reply or a mid-reply pause is asked for). Stray bytes follow a
+// delay, a late reply or a mid-reply pause is asked for). The answering thread
+// runs at a real-time priority where the system permits it, so that a busy
+// computer does not make the gauge miss the master's reply wait. Stray bytes follow a
 // reply after a quiet gap; a streaming line sends random bytes at about the
 // line's rate until stop, reading and dropping whatever comes.
 
@@ -27,6 +29,7 @@
 #include <vector>
 
 #include "instrument/meash.h"
+#include "tools/gauge_sim/answer_priority.h"
 #include "tools/gauge_sim/gauge_protocol.h"
 
 namespace korsi::sim {
@@ -71,6 +74,8 @@ class GaugeSimulator {
 
   // The device to open; empty before start.
   const std::string& devicePath() const noexcept { return path_; }
+  // The priority the answering thread got; Ordinary before start.
+  AnswerPriority answerPriority() const noexcept { return priority_; }
 
   SimulatorCounters counters() const;
   // Waits until done(counters) holds or limit passes; true when it holds.
@@ -86,6 +91,7 @@ class GaugeSimulator {
   std::function<void(std::string_view)> trace_;
   std::unique_ptr<PseudoTerminal> terminal_;
   std::string path_;
+  AnswerPriority priority_ = AnswerPriority::Ordinary;
   std::thread thread_;
 
   mutable std::mutex mutex_;
