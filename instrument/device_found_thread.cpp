@@ -184,8 +184,10 @@ void DeviceFoundThread::endStep() {
   Modbus::Request::ArchPoints request;
   Modbus::Response::ArchPoints response;
   link_.master.send(request);
-  link_.master.receive(response);  // not examined: the count says 0 when nothing came
-  const unsigned count = response.count();
+  // The title shows 0 unless a reply of the archive-size shape came: a late
+  // echo reply or a broken one holds no count.
+  const int r = link_.master.receive(response);
+  const unsigned count = r >= 0 && r <= 0x80 && response.wellFormed() ? response.count() : 0;
   handOver([&view = view_, count] { view.setCaption("Всего найдено " + std::to_string(count) + " измерений"); });
 }
 

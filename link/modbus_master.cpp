@@ -76,8 +76,8 @@ void MBMaster::awaitQuietLine() {
   TCommPort& port = uart_.port();
   // A closed port or a device that has hung up sends nothing more.
   const auto deaf = [&port] { return !port.isHandleValid() || port.deviceGone(); };
-  constexpr int kQuietPolls = static_cast<int>(kWholeReplyWait / kPollInterval);
-  constexpr int kBudgetPolls = static_cast<int>(kQuietLineBudget / kPollInterval);
+  constexpr int kQuietPolls = static_cast<int>(kWholeReplyWait / kByteWait);
+  constexpr int kBudgetPolls = static_cast<int>(kQuietLineBudget / kByteWait);
   int quiet = 0;
   for (int poll = 0; quiet < kQuietPolls; ++poll) {
     if (deaf()) return;
@@ -85,7 +85,7 @@ void MBMaster::awaitQuietLine() {
       LOG_ERR("LINE_NOT_SILENT");
       return;
     }
-    korsi::link::linkWait(kPollInterval);
+    korsi::link::linkWait(kByteWait);
     if (available(port) + port.driverWaitingCount() == 0) {
       ++quiet;
     } else {
