@@ -110,16 +110,9 @@ int Run::remember(std::int32_t port, int status) {
 }
 
 ArchiveSizeAnswer Run::archiveSize() {
-  // The window's question takes a silent gauge's count of 0 at once; here
-  // silence is no answer, so the question is asked again a few times before
-  // the gauge counts as gone.
-  constexpr int kSilentQuestions = 3;
-  ArchiveSizeAnswer size;
-  for (int i = 0; i < kSilentQuestions && !interruption_.interrupted(); ++i) {
-    size = askArchiveSizeAnswer(link_->master());
-    if (size.lastResult != Modbus::Result::kNoReply) break;
-  }
-  return size;
+  // Silence is asked again inside the question itself; a count comes only
+  // from a reply of the archive-size shape.
+  return askArchiveSizeAnswer(link_->master());
 }
 
 int Run::find() {
