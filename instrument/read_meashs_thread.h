@@ -30,7 +30,7 @@ inline constexpr int kTriesPerNumber = 20;
 // Tries of one number in a row that meet a silent gauge before the reading
 // ends as a lost connection: one reply missed on a busy computer is asked
 // again, a gauge that has gone quiet is given up within a fraction of a second.
-inline constexpr int kSilentTriesPerNumber = 3;
+inline constexpr int kSilentTriesPerNumber = 5;
 
 // The box after the gauge refused measurement num with exceptionCode.
 std::string refusedMeasurementText(std::int32_t num, int exceptionCode);
