@@ -75,6 +75,15 @@ const char* ruleName(Rule rule) {
   return "ISO 19840";
 }
 
+std::string ruleTitle(const Verdict& v) {
+  if (!v.sspc) return ruleName(v.rule);
+  const SspcLevel& level = v.sspc->level;
+  std::string title = std::string(ruleName(v.rule)) + ", уровень " + std::to_string(level.level) + " (пятна от " +
+                      std::to_string(level.spotMinimumPercent) + " % минимума";
+  return title + (level.spotMaximumPercent ? " до " + std::to_string(*level.spotMaximumPercent) + " % максимума)"
+                                           : ", сверху без предела)");
+}
+
 Nanometres roughnessCorrection(Roughness roughness) {
   switch (roughness) {
     case Roughness::Fine:

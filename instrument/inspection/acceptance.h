@@ -40,6 +40,11 @@ enum class Roughness { None, Fine, Medium, Coarse };
 
 // "ISO 19840", "IMO PSPC 90/10", "SSPC-PA 2".
 const char* ruleName(Rule rule);
+// The rule with what it applied: "ISO 19840", or for SSPC-PA 2 the level and
+// its percentages, "SSPC-PA 2, уровень 3 (пятна от 80 % минимума до 120 %
+// максимума)", so a reader sees at once what was used.
+struct Verdict;
+std::string ruleTitle(const Verdict& verdict);
 // 0, 10, 25 or 40 µm.
 Nanometres roughnessCorrection(Roughness roughness);
 // "нет", "мелкая", "средняя", "грубая".

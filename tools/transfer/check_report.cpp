@@ -88,17 +88,6 @@ std::string thickness(double nanometres) { return in::exactText(nanometres, in::
 
 bool sspc(const CheckOptions& o) { return o.rule == in::Rule::SspcPa2; }
 
-// "SSPC-PA 2, уровень 3 (пятна от 80 % минимума до 120 % максимума)".
-std::string ruleTitle(const CheckOptions& o) {
-  if (!sspc(o)) return in::ruleName(o.rule);
-  const in::SspcLevel level = *in::sspcLevel(o.level);
-  std::string title = std::string(in::ruleName(o.rule)) + ", уровень " + std::to_string(level.level) + " (пятна от " +
-                      std::to_string(level.spotMinimumPercent) + " % минимума";
-  title += level.spotMaximumPercent ? " до " + std::to_string(*level.spotMaximumPercent) + " % максимума)"
-                                    : ", сверху без предела)";
-  return title;
-}
-
 void printArea(std::FILE* out, const CheckReport& report, const CheckedArea& area) {
   const in::Verdict& v = area.verdict;
   const in::Statistics& s = v.statistics;
@@ -211,7 +200,7 @@ void printCheckText(std::FILE* out, const CheckReport& report) {
   const CheckOptions& o = report.options;
   const in::Verdict& first = report.areas.front().verdict;
   std::fprintf(out, "Файл: %s\n", o.file.c_str());
-  std::fprintf(out, "Правило: %s; %s %s; максимум %s; шероховатость: %s", ruleTitle(o).c_str(),
+  std::fprintf(out, "Правило: %s; %s %s; максимум %s; шероховатость: %s", in::ruleTitle(first).c_str(),
                sspc(o) ? "минимум" : "NDFT", thickness(static_cast<double>(first.ndft)).c_str(),
                first.maximum ? thickness(static_cast<double>(*first.maximum)).c_str() : "не задан",
                in::roughnessName(o.roughness));
