@@ -12,7 +12,7 @@
 // IMO PSPC "90/10", with NDFT and an optional maximum:
 //   at least 90 % of the readings are at least NDFT; none of the others is
 //   below 90 % of NDFT; every reading is at most the maximum.
-// SSPC-PA 2, with a specified minimum and maximum, a restriction level and a
+// SSPC-PA 2, with a required minimum and maximum, a restriction level and a
 //   spot size: see sspc_pa2.h.
 //
 // A roughness correction (fine 10 µm, medium 25 µm, coarse 40 µm) is taken
@@ -50,7 +50,7 @@ Nanometres roughnessCorrection(Roughness roughness);
 // "нет", "мелкая", "средняя", "грубая".
 const char* roughnessName(Roughness roughness);
 
-// What the user enters. NDFT (for SSPC-PA 2 the specified minimum) and the
+// What the user enters. NDFT (for SSPC-PA 2 the required minimum) and the
 // maximum are in `unit`, which is also the unit of the words.
 struct Entries {
   Entries() = default;

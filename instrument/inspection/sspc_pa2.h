@@ -2,7 +2,7 @@
 // SSPC-PA 2: the gauge readings form spots of N consecutive readings (N at
 // least 3, 3 by default); a spot measurement is the mean of its readings and
 // the area measurement the mean of its spot measurements, 5 spots to an
-// area. The restriction level sets how far a spot may lie from the specified
+// area. The restriction level sets how far a spot may lie from the required
 // minimum and maximum; the area measurement lies between the minimum and the
 // maximum themselves; single readings are not limited. With the surface,
 // the areas must be as many as it needs (sampling.h): a set of readings is
@@ -22,8 +22,8 @@ namespace korsi::inspection {
 
 struct SspcLevel {
   int level = 0;
-  int spotMinimumPercent = 0;                // of the specified minimum
-  std::optional<int> spotMaximumPercent;     // of the specified maximum; none: no limit
+  int spotMinimumPercent = 0;                // of the required minimum
+  std::optional<int> spotMaximumPercent;     // of the required maximum; none: no limit
 };
 
 // The restriction levels, as one table.
@@ -64,7 +64,7 @@ struct Verdict;
 struct Entries;
 
 // Fills the criteria, the spots, the sampling and the judgement of a verdict
-// whose readings, statistics, NDFT (the specified minimum) and maximum are
+// whose readings, statistics, NDFT (the required minimum) and maximum are
 // set. The level and spot size are already checked.
 void judgeSspcPa2(Verdict& verdict, const Entries& entries);
 

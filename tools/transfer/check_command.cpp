@@ -141,8 +141,8 @@ ParsedCheck parseCheckCommandLine(const std::vector<std::string>& args) {
   if (o.file.empty()) return failure("check needs a FILE (.ks, .xml or .csv)");
   if (!rule) return failure("check needs --rule iso19840, pspc or sspc-pa2");
   if (o.rule == in::Rule::SspcPa2) {
-    if (ndft) return failure("--ndft is not of sspc-pa2; give the specified minimum as --min UM");
-    if (!minimum) return failure("check --rule sspc-pa2 needs --min UM, the specified minimum in micrometres");
+    if (ndft) return failure("--ndft is not of sspc-pa2; give the required minimum as --min UM");
+    if (!minimum) return failure("check --rule sspc-pa2 needs --min UM, the required minimum in micrometres");
   } else {
     if (minimum) return failure("--min is of sspc-pa2 only; give --ndft UM");
     if (sspcOnly) return failure("--level and --spot-size are of sspc-pa2 only");
@@ -259,11 +259,11 @@ The readings of the file are one area.
                     the area's mean (of its spots) from the minimum to the
                     maximum; single readings are not limited
   --ndft UM         nominal dry film thickness in micrometres (iso19840, pspc)
-  --min UM          specified minimum thickness in micrometres (sspc-pa2)
+  --min UM          required minimum thickness in micrometres (sspc-pa2)
   --max UM          maximum thickness in micrometres (without it, nothing is
                     checked from above, and the report says so)
   --level L         sspc-pa2 restriction level, spot minimum / maximum as a
-                    share of the specified minimum / maximum: 1 = 100/100 %,
+                    share of the required minimum / maximum: 1 = 100/100 %,
                     2 = 100/120 %, 3 = 80/120 % (default), 4 = 80/150 %,
                     5 = 80 % / no limit
   --spot-size N     sspc-pa2 readings to a spot, 3 to 1000 (default 3);

@@ -32,7 +32,7 @@ inline constexpr int kCheckUsage = 2;
 struct CheckOptions {
   std::string file;
   inspection::Rule rule = inspection::Rule::Iso19840;
-  double ndftMicrometres = 0.0;  // for SSPC-PA 2 the specified minimum
+  double ndftMicrometres = 0.0;  // for SSPC-PA 2 the required minimum
   std::optional<double> maximumMicrometres;
   inspection::Roughness roughness = inspection::Roughness::None;
   int level = inspection::kDefaultSspcLevel;
