@@ -13,6 +13,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTableWidget>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -78,6 +79,22 @@ QColor outcomeBackground(Outcome outcome) {
   return QColor(0xee, 0xee, 0xee);
 }
 
+// Green for a pass, red for a failure, amber for too few measurements, grey
+// when the rule does not apply.
+QColor verdictColour(inspection::Judgement judgement) {
+  switch (judgement) {
+    case inspection::Judgement::Pass:
+      return kPassColour;
+    case inspection::Judgement::Fail:
+      return kFailColour;
+    case inspection::Judgement::TooFewMeasurements:
+      return QColor(0xb2, 0x6a, 0x00);
+    case inspection::Judgement::NotApplicable:
+      break;
+  }
+  return QColor(0x61, 0x61, 0x61);
+}
+
 QString verdictStyle(const QColor& background, const QColor& foreground) {
   return QStringLiteral("QLabel { background: %1; color: %2; padding: 8px; border-radius: 3px; }")
       .arg(background.name(), foreground.name());
@@ -93,6 +110,8 @@ InspectionWindow::InspectionWindow(const archive::ArchiveStore& table, TMainForm
       RuleBox(new QComboBox(this)),
       NdftEdit(new QLineEdit(this)),
       MaximumEdit(new QLineEdit(this)),
+      LevelBox(new QComboBox(this)),
+      SpotSizeBox(new QSpinBox(this)),
       RoughnessBox(new QComboBox(this)),
       StatisticsLabel(new QLabel(this)),
       Histogram(new ThicknessHistogram(this)),
@@ -138,6 +157,22 @@ void InspectionWindow::buildLayout() {
   RuleBox->setObjectName(QStringLiteral("RuleBox"));
   RuleBox->addItem(QStringLiteral("ISO 19840"), static_cast<int>(inspection::Rule::Iso19840));
   RuleBox->addItem(QStringLiteral("IMO PSPC 90/10"), static_cast<int>(inspection::Rule::Pspc9010));
+  RuleBox->addItem(QStringLiteral("SSPC-PA 2"), static_cast<int>(inspection::Rule::SspcPa2));
+  LevelBox->setObjectName(QStringLiteral("LevelBox"));
+  for (const inspection::SspcLevel& level : inspection::kSspcLevels) {
+    const QString upper = level.spotMaximumPercent ? QStringLiteral("%1 %").arg(*level.spotMaximumPercent)
+                                                   : QStringLiteral("без предела");
+    LevelBox->addItem(QStringLiteral("%1 (пятна: %2 % минимума – %3 максимума)")
+                          .arg(level.level)
+                          .arg(level.spotMinimumPercent)
+                          .arg(upper),
+                      level.level);
+  }
+  LevelBox->setCurrentIndex(LevelBox->findData(inspection::kDefaultSspcLevel));
+  SpotSizeBox->setObjectName(QStringLiteral("SpotSizeBox"));
+  SpotSizeBox->setRange(static_cast<int>(inspection::kSmallestSpotSize),
+                        static_cast<int>(inspection::kLargestSpotSize));
+  SpotSizeBox->setValue(static_cast<int>(inspection::kDefaultSpotSize));
   RoughnessBox->setObjectName(QStringLiteral("RoughnessBox"));
   RoughnessBox->addItem(QStringLiteral("нет"), static_cast<int>(inspection::Roughness::None));
   RoughnessBox->addItem(QStringLiteral("мелкая (10 мкм)"), static_cast<int>(inspection::Roughness::Fine));
@@ -159,11 +194,15 @@ void InspectionWindow::buildLayout() {
 
   auto* entries = new QGroupBox(QStringLiteral("Условия"), this);
   auto* form = new QFormLayout(entries);
+  form_ = form;
+  ndftLabel_ = new QLabel(this);
   form->addRow(QStringLiteral("Замеры:"), rows);
   form->addRow(QStringLiteral("Единицы:"), UnitBox);
   form->addRow(QStringLiteral("Правило:"), RuleBox);
-  form->addRow(QStringLiteral("Номинальная толщина NDFT:"), withUnit(NdftEdit, ndftUnit_));
+  form->addRow(ndftLabel_, withUnit(NdftEdit, ndftUnit_));
   form->addRow(QStringLiteral("Максимальная толщина:"), withUnit(MaximumEdit, maximumUnit_));
+  form->addRow(QStringLiteral("Уровень:"), LevelBox);
+  form->addRow(QStringLiteral("Замеров в пятне:"), SpotSizeBox);
   form->addRow(QStringLiteral("Шероховатость (поправка):"), RoughnessBox);
 
   auto* statistics = new QGroupBox(QStringLiteral("Статистика"), this);
@@ -226,13 +265,24 @@ void InspectionWindow::buildLayout() {
   layout->addWidget(CriteriaTable);
   layout->addWidget(NotesLabel);
   layout->addLayout(buttons);
+  ruleChanged();
   unitChanged();
+}
+
+void InspectionWindow::ruleChanged() {
+  const bool sspc = static_cast<inspection::Rule>(RuleBox->currentData().toInt()) == inspection::Rule::SspcPa2;
+  ndftLabel_->setText(sspc ? QStringLiteral("Минимальная толщина:") : QStringLiteral("Номинальная толщина NDFT:"));
+  form_->setRowVisible(LevelBox, sspc);
+  form_->setRowVisible(SpotSizeBox, sspc);
+  scheduleUpdate();
 }
 
 void InspectionWindow::connectEntries() {
   connect(AllRowsButton, &QRadioButton::toggled, this, &InspectionWindow::scheduleUpdate);
   connect(UnitBox, &QComboBox::currentIndexChanged, this, &InspectionWindow::unitChanged);
-  connect(RuleBox, &QComboBox::currentIndexChanged, this, &InspectionWindow::scheduleUpdate);
+  connect(RuleBox, &QComboBox::currentIndexChanged, this, &InspectionWindow::ruleChanged);
+  connect(LevelBox, &QComboBox::currentIndexChanged, this, &InspectionWindow::scheduleUpdate);
+  connect(SpotSizeBox, &QSpinBox::valueChanged, this, &InspectionWindow::scheduleUpdate);
   connect(RoughnessBox, &QComboBox::currentIndexChanged, this, &InspectionWindow::scheduleUpdate);
   connect(NdftEdit, &QLineEdit::textChanged, this, &InspectionWindow::scheduleUpdate);
   connect(MaximumEdit, &QLineEdit::textChanged, this, &InspectionWindow::scheduleUpdate);
@@ -328,6 +378,8 @@ inspection::Entries InspectionWindow::entries() const {
   };
   e.ndft = NdftEdit->text().trimmed().isEmpty() ? 0.0 : length(NdftEdit, convertedNdft_);
   if (!MaximumEdit->text().trimmed().isEmpty()) e.maximum = length(MaximumEdit, convertedMaximum_);
+  e.level = LevelBox->currentData().toInt();
+  e.spotSize = static_cast<std::size_t>(SpotSizeBox->value());
   return e;
 }
 
@@ -364,7 +416,8 @@ void InspectionWindow::updateNow() {
     next.rows.push_back(r);
   }
   if (NdftEdit->text().trimmed().isEmpty()) {
-    next.assessment.refusal = "Введите номинальную толщину NDFT";
+    next.assessment.refusal = next.entries.rule == inspection::Rule::SspcPa2 ? "Введите минимальную толщину"
+                                                                             : "Введите номинальную толщину NDFT";
   } else {
     next.assessment = inspection::assess(readings, next.entries);
   }
@@ -395,7 +448,9 @@ void InspectionWindow::showStatistics() {
     lines += QStringLiteral("<tr><td>%1</td><td align=\"right\"><b>%2</b></td></tr>").arg(label, value);
   };
   line(QStringLiteral("Замеров"), QString::number(s.count));
-  line(QStringLiteral("Среднее"), length(s.mean));
+  // The mean beside the rule's limits is never shown on one it is not on.
+  line(QStringLiteral("Среднее"), text(inspection::textBesideLimits(s.mean, unit, inspection::limitPositions(a.verdict))) +
+                                      QLatin1Char(' ') + name);
   line(QStringLiteral("Наименьший"), exact(static_cast<double>(s.minimum)));
   line(QStringLiteral("Наибольший"), exact(static_cast<double>(s.maximum)));
   line(QStringLiteral("Стандартное отклонение"), s.standardDeviation ? length(*s.standardDeviation) : QStringLiteral("—"));
@@ -404,7 +459,7 @@ void InspectionWindow::showStatistics() {
                                 : QStringLiteral("—"));
   StatisticsLabel->setText(QStringLiteral("<table cellspacing=\"4\">") + lines + QStringLiteral("</table>"));
   Histogram->showBins(inspection::histogram(a.verdict.readings, unit, inspection::suggestedBinCount(s.count)), unit,
-                      a.verdict.ndft, a.verdict.maximum);
+                      inspection::limitLines(a.verdict));
 }
 
 void InspectionWindow::showVerdict() {
@@ -428,7 +483,7 @@ void InspectionWindow::showVerdict() {
   }
   const inspection::Verdict& v = a.verdict;
   VerdictLabel->setText(text(v.summary));
-  VerdictLabel->setStyleSheet(verdictStyle(v.pass ? kPassColour : kFailColour, Qt::white));
+  VerdictLabel->setStyleSheet(verdictStyle(verdictColour(v.judgement), Qt::white));
   CriteriaTable->setRowCount(static_cast<int>(v.criteria.size()));
   for (std::size_t i = 0; i < v.criteria.size(); ++i) {
     const inspection::Criterion& c = v.criteria[i];
@@ -443,6 +498,19 @@ void InspectionWindow::showVerdict() {
   }
   CriteriaTable->resizeRowsToContents();
   fitCriteriaTable();
+  if (v.sspc && !v.sspc->spotSums.empty()) {
+    QStringList spots;
+    const std::vector<double> limits = inspection::limitPositions(v);
+    for (std::size_t i = 0; i < v.sspc->spotSums.size(); ++i) {
+      spots << text(inspection::textBesideLimits(v.sspc->spotMean(i), v.unit, limits));
+    }
+    notes << QStringLiteral("Пятна (среднее каждого), %1: %2.")
+                 .arg(QString::fromUtf8(inspection::unitName(v.unit)), spots.join(QStringLiteral("; ")));
+  }
+  if (!v.sampling.empty()) notes << QStringLiteral("Выборка: %1.").arg(text(v.sampling));
+  if (!v.maximum && v.judgement != inspection::Judgement::NotApplicable) {
+    notes << QStringLiteral("Максимум не задан: толщина сверху не проверялась.");
+  }
   if (!v.correctionText.empty()) {
     QString correction = text(v.correctionText) + QLatin1Char('.');
     correction[0] = correction[0].toUpper();

@@ -21,6 +21,8 @@
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QSpinBox;
+class QFormLayout;
 class QPushButton;
 class QRadioButton;
 class QTableWidget;
@@ -67,6 +69,9 @@ class InspectionWindow : public QDialog {
   QComboBox* const RuleBox;
   QLineEdit* const NdftEdit;
   QLineEdit* const MaximumEdit;
+  // SSPC-PA 2 only: the restriction level and the readings to a spot.
+  QComboBox* const LevelBox;
+  QSpinBox* const SpotSizeBox;
   QComboBox* const RoughnessBox;
   QLabel* const StatisticsLabel;
   ThicknessHistogram* const Histogram;
@@ -110,6 +115,9 @@ class InspectionWindow : public QDialog {
   const archive::ArchiveStore& table_;
   TMainForm& window_;
   QTimer* const updateTimer_;
+  void ruleChanged();
+  QFormLayout* form_ = nullptr;
+  QLabel* ndftLabel_ = nullptr;
   QLabel* ndftUnit_ = nullptr;
   QLabel* maximumUnit_ = nullptr;
   inspection::Unit shownUnit_ = inspection::Unit::Micrometre;

@@ -186,6 +186,14 @@ int main(int argc, char** argv) {
   w.Inspection->UnitBox->setCurrentIndex(1);
   w.Inspection->RoughnessBox->setCurrentIndex(1);
   shoot("11e_inspection_pspc_mils");
+  // SSPC-PA 2 level 3 against a minimum of 120 µm and a maximum of 360 µm.
+  w.Inspection->UnitBox->setCurrentIndex(0);
+  w.Inspection->RoughnessBox->setCurrentIndex(0);
+  w.Inspection->RuleBox->setCurrentIndex(2);
+  w.Inspection->updateNow();
+  shoot("11g_inspection_sspc");
+  const QString sspcRecord = QDir(folder).filePath(QStringLiteral("11h_inspection_record_sspc.pdf"));
+  if (w.Inspection->saveRecordPdf(sspcRecord).isEmpty()) std::cout << sspcRecord.toStdString() << '\n';
   // The printed record, for a person to look at beside the pictures.
   w.Inspection->RuleBox->setCurrentIndex(0);
   w.Inspection->UnitBox->setCurrentIndex(0);

@@ -12,7 +12,7 @@
 #include "services/error_box.h"
 #include "ui/busy_cursor.h"
 #include "ui/error_message.h"
-#include "ui/export/archive_workbook.h"
+#include "services/export/archive_workbook.h"
 #include "ui/main_window.h"
 
 namespace korsi {

@@ -1,7 +1,7 @@
 #pragma once
 // "&Экспорт в Excel" (Excel1): writes the archive table to a spreadsheet
 // workbook (.xlsx) at the name chosen in the save dialog `SaveDialog2`, with
-// the grid's column titles in the first row (ui/export/archive_workbook.h).
+// the grid's column titles in the first row (services/export/archive_workbook.h).
 // An empty table is refused with "Нет данных для экспорта"; a failed write
 // shows the file and the reason under "Ошибка" and leaves no file behind.
 // Afterwards the grid stands on the first row.

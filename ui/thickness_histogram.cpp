@@ -12,18 +12,15 @@ namespace korsi {
 
 namespace {
 
-struct LimitLook {
-  const char* name;
-  int tenths;  // of NDFT; 0 for the maximum
-  QColor colour;
-};
-
-const LimitLook kLimits[] = {
-    {"80 % NDFT", 8, QColor(0xc6, 0x28, 0x28)},
-    {"90 % NDFT", 9, QColor(0xef, 0x6c, 0x00)},
-    {"NDFT", 10, QColor(0x2e, 0x7d, 0x32)},
-    {"Максимум", 0, QColor(0x6a, 0x1b, 0x9a)},
-};
+// A lower limit red, the nominal thickness green and solid, an upper limit purple.
+QPen limitPen(inspection::LimitLine::Kind kind) {
+  using Kind = inspection::LimitLine::Kind;
+  QPen pen(kind == Kind::Lower ? QColor(0xc6, 0x28, 0x28) : kind == Kind::Nominal ? QColor(0x2e, 0x7d, 0x32)
+                                                                                  : QColor(0x6a, 0x1b, 0x9a));
+  pen.setWidth(2);
+  pen.setStyle(kind == Kind::Nominal ? Qt::SolidLine : Qt::DashLine);
+  return pen;
+}
 
 }  // namespace
 
@@ -47,7 +44,7 @@ void ThicknessHistogram::clearBins() {
 }
 
 void ThicknessHistogram::showBins(const std::vector<inspection::HistogramBin>& bins, inspection::Unit unit,
-                                  inspection::Nanometres ndft, std::optional<inspection::Nanometres> maximum) {
+                                  const std::vector<inspection::LimitLine>& limits) {
   clearBins();
   if (bins.empty()) return;
   const auto x = [unit](double nanometres) { return inspection::inUnit(nanometres, unit); };
@@ -79,23 +76,17 @@ void ThicknessHistogram::showBins(const std::vector<inspection::HistogramBin>& b
   double left = x(static_cast<double>(bins.front().lower));
   double right = x(static_cast<double>(bins.back().upper));
   std::vector<QLineSeries*> lines;
-  for (const LimitLook& limit : kLimits) {
-    std::optional<double> at;
-    if (limit.tenths > 0) at = x(static_cast<double>(ndft) * limit.tenths / 10.0);
-    if (limit.tenths == 0 && maximum) at = x(static_cast<double>(*maximum));
-    if (!at) continue;
+  for (const inspection::LimitLine& limit : limits) {
+    const double at = x(limit.nanometres);
     auto* line = new QLineSeries;
-    line->setName(QString::fromUtf8(limit.name));
-    line->append(*at, 0.0);
-    line->append(*at, top);
-    QPen pen(limit.colour);
-    pen.setWidth(2);
-    pen.setStyle(limit.tenths == 10 ? Qt::SolidLine : Qt::DashLine);
-    line->setPen(pen);
+    line->setName(QString::fromStdString(limit.name));
+    line->append(at, 0.0);
+    line->append(at, top);
+    line->setPen(limitPen(limit.kind));
     chart_->addSeries(line);
     lines.push_back(line);
-    left = std::min(left, *at);
-    right = std::max(right, *at);
+    left = std::min(left, at);
+    right = std::max(right, at);
   }
 
   auto* axisX = new QValueAxis;

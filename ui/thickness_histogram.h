@@ -1,13 +1,14 @@
 #pragma once
 // The histogram of the inspected thicknesses in the user's unit, with
-// vertical lines at 80 %, 90 % and 100 % of NDFT and at the maximum, so the
-// inspector sees at a glance where the readings lie against the limits.
+// vertical lines at the limits of the rule in force (inspection::limitLines),
+// so the inspector sees at a glance where the readings lie against them.
 
 #include <QChartView>
 #include <QString>
 #include <optional>
 #include <vector>
 
+#include "instrument/inspection/acceptance.h"
 #include "instrument/inspection/thickness_statistics.h"
 
 class QChart;
@@ -20,10 +21,9 @@ class ThicknessHistogram : public QChartView {
  public:
   explicit ThicknessHistogram(QWidget* parent = nullptr);
 
-  // Draws the bins and the limit lines (NDFT above zero; no maximum line
-  // without a maximum).
-  void showBins(const std::vector<inspection::HistogramBin>& bins, inspection::Unit unit, inspection::Nanometres ndft,
-                std::optional<inspection::Nanometres> maximum);
+  // Draws the bins and the limit lines.
+  void showBins(const std::vector<inspection::HistogramBin>& bins, inspection::Unit unit,
+                const std::vector<inspection::LimitLine>& limits);
   // An empty chart, for when there is no verdict.
   void clearBins();
 

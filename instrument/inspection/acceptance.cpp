@@ -3,15 +3,12 @@
 #include <algorithm>
 #include <cmath>
 
+#include "instrument/inspection/sampling.h"
+#include "instrument/inspection/wording.h"
+
 namespace korsi::inspection {
 
 namespace {
-
-// "из 1 замера", "из 21 замера", "из 11 замеров", "из 120 замеров".
-std::string ofReadings(std::size_t n) {
-  const bool one = n % 10 == 1 && n % 100 != 11;
-  return "из " + std::to_string(n) + (one ? " замера" : " замеров");
-}
 
 // k of n in per cent, cut (not rounded) to tenths, so a share just under a
 // limit never shows as the limit itself.
@@ -20,22 +17,8 @@ std::string shareText(std::size_t k, std::size_t n) {
   return std::to_string(tenths / 10) + "," + std::to_string(tenths % 10) + " %";
 }
 
-Nanometres floorDiv(Nanometres a, Nanometres b) {
-  const Nanometres q = a / b;
-  return (a % b != 0 && (a < 0) != (b < 0)) ? q - 1 : q;
-}
-
-class Words {
- public:
-  explicit Words(Unit unit) : unit_(unit) {}
-  // An exact thickness with its unit: "96,0 мкм".
-  std::string operator()(double nanometres) const {
-    return exactText(nanometres, unit_) + " " + unitName(unit_);
-  }
-
- private:
-  Unit unit_;
-};
+// ISO 19840 judges no coat thinner than this.
+constexpr Nanometres kIsoSmallestNdft = 40 * kNanometresPerMicrometre;
 
 Criterion maximumCriterion(std::string label, const std::vector<Nanometres>& readings,
                            std::optional<Nanometres> maximum, Nanometres largest, const Words& words) {
@@ -80,7 +63,26 @@ std::string refusedReadingText(std::size_t index, std::size_t total, const char*
 
 }  // namespace
 
-const char* ruleName(Rule rule) { return rule == Rule::Pspc9010 ? "IMO PSPC 90/10" : "ISO 19840"; }
+const char* ruleName(Rule rule) {
+  switch (rule) {
+    case Rule::Pspc9010:
+      return "IMO PSPC 90/10";
+    case Rule::SspcPa2:
+      return "SSPC-PA 2";
+    case Rule::Iso19840:
+      break;
+  }
+  return "ISO 19840";
+}
+
+std::string ruleTitle(const Verdict& v) {
+  if (!v.sspc) return ruleName(v.rule);
+  const SspcLevel& level = v.sspc->level;
+  std::string title = std::string(ruleName(v.rule)) + ", уровень " + std::to_string(level.level) + " (пятна от " +
+                      std::to_string(level.spotMinimumPercent) + " % минимума";
+  return title + (level.spotMaximumPercent ? " до " + std::to_string(*level.spotMaximumPercent) + " % максимума)"
+                                           : ", сверху без предела)");
+}
 
 Nanometres roughnessCorrection(Roughness roughness) {
   switch (roughness) {
@@ -110,16 +112,26 @@ const char* roughnessName(Roughness roughness) {
   return "нет";
 }
 
-std::string readingsCount(std::size_t n) {
-  const std::size_t last = n % 10;
-  const std::size_t lastTwo = n % 100;
-  const char* word = " замеров";
-  if (last == 1 && lastTwo != 11) {
-    word = " замер";
-  } else if (last >= 2 && last <= 4 && (lastTwo < 12 || lastTwo > 14)) {
-    word = " замера";
+std::string readingsCount(std::size_t n) { return plural(n, "замер", "замера", "замеров"); }
+
+void settleVerdict(Verdict& v, const std::string& title, const std::string& shortage) {
+  std::string failed;
+  for (const Criterion& c : v.criteria) {
+    if (c.outcome != Outcome::Fail) continue;
+    failed += (failed.empty() ? "" : ", ") + c.label;
   }
-  return std::to_string(n) + word;
+  if (!shortage.empty()) {
+    v.judgement = Judgement::TooFewMeasurements;
+    v.summary = title + ": недостаточно измерений — " + shortage;
+    if (!failed.empty()) v.summary += "; не выполнено " + failed;
+  } else if (failed.empty()) {
+    v.judgement = Judgement::Pass;
+    v.summary = "Соответствует " + title;
+  } else {
+    v.judgement = Judgement::Fail;
+    v.summary = "Не соответствует " + title + ": не выполнено " + failed;
+  }
+  v.pass = v.judgement == Judgement::Pass;
 }
 
 Assessment assess(std::span<const double> readingsMm, const Entries& entries) {
@@ -131,7 +143,8 @@ Assessment assess(std::span<const double> readingsMm, const Entries& entries) {
 
   const std::optional<Nanometres> ndft = nanometresFrom(entries.ndft, entries.unit);
   if (!ndft || *ndft <= 0) {
-    out.refusal = "NDFT должна быть числом больше нуля";
+    out.refusal = entries.rule == Rule::SspcPa2 ? "Минимум должен быть числом больше нуля"
+                                                : "NDFT должна быть числом больше нуля";
     return out;
   }
   v.ndft = *ndft;
@@ -142,11 +155,27 @@ Assessment assess(std::span<const double> readingsMm, const Entries& entries) {
       return out;
     }
     if (*maximum < v.ndft) {
-      out.refusal = "Максимум " + words(static_cast<double>(*maximum)) + " меньше NDFT " +
+      out.refusal = "Максимум " + words(static_cast<double>(*maximum)) +
+                    (entries.rule == Rule::SspcPa2 ? " меньше минимума " : " меньше NDFT ") +
                     words(static_cast<double>(v.ndft));
       return out;
     }
     v.maximum = maximum;
+  }
+  if (entries.surfaceM2 && !(std::isfinite(*entries.surfaceM2) && *entries.surfaceM2 > 0.0)) {
+    out.refusal = "Площадь должна быть числом больше нуля";
+    return out;
+  }
+  if (entries.rule == Rule::SspcPa2) {
+    if (!sspcLevel(entries.level)) {
+      out.refusal = "Уровень SSPC-PA 2 должен быть от 1 до 5";
+      return out;
+    }
+    if (entries.spotSize < kSmallestSpotSize || entries.spotSize > kLargestSpotSize) {
+      out.refusal = "В пятне должно быть от " + std::to_string(kSmallestSpotSize) + " до " +
+                    std::to_string(kLargestSpotSize) + " замеров";
+      return out;
+    }
   }
   if (readingsMm.empty()) {
     out.refusal = "Нет замеров: выберите строки с толщиной";
@@ -174,12 +203,22 @@ Assessment assess(std::span<const double> readingsMm, const Entries& entries) {
   const std::size_t n = v.readings.size();
   v.statistics = describe(v.readings);
   const Statistics& s = v.statistics;
+  v.marks.assign(n, ReadingMark::Ok);
+  if (entries.rule == Rule::SspcPa2) {
+    judgeSspcPa2(v, entries);
+    return out;
+  }
+  if (entries.rule == Rule::Iso19840 && v.ndft < kIsoSmallestNdft) {
+    v.judgement = Judgement::NotApplicable;
+    v.summary = "ISO 19840 не применяется: NDFT " + words(static_cast<double>(v.ndft)) + " меньше " +
+                words(static_cast<double>(kIsoSmallestNdft));
+    return out;
+  }
   const Nanometres nominal = v.ndft;
   // Readings under a share of NDFT, and between it and NDFT.
   const int minimumTenths = entries.rule == Rule::Iso19840 ? 8 : 9;
   std::size_t band = 0;
   std::size_t atLeastNominal = 0;
-  v.marks.assign(n, ReadingMark::Ok);
   for (std::size_t i = 0; i < n; ++i) {
     const Nanometres r = v.readings[i];
     if (v.maximum && r > *v.maximum) {
@@ -220,15 +259,67 @@ Assessment assess(std::span<const double> readingsMm, const Entries& entries) {
     v.criteria.push_back(maximumCriterion("максимум", v.readings, v.maximum, s.maximum, words));
   }
 
-  std::string failed;
-  for (const Criterion& c : v.criteria) {
-    if (c.outcome != Outcome::Fail) continue;
-    failed += (failed.empty() ? "" : ", ") + c.label;
+  std::string shortage;
+  if (entries.rule == Rule::Iso19840) {
+    if (entries.surfaceM2) {
+      const std::size_t required = isoReadingsRequired(*entries.surfaceM2);
+      v.sampling = "для " + surfaceText(*entries.surfaceM2) + " нужно не меньше " + readingsCount(required) +
+                   ", дано " + std::to_string(n);
+      if (n < required) shortage = v.sampling;
+    } else {
+      v.sampling = "площадь не задана, число замеров не проверялось";
+    }
   }
-  v.pass = failed.empty();
-  v.summary = v.pass ? std::string("Соответствует ") + ruleName(v.rule)
-                     : std::string("Не соответствует ") + ruleName(v.rule) + ": не выполнено " + failed;
+  settleVerdict(v, ruleName(v.rule), shortage);
   return out;
+}
+
+std::vector<LimitLine> limitLines(const Verdict& v) {
+  std::vector<LimitLine> lines;
+  const auto ndft = static_cast<double>(v.ndft);
+  if (v.rule == Rule::SspcPa2) {
+    if (!v.sspc) return lines;
+    lines.push_back({"пятно " + std::to_string(v.sspc->level.spotMinimumPercent) + " % минимума",
+                     v.sspc->spotMinimum, LimitLine::Kind::Lower});
+    if (v.sspc->spotMaximum) {
+      lines.push_back({"пятно " + std::to_string(*v.sspc->level.spotMaximumPercent) + " % максимума",
+                       *v.sspc->spotMaximum, LimitLine::Kind::Upper});
+    }
+    return lines;
+  }
+  if (v.rule == Rule::Iso19840) {
+    lines.push_back({"80 % NDFT", ndft * 0.8, LimitLine::Kind::Lower});
+  } else {
+    lines.push_back({"90 % NDFT", ndft * 0.9, LimitLine::Kind::Lower});
+  }
+  lines.push_back({"NDFT", ndft, LimitLine::Kind::Nominal});
+  if (v.maximum) lines.push_back({"Максимум", static_cast<double>(*v.maximum), LimitLine::Kind::Upper});
+  return lines;
+}
+
+std::vector<double> limitPositions(const Verdict& verdict) {
+  std::vector<double> positions;
+  for (const LimitLine& line : limitLines(verdict)) positions.push_back(line.nanometres);
+  if (verdict.rule == Rule::SspcPa2) {
+    // The area's mean is shown beside the minimum and maximum themselves.
+    positions.push_back(static_cast<double>(verdict.ndft));
+    if (verdict.maximum) positions.push_back(static_cast<double>(*verdict.maximum));
+  }
+  return positions;
+}
+
+const char* judgementWord(Judgement judgement) {
+  switch (judgement) {
+    case Judgement::Pass:
+      return "pass";
+    case Judgement::Fail:
+      return "fail";
+    case Judgement::TooFewMeasurements:
+      return "too_few_measurements";
+    case Judgement::NotApplicable:
+      break;
+  }
+  return "not_applicable";
 }
 
 const char* outcomeText(Outcome outcome) {

@@ -55,4 +55,27 @@ std::string roundedText(double nanometres, Unit unit) {
   return fixedText(inUnit(nanometres, unit), unit == Unit::Mil ? 2 : 1);
 }
 
+std::string textBesideLimits(double nanometres, Unit unit, std::span<const double> limits) {
+  // Values that differ are at least a millionth of a nanometre apart (sums of
+  // whole nanometres over at most a million readings); closer is the same.
+  constexpr double kSame = 1e-7;
+  const auto side = [](double value, double limit) { return value < limit - kSame ? -1 : value > limit + kSame ? 1 : 0; };
+  const int first = unit == Unit::Mil ? 2 : 1;
+  const int last = unit == Unit::Mil ? 4 : 3;
+  const double value = inUnit(nanometres, unit);
+  for (int decimals = first; decimals <= last; ++decimals) {
+    const double scale = std::pow(10.0, decimals);
+    double steps = std::round(value * scale);
+    bool crosses = false;
+    for (const double limit : limits) {
+      const int own = side(nanometres, limit);
+      if (own == 0 || side(steps / scale * nanometresPer(unit), limit) == own) continue;
+      crosses = true;
+      if (decimals == last) steps = own < 0 ? std::floor(value * scale) : std::ceil(value * scale);
+    }
+    if (!crosses || decimals == last) return fixedText(steps / scale, decimals);
+  }
+  return roundedText(nanometres, unit);
+}
+
 }  // namespace korsi::inspection

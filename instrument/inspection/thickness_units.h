@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <optional>
+#include <span>
 #include <string>
 
 namespace korsi::inspection {
@@ -44,6 +45,12 @@ double inUnit(double nanometres, Unit unit);
 std::string exactText(double nanometres, Unit unit);
 // A thickness rounded to one decimal (µm) or two (mils), for statistics.
 std::string roundedText(double nanometres, Unit unit);
+// A thickness as roundedText shows it, unless that figure would sit on or
+// across one of `limits` (nanometres) that the value itself is not on: then
+// with more decimals, and at the unit's last decimal cut towards the value's
+// own side of the limit. So a mean of 119.96 µm beside NDFT 120 µm reads
+// "119,96", never "120,0" beside a failed criterion.
+std::string textBesideLimits(double nanometres, Unit unit, std::span<const double> limits);
 // A number with a fixed count of decimals and a decimal comma.
 std::string fixedText(double value, int decimals);
 

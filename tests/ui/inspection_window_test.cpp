@@ -11,6 +11,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTableWidget>
 #include <initializer_list>
 #include <map>
@@ -134,17 +135,61 @@ TEST_F(InspectionWindowTest, HistogramShowsTheReadingsAndTheLimitLines) {
   type(window.NdftEdit, QStringLiteral("120"));
   type(window.MaximumEdit, QStringLiteral("360"));
   ASSERT_TRUE(settled());
-  std::map<std::string, double> lines;
-  for (const auto& line : window.Histogram->lines()) lines[line.name.toStdString()] = line.position;
-  EXPECT_EQ(lines, (std::map<std::string, double>{
-                       {"80 % NDFT", 96.0}, {"90 % NDFT", 108.0}, {"NDFT", 120.0}, {"Максимум", 360.0}}));
+  const auto lines = [this] {
+    std::map<std::string, double> out;
+    for (const auto& line : window.Histogram->lines()) out[line.name.toStdString()] = line.position;
+    return out;
+  };
+  // Only the limits of the rule in force.
+  EXPECT_EQ(lines(), (std::map<std::string, double>{{"80 % NDFT", 96.0}, {"NDFT", 120.0}, {"Максимум", 360.0}}));
   int total = 0;
   for (int count : window.Histogram->counts()) total += count;
   EXPECT_EQ(total, 10);
 
+  window.RuleBox->setCurrentIndex(window.RuleBox->findData(static_cast<int>(korsi::inspection::Rule::Pspc9010)));
+  ASSERT_TRUE(settled());
+  EXPECT_EQ(lines(), (std::map<std::string, double>{{"90 % NDFT", 108.0}, {"NDFT", 120.0}, {"Максимум", 360.0}}));
+
+  // SSPC-PA 2 level 3: the spots' limits, 80 % of the minimum and 120 % of the maximum.
+  window.RuleBox->setCurrentIndex(window.RuleBox->findData(static_cast<int>(korsi::inspection::Rule::SspcPa2)));
+  ASSERT_TRUE(settled());
+  EXPECT_EQ(lines(), (std::map<std::string, double>{{"пятно 80 % минимума", 96.0}, {"пятно 120 % максимума", 432.0}}));
+
   type(window.MaximumEdit, QString());
   ASSERT_TRUE(settled());
-  EXPECT_EQ(window.Histogram->lines().size(), 3u);
+  EXPECT_EQ(window.Histogram->lines().size(), 1u);
+  window.RuleBox->setCurrentIndex(0);
+  ASSERT_TRUE(settled());
+  EXPECT_EQ(window.Histogram->lines().size(), 2u);
+}
+
+TEST_F(InspectionWindowTest, SspcJudgesSpotsByTheLevelChosen) {
+  // Spots of 80 µm (80 % of the minimum 100 µm) and 4 x 110 µm; the last reading is left over.
+  addThicknesses({0.070, 0.080, 0.090, 0.100, 0.110, 0.120, 0.100, 0.110, 0.120, 0.100, 0.110, 0.120, 0.100,
+                  0.110, 0.120, 0.300});
+  window.showInspection();
+  window.RuleBox->setCurrentIndex(window.RuleBox->findData(static_cast<int>(korsi::inspection::Rule::SspcPa2)));
+  EXPECT_TRUE(window.LevelBox->isVisibleTo(&window));
+  type(window.NdftEdit, QStringLiteral("100"));
+  ASSERT_TRUE(settled());
+  EXPECT_EQ(verdict(), "Соответствует SSPC-PA 2, уровень 3");
+  EXPECT_NE(window.NotesLabel->text().toStdString().find("Пятна (среднее каждого), мкм: 80,0; 110,0; 110,0; 110,0; 110,0."),
+            std::string::npos)
+      << window.NotesLabel->text().toStdString();
+  EXPECT_NE(window.NotesLabel->text().toStdString().find("Максимум не задан: толщина сверху не проверялась."),
+            std::string::npos);
+  EXPECT_TRUE(marks().empty());  // single readings are not limited
+
+  window.LevelBox->setCurrentIndex(window.LevelBox->findData(1));
+  ASSERT_TRUE(settled());
+  EXPECT_EQ(verdict(), "Не соответствует SSPC-PA 2, уровень 1: не выполнено пятна мин.");
+
+  window.SpotSizeBox->setValue(4);  // 16 readings make 4 spots of 4
+  ASSERT_TRUE(settled());
+  EXPECT_EQ(window.current().assessment.verdict.judgement, korsi::inspection::Judgement::TooFewMeasurements);
+
+  window.RuleBox->setCurrentIndex(0);
+  EXPECT_FALSE(window.LevelBox->isVisibleTo(&window));
 }
 
 TEST_F(InspectionWindowTest, TheSelectionIsInspectedAndFollowed) {

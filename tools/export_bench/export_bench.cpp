@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "ui/export/archive_workbook.h"
+#include "services/export/archive_workbook.h"
 #include "ui/report/archive_report.h"
 
 namespace {

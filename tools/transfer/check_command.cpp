@@ -4,6 +4,7 @@
 #include <charconv>
 #include <cmath>
 
+#include "tools/transfer/check_report.h"
 #include "tools/transfer/thickness_file.h"
 #include "tools/transfer/transfer_options.h"
 
@@ -31,151 +32,15 @@ std::optional<double> micrometres(std::string text) {
   return value;
 }
 
-std::string jsonString(const std::string& text) {
-  std::string out = "\"";
-  for (const char c : text) {
-    switch (c) {
-      case '"':
-        out += "\\\"";
-        break;
-      case '\\':
-        out += "\\\\";
-        break;
-      case '\n':
-        out += "\\n";
-        break;
-      default:
-        if (static_cast<unsigned char>(c) < 0x20) {
-          char escaped[8];
-          std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(static_cast<unsigned char>(c)));
-          out += escaped;
-        } else {
-          out += c;
-        }
-    }
+// A whole number from `lowest` to `highest`.
+std::optional<std::size_t> wholeNumber(const std::string& text, std::size_t lowest, std::size_t highest) {
+  std::size_t value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  if (text.empty() || error != std::errc{} || end != text.data() + text.size() || value < lowest ||
+      value > highest) {
+    return std::nullopt;
   }
-  return out + "\"";
-}
-
-// Shortest text that reads back to the same value; null for nothing.
-std::string jsonNumber(std::optional<double> value) {
-  if (!value || !std::isfinite(*value)) return "null";
-  char text[64];
-  const auto [end, error] = std::to_chars(text, text + sizeof text, *value);
-  return error == std::errc{} ? std::string(text, end) : "null";
-}
-
-double um(double nanometres) { return nanometres / 1000.0; }
-
-const char* ruleWord(in::Rule rule) { return rule == in::Rule::Pspc9010 ? "pspc" : "iso19840"; }
-
-const char* roughnessWord(in::Roughness roughness) {
-  switch (roughness) {
-    case in::Roughness::Fine:
-      return "fine";
-    case in::Roughness::Medium:
-      return "medium";
-    case in::Roughness::Coarse:
-      return "coarse";
-    case in::Roughness::None:
-      break;
-  }
-  return "none";
-}
-
-const char* outcomeWord(in::Outcome outcome) {
-  switch (outcome) {
-    case in::Outcome::Pass:
-      return "pass";
-    case in::Outcome::Fail:
-      return "fail";
-    case in::Outcome::NotChecked:
-      break;
-  }
-  return "not_checked";
-}
-
-const char* markWord(in::ReadingMark mark) {
-  return mark == in::ReadingMark::AboveMaximum ? "above_maximum" : "below_minimum";
-}
-
-// How a failing reading is named: its measurement number, else its row.
-std::string readingName(const std::vector<ThicknessRow>& rows, std::size_t row) {
-  return rows[row].num ? "№ " + std::to_string(*rows[row].num) : "строка " + std::to_string(row + 1);
-}
-
-std::string thickness(double nanometres) { return in::exactText(nanometres, in::Unit::Micrometre) + " мкм"; }
-
-void printText(std::FILE* out, const CheckOptions& o, const std::vector<ThicknessRow>& rows,
-               const std::vector<std::size_t>& inspected, int withoutThickness, const in::Verdict& v) {
-  const in::Statistics& s = v.statistics;
-  std::fprintf(out, "Файл: %s\n", o.file.c_str());
-  std::fprintf(out, "Правило: %s; NDFT %s; максимум %s; шероховатость: %s\n", in::ruleName(v.rule),
-               thickness(static_cast<double>(v.ndft)).c_str(),
-               v.maximum ? thickness(static_cast<double>(*v.maximum)).c_str() : "не задан",
-               in::roughnessName(o.roughness));
-  if (!v.correctionText.empty()) std::fprintf(out, "Поправка: %s\n", v.correctionText.c_str());
-  std::fprintf(out, "Замеров: %zu", s.count);
-  if (withoutThickness > 0) std::fprintf(out, " (строк без толщины пропущено: %d)", withoutThickness);
-  std::fprintf(out, "\n");
-  std::fprintf(out, "Среднее %s мкм, наименьший %s, наибольший %s, стандартное отклонение %s, "
-               "коэффициент вариации %s\n",
-               in::roundedText(s.mean, in::Unit::Micrometre).c_str(), thickness(static_cast<double>(s.minimum)).c_str(),
-               thickness(static_cast<double>(s.maximum)).c_str(),
-               s.standardDeviation ? (in::roundedText(*s.standardDeviation, in::Unit::Micrometre) + " мкм").c_str()
-                                   : "—",
-               s.coefficientOfVariation ? (in::fixedText(*s.coefficientOfVariation, 1) + " %").c_str() : "—");
-  for (const in::Criterion& c : v.criteria) {
-    std::fprintf(out, "%s %s: %s — %s\n", c.label.c_str(), in::outcomeText(c.outcome), c.requirement.c_str(),
-                 c.figures.c_str());
-  }
-  if (!v.failing.empty()) {
-    std::string names;
-    for (std::size_t i : v.failing) {
-      names += (names.empty() ? "" : ", ") + readingName(rows, inspected[i]) + " (" +
-               thickness(static_cast<double>(v.readings[i])) + ")";
-    }
-    std::fprintf(out, "Не прошли по отдельности: %s\n", names.c_str());
-  }
-  std::fprintf(out, "%s\n", v.summary.c_str());
-}
-
-void printJson(std::FILE* out, const CheckOptions& o, const std::vector<ThicknessRow>& rows,
-               const std::vector<std::size_t>& inspected, int withoutThickness, const in::Verdict& v) {
-  const in::Statistics& s = v.statistics;
-  std::string j = "{";
-  j += "\"file\":" + jsonString(o.file);
-  j += ",\"rule\":" + jsonString(ruleWord(v.rule));
-  j += ",\"ndft_um\":" + jsonNumber(um(static_cast<double>(v.ndft)));
-  j += ",\"max_um\":" + jsonNumber(v.maximum ? std::optional(um(static_cast<double>(*v.maximum))) : std::nullopt);
-  j += ",\"roughness\":" + jsonString(roughnessWord(o.roughness));
-  j += ",\"correction_um\":" + jsonNumber(um(static_cast<double>(v.correction)));
-  j += ",\"readings\":" + std::to_string(s.count);
-  j += ",\"rows_without_thickness\":" + std::to_string(withoutThickness);
-  j += ",\"statistics\":{\"mean_um\":" + jsonNumber(um(s.mean)) +
-       ",\"min_um\":" + jsonNumber(um(static_cast<double>(s.minimum))) +
-       ",\"max_um\":" + jsonNumber(um(static_cast<double>(s.maximum))) + ",\"standard_deviation_um\":" +
-       jsonNumber(s.standardDeviation ? std::optional(um(*s.standardDeviation)) : std::nullopt) +
-       ",\"coefficient_of_variation_percent\":" + jsonNumber(s.coefficientOfVariation) + "}";
-  j += ",\"criteria\":[";
-  for (std::size_t i = 0; i < v.criteria.size(); ++i) {
-    const in::Criterion& c = v.criteria[i];
-    j += std::string(i ? "," : "") + "{\"label\":" + jsonString(c.label) +
-         ",\"requirement\":" + jsonString(c.requirement) + ",\"outcome\":" + jsonString(outcomeWord(c.outcome)) +
-         ",\"figures\":" + jsonString(c.figures) + "}";
-  }
-  j += "],\"failing\":[";
-  for (std::size_t k = 0; k < v.failing.size(); ++k) {
-    const std::size_t i = v.failing[k];
-    const std::size_t row = inspected[i];
-    j += std::string(k ? "," : "") + "{\"row\":" + std::to_string(row + 1) +
-         ",\"num\":" + (rows[row].num ? std::to_string(*rows[row].num) : "null") +
-         ",\"thickness_um\":" + jsonNumber(um(static_cast<double>(v.readings[i]))) +
-         ",\"why\":" + jsonString(markWord(v.marks[i])) + "}";
-  }
-  j += "],\"pass\":" + std::string(v.pass ? "true" : "false");
-  j += ",\"verdict\":" + jsonString(v.summary) + "}\n";
-  std::fputs(j.c_str(), out);
+  return value;
 }
 
 }  // namespace
@@ -185,6 +50,8 @@ ParsedCheck parseCheckCommandLine(const std::vector<std::string>& args) {
   CheckOptions& o = parsed.options;
   bool rule = false;
   bool ndft = false;
+  bool minimum = false;
+  bool sspcOnly = false;  // --level or --spot-size given
   for (std::size_t i = 0; i < args.size(); ++i) {
     std::string name = args[i];
     std::optional<std::string> value;
@@ -201,7 +68,9 @@ ParsedCheck parseCheckCommandLine(const std::vector<std::string>& args) {
       o.file = name;
       continue;
     }
-    const bool takesValue = name == "--rule" || name == "--ndft" || name == "--max" || name == "--roughness";
+    const bool takesValue = name == "--rule" || name == "--ndft" || name == "--min" || name == "--max" ||
+                            name == "--roughness" || name == "--level" || name == "--spot-size" ||
+                            name == "--surface";
     if (takesValue && !value) {
       if (i + 1 >= args.size()) return failure(name + " needs a value");
       value = args[++i];
@@ -213,8 +82,10 @@ ParsedCheck parseCheckCommandLine(const std::vector<std::string>& args) {
         o.rule = in::Rule::Iso19840;
       } else if (*value == "pspc") {
         o.rule = in::Rule::Pspc9010;
+      } else if (*value == "sspc-pa2") {
+        o.rule = in::Rule::SspcPa2;
       } else {
-        return failure("--rule " + *value + ": iso19840 or pspc is expected");
+        return failure("--rule " + *value + ": iso19840, pspc or sspc-pa2 is expected");
       }
       rule = true;
     } else if (name == "--ndft") {
@@ -222,6 +93,29 @@ ParsedCheck parseCheckCommandLine(const std::vector<std::string>& args) {
       if (!v) return failure("--ndft " + *value + ": a thickness in micrometres above zero is expected");
       o.ndftMicrometres = *v;
       ndft = true;
+    } else if (name == "--min") {
+      const auto v = micrometres(*value);
+      if (!v) return failure("--min " + *value + ": a thickness in micrometres above zero is expected");
+      o.ndftMicrometres = *v;
+      minimum = true;
+    } else if (name == "--level") {
+      const auto v = wholeNumber(*value, 1, in::kSspcLevels.size());
+      if (!v) return failure("--level " + *value + ": a level from 1 to 5 is expected");
+      o.level = static_cast<int>(*v);
+      sspcOnly = true;
+    } else if (name == "--spot-size") {
+      const auto v = wholeNumber(*value, in::kSmallestSpotSize, in::kLargestSpotSize);
+      if (!v) {
+        return failure("--spot-size " + *value + ": a number of readings from " +
+                       std::to_string(in::kSmallestSpotSize) + " to " + std::to_string(in::kLargestSpotSize) +
+                       " is expected");
+      }
+      o.spotSize = *v;
+      sspcOnly = true;
+    } else if (name == "--surface") {
+      const auto v = micrometres(*value);
+      if (!v) return failure("--surface " + *value + ": an area in square metres above zero is expected");
+      o.surfaceM2 = v;
     } else if (name == "--max") {
       const auto v = micrometres(*value);
       if (!v) return failure("--max " + *value + ": a thickness in micrometres above zero is expected");
@@ -245,13 +139,33 @@ ParsedCheck parseCheckCommandLine(const std::vector<std::string>& args) {
     }
   }
   if (o.file.empty()) return failure("check needs a FILE (.ks, .xml or .csv)");
-  if (!rule) return failure("check needs --rule iso19840 or --rule pspc");
-  if (!ndft) return failure("check needs --ndft UM, the nominal dry film thickness in micrometres");
+  if (!rule) return failure("check needs --rule iso19840, pspc or sspc-pa2");
+  if (o.rule == in::Rule::SspcPa2) {
+    if (ndft) return failure("--ndft is not of sspc-pa2; give the required minimum as --min UM");
+    if (!minimum) return failure("check --rule sspc-pa2 needs --min UM, the required minimum in micrometres");
+  } else {
+    if (minimum) return failure("--min is of sspc-pa2 only; give --ndft UM");
+    if (sspcOnly) return failure("--level and --spot-size are of sspc-pa2 only");
+    if (!ndft) return failure("check needs --ndft UM, the nominal dry film thickness in micrometres");
+    if (o.surfaceM2 && o.rule == in::Rule::Pspc9010) return failure("--surface is of iso19840 and sspc-pa2 only");
+  }
   if (o.maximumMicrometres && *o.maximumMicrometres < o.ndftMicrometres) {
-    return failure("--max is below --ndft");
+    return failure(o.rule == in::Rule::SspcPa2 ? "--max is below --min" : "--max is below --ndft");
   }
   parsed.action = ParsedCheck::Action::Run;
   return parsed;
+}
+
+const char* checkRuleWord(in::Rule rule) {
+  switch (rule) {
+    case in::Rule::Pspc9010:
+      return "pspc";
+    case in::Rule::SspcPa2:
+      return "sspc-pa2";
+    case in::Rule::Iso19840:
+      break;
+  }
+  return "iso19840";
 }
 
 int runCheck(const CheckOptions& o, std::FILE* out, std::FILE* err) {
@@ -260,31 +174,48 @@ int runCheck(const CheckOptions& o, std::FILE* out, std::FILE* err) {
     std::fprintf(err, "%s: %s\n", kProgramName, file.error.c_str());
     return kCheckUsage;
   }
+  CheckReport report{o, file.rows, 0, {}};
+  CheckedArea& area = report.areas.emplace_back();
   std::vector<double> readings;
-  std::vector<std::size_t> inspected;  // the file's row of each reading
-  int withoutThickness = 0;
   for (std::size_t r = 0; r < file.rows.size(); ++r) {
     if (!file.rows[r].h) {
-      ++withoutThickness;
+      ++report.rowsWithoutThickness;
       continue;
     }
     readings.push_back(*file.rows[r].h);
-    inspected.push_back(r);
+    area.rows.push_back(r);
   }
-  const in::Entries entries{o.rule, o.ndftMicrometres, o.maximumMicrometres, o.roughness, in::Unit::Micrometre};
-  const in::Assessment a = in::assess(readings, entries);
+  in::Entries entries{o.rule, o.ndftMicrometres, o.maximumMicrometres, o.roughness, in::Unit::Micrometre};
+  entries.level = o.level;
+  entries.spotSize = o.spotSize;
+  entries.surfaceM2 = o.surfaceM2;
+  in::Assessment a = in::assess(readings, entries);
   if (!a.ok()) {
     std::string reason = a.refusal;
-    if (a.refusedReading) reason += " (" + readingName(file.rows, inspected[*a.refusedReading]) + ")";
+    if (a.refusedReading) {
+      const std::size_t row = area.rows[*a.refusedReading];
+      reason += file.rows[row].num ? " (№ " + std::to_string(*file.rows[row].num) + ")"
+                                   : " (строка " + std::to_string(row + 1) + ")";
+    }
     std::fprintf(err, "%s: %s: нет вердикта: %s\n", kProgramName, o.file.c_str(), reason.c_str());
     return kCheckUsage;
   }
+  area.verdict = std::move(a.verdict);
   if (o.json) {
-    printJson(out, o, file.rows, inspected, withoutThickness, a.verdict);
+    printCheckJson(out, report);
   } else {
-    printText(out, o, file.rows, inspected, withoutThickness, a.verdict);
+    printCheckText(out, report);
   }
-  return a.verdict.pass ? kCheckPass : kCheckFail;
+  switch (overallJudgement(report)) {
+    case in::Judgement::Pass:
+      return kCheckPass;
+    case in::Judgement::Fail:
+    case in::Judgement::TooFewMeasurements:
+      return kCheckFail;
+    case in::Judgement::NotApplicable:
+      break;
+  }
+  return kCheckUsage;
 }
 
 int checkCommand(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
@@ -305,35 +236,61 @@ int checkCommand(const std::vector<std::string>& args, std::FILE* out, std::FILE
 std::string checkHelpText() {
   return R"(Usage:
   korsi7-transfer check FILE --rule iso19840|pspc --ndft UM [--max UM]
-                  [--roughness fine|medium|coarse] [--json]
+                  [--surface M2] [--roughness fine|medium|coarse] [--json]
+  korsi7-transfer check FILE --rule sspc-pa2 --min UM [--max UM] [--level 1..5]
+                  [--spot-size N] [--surface M2] [--roughness ...] [--json]
 
 Judges the coat from the thicknesses of a saved archive (.ks, .xml or .csv
 as korsi7-transfer read writes it), as the desktop program's window
 "Статистика и приёмка" does, and prints the statistics, every criterion with
 the figures behind it and the verdict (in Russian, as the window shows them).
+The readings of the file are one area.
 
   --rule iso19840   ISO 19840: (a) mean >= NDFT; (b) every reading >= 80 % of
                     NDFT; (c) readings from 80 % up to 100 % of NDFT fewer than
-                    20 %; (d) every reading <= the maximum
+                    20 %; (d) every reading <= the maximum. Does not apply
+                    under an NDFT of 40 um
   --rule pspc       IMO PSPC 90/10: at least 90 % of the readings >= NDFT, none
                     of the others below 90 % of NDFT; every reading <= the
                     maximum
-  --ndft UM         nominal dry film thickness in micrometres
-  --max UM          maximum thickness in micrometres (without it, the maximum
-                    is not checked)
+  --rule sspc-pa2   SSPC-PA 2: spots of N consecutive readings, each spot the
+                    mean of its readings, at least 5 spots to the area; every
+                    spot within the level's share of the minimum and maximum;
+                    the area's mean (of its spots) from the minimum to the
+                    maximum; single readings are not limited
+  --ndft UM         nominal dry film thickness in micrometres (iso19840, pspc)
+  --min UM          required minimum thickness in micrometres (sspc-pa2)
+  --max UM          maximum thickness in micrometres (without it, nothing is
+                    checked from above, and the report says so)
+  --level L         sspc-pa2 restriction level, spot minimum / maximum as a
+                    share of the required minimum / maximum: 1 = 100/100 %,
+                    2 = 100/120 %, 3 = 80/120 % (default), 4 = 80/150 %,
+                    5 = 80 % / no limit
+  --spot-size N     sspc-pa2 readings to a spot, 3 to 1000 (default 3);
+                    readings after the last whole spot are not judged
+  --surface M2      the area's surface in square metres: iso19840 asks for
+                    5 readings up to 1 m2, 10 up to 3, 15 up to 10, 20 up to
+                    30, 30 up to 100 and 10 more for each further 100 m2 or
+                    part; sspc-pa2 asks for one area for each 10 m2 or part
+                    under 30 m2, three from 30 to 100 m2, and one more for each
+                    further 100 m2 or part (so one set of readings covers at
+                    most 10 m2). Without it no sample size is asked
   --roughness R     fine (10 um), medium (25 um) or coarse (40 um), taken from
                     every reading first; none by default
-  --json            one JSON object: entries, statistics, criteria, the
-                    failing readings and the verdict
+  --json            one JSON object: the entries, one object per area (its
+                    statistics, spots, criteria, failing readings and
+                    verdict) and the verdict of the whole ("judgement": pass,
+                    fail, too_few_measurements or not_applicable)
 
 Rows without a thickness are left out. Every limit is compared exactly, to
-the nanometre.
+the nanometre, and no figure is rounded onto a limit it is not on.
 
 Exit status:
   0    the coat passes
-  1    the coat fails
+  1    the coat fails, or there are too few measurements
+       ("недостаточно измерений")
   2    usage, or no verdict: a file that cannot be read, no readings, a
-       reading that is not a number
+       reading that is not a number, a rule that does not apply
 )";
 }
 

@@ -3,14 +3,19 @@
 // as the desktop program's window "Статистика и приёмка" gives:
 //
 //   korsi7-transfer check FILE --rule iso19840|pspc --ndft UM [--max UM]
-//                   [--roughness fine|medium|coarse] [--json]
+//                   [--surface M2] [--roughness fine|medium|coarse] [--json]
+//   korsi7-transfer check FILE --rule sspc-pa2 --min UM [--max UM]
+//                   [--level 1..5] [--spot-size N] [--surface M2] ...
 //
-// FILE is .ks, .xml or .csv. The verdict and its words are Russian, as in the
-// window; --json gives them with the figures as one JSON object. Exit status
-// 0 when the coat passes, 1 when it fails, 2 for a wrong command line or when
-// there is no verdict (a file that cannot be read, no readings, a reading
-// that is not a number).
+// FILE is .ks, .xml or .csv; its readings are one area. The verdict and its
+// words are Russian, as in the window; --json gives them with the figures as
+// one JSON object with one object per area and the verdict of the whole.
+// Exit status 0 when the coat passes, 1 when it fails or has too few
+// measurements, 2 for a wrong command line or when there is no verdict (a
+// file that cannot be read, no readings, a reading that is not a number, a
+// rule that does not apply).
 
+#include <cstddef>
 #include <cstdio>
 #include <optional>
 #include <string>
@@ -27,11 +32,17 @@ inline constexpr int kCheckUsage = 2;
 struct CheckOptions {
   std::string file;
   inspection::Rule rule = inspection::Rule::Iso19840;
-  double ndftMicrometres = 0.0;
+  double ndftMicrometres = 0.0;  // for SSPC-PA 2 the required minimum
   std::optional<double> maximumMicrometres;
   inspection::Roughness roughness = inspection::Roughness::None;
+  int level = inspection::kDefaultSspcLevel;
+  std::size_t spotSize = inspection::kDefaultSpotSize;
+  std::optional<double> surfaceM2;
   bool json = false;
 };
+
+// "iso19840", "pspc", "sspc-pa2": as --rule takes them.
+const char* checkRuleWord(inspection::Rule rule);
 
 struct ParsedCheck {
   enum class Action { Run, Help, Error };

@@ -10,8 +10,8 @@
 
 #include "services/atomic_file.h"
 #include "services/recordset/data_file.h"
-#include "tools/transfer/csv_writer.h"
-#include "ui/export/archive_workbook.h"
+#include "services/export/archive_workbook.h"
+#include "services/export/csv_writer.h"
 
 namespace korsi::transfer {
 
@@ -34,7 +34,7 @@ std::string encode(OutputFormat format, const std::vector<ArchiveRow>& rows) {
     case OutputFormat::Csv:
     case OutputFormat::Xlsx: break;
   }
-  return csvText(rows);
+  return csv::csvText(rows);
 }
 
 std::string writeStream(std::FILE* out, const std::string& bytes) {

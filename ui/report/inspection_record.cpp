@@ -1,13 +1,16 @@
 #include "ui/report/inspection_record.h"
 
 #include <QPagedPaintDevice>
+#include <QFontMetricsF>
 #include <QPainter>
 #include <QPen>
+#include <QStringList>
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <optional>
 
+#include "instrument/inspection/wording.h"
 #include "ui/report/band_pages.h"
 #include "ui/report/page_canvas.h"
 
@@ -44,8 +47,31 @@ QString exact(double nanometres, in::Unit unit) {
   return text(in::exactText(nanometres, unit)) + QLatin1Char(' ') + unitText(unit);
 }
 
+// The figure beside the rule's limits, never shown on one it is not on.
+QString besideLimits(double nanometres, const in::Verdict& v) {
+  return text(in::textBesideLimits(nanometres, v.unit, in::limitPositions(v))) + QLatin1Char(' ') + unitText(v.unit);
+}
+
 QString rounded(double nanometres, in::Unit unit) {
   return text(in::roundedText(nanometres, unit)) + QLatin1Char(' ') + unitText(unit);
+}
+
+// The text in lines no wider than `width` on the device, broken between words.
+QStringList wrapped(const QString& text, const QFont& font, QPaintDevice* device, double width) {
+  const QFontMetricsF metrics(font, device);
+  QStringList lines;
+  QString line;
+  for (const QString& word : text.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+    const QString longer = line.isEmpty() ? word : line + QLatin1Char(' ') + word;
+    if (!line.isEmpty() && metrics.horizontalAdvance(longer) > width) {
+      lines << line;
+      line = word;
+    } else {
+      line = longer;
+    }
+  }
+  if (!line.isEmpty()) lines << line;
+  return lines;
 }
 
 // Millimetres on the painter's device.
@@ -58,6 +84,7 @@ class Millimetres {
     return {left * x_, top * y_, width * x_, height * y_};
   }
   double dots(double mm) const { return mm * y_; }
+  double across(double mm) const { return mm * x_; }
 
  private:
   double x_;
@@ -79,13 +106,15 @@ void drawHistogram(QPainter& painter, const Millimetres& mm, double top, const I
   const auto bins = in::histogram(v.readings, unit, in::suggestedBinCount(v.readings.size()));
   if (bins.empty()) return;
   const auto x = [unit](double nanometres) { return in::inUnit(nanometres, unit); };
-  const auto ndft = static_cast<double>(v.ndft);
-  std::vector<Limit> limits{{QStringLiteral("80 %"), x(ndft * 0.8), QColor(0xc6, 0x28, 0x28), Qt::DashLine},
-                            {QStringLiteral("90 %"), x(ndft * 0.9), QColor(0xef, 0x6c, 0x00), Qt::DashLine},
-                            {QStringLiteral("NDFT"), x(ndft), QColor(0x2e, 0x7d, 0x32), Qt::SolidLine}};
-  if (v.maximum) {
-    limits.push_back({QStringLiteral("Максимум"), x(static_cast<double>(*v.maximum)), QColor(0x6a, 0x1b, 0x9a),
-                      Qt::DashLine});
+  // The limits of the rule in force only.
+  std::vector<Limit> limits;
+  for (const in::LimitLine& line : in::limitLines(v)) {
+    using Kind = in::LimitLine::Kind;
+    limits.push_back({text(line.name), x(line.nanometres),
+                      line.kind == Kind::Lower     ? QColor(0xc6, 0x28, 0x28)
+                      : line.kind == Kind::Nominal ? QColor(0x2e, 0x7d, 0x32)
+                                                   : QColor(0x6a, 0x1b, 0x9a),
+                      line.kind == Kind::Nominal ? Qt::SolidLine : Qt::DashLine});
   }
   double left = x(static_cast<double>(bins.front().lower));
   double right = x(static_cast<double>(bins.back().upper));
@@ -148,7 +177,9 @@ void drawHistogram(QPainter& painter, const Millimetres& mm, double top, const I
     painter.drawLine(mm.at(px(l.position), plotTop - 0.5), mm.at(px(l.position), plotBottom));
     painter.restore();
     const double nameTop = top + (i % 2 == 0 ? 0.0 : 3.5);
-    canvas.drawBoxText(0.0, Box{px(l.position) - 12.0, nameTop, 24.0, 3.5}, l.name, small);
+    // Within the plot's width, clear of the counts' title at its left.
+    const double nameLeft = std::clamp(px(l.position) - 20.0, plotLeft, kWidth - 40.0);
+    canvas.drawBoxText(0.0, Box{nameLeft, nameTop, 40.0, 3.5}, l.name, small);
   }
 }
 
@@ -169,14 +200,48 @@ bool renderInspectionRecord(QPagedPaintDevice& device, const InspectionRecord& r
   const in::Verdict& v = record.verdict;
   const in::Unit unit = record.entries.unit;
 
-  const double titleHeight = kCriteriaTop + kLine + kCriterionHeight * static_cast<double>(v.criteria.size()) + 4.0;
+  // The verdict on one line: a long one in a smaller type.
+  while (verdictFont.pointSizeF() > 8.0 &&
+         QFontMetricsF(verdictFont, &device).horizontalAdvance(text(v.summary)) > mm.across(kWidth - 4.0)) {
+    verdictFont.setPointSizeF(verdictFont.pointSizeF() - 0.5);
+  }
+  // Below the criteria: the sample, the spots, and a maximum not entered, in words.
+  QStringList notes;
+  if (!v.sampling.empty()) notes << QStringLiteral("Выборка: ") + text(v.sampling);
+  if (v.sspc && !v.sspc->spotSums.empty()) {
+    // A few lines of them; the rest are in the counts and the criteria.
+    constexpr std::size_t kSpotsShown = 60;
+    QStringList spots;
+    for (std::size_t i = 0; i < v.sspc->spotSums.size() && i < kSpotsShown; ++i) {
+      spots << text(in::textBesideLimits(v.sspc->spotMean(i), unit, in::limitPositions(v)));
+    }
+    if (v.sspc->spotSums.size() > kSpotsShown) {
+      spots << QStringLiteral("… (всего %1)").arg(v.sspc->spotSums.size());
+    }
+    notes << QStringLiteral("Пятна по %1 (среднее каждого), %2: %3")
+                 .arg(text(in::plural(v.sspc->spotSize, "замеру", "замера", "замеров")), unitText(unit),
+                      spots.join(QStringLiteral("; ")));
+  }
+  if (!v.maximum && v.judgement != in::Judgement::NotApplicable) {
+    notes << QStringLiteral("Максимум не задан: толщина сверху не проверялась.");
+  }
+  QStringList noteLines;
+  for (const QString& note : notes) noteLines << wrapped(note, textFont, &device, mm.across(kWidth));
+  notes = noteLines;
+  const double notesTop = kCriteriaTop + kLine + kCriterionHeight * static_cast<double>(v.criteria.size()) + 1.0;
+  const double titleHeight = notesTop + kLine * static_cast<double>(notes.size()) + 3.0;
+  const QColor frame = v.judgement == in::Judgement::Pass                 ? QColor(0x2e, 0x7d, 0x32)
+                       : v.judgement == in::Judgement::Fail               ? QColor(0xc6, 0x28, 0x28)
+                       : v.judgement == in::Judgement::TooFewMeasurements ? QColor(0xb2, 0x6a, 0x00)
+                                                                          : QColor(0x61, 0x61, 0x61);
+  const bool sspc = v.rule == in::Rule::SspcPa2;
   const auto title = [&](PageCanvas& c, double top) {
     c.drawBoxText(top, Box{0.0, 0.0, kWidth, 8.0}, QString::fromUtf8(kInspectionRecordTitle), titleFont);
-    c.drawBoxText(top, Box{0.0, 8.0, kWidth, 5.0},
-                  QStringLiteral("Правило приёмки: ") + QString::fromUtf8(in::ruleName(v.rule)), textFont);
+    c.drawBoxText(top, Box{0.0, 8.0, kWidth, 5.0}, QStringLiteral("Правило приёмки: ") + text(in::ruleTitle(v)),
+                  textFont);
 
     // The entries at the left, the statistics at the right.
-    const QString none = QStringLiteral("не задана");
+    const QString none = QStringLiteral("не задана, сверху не проверялось");
     const QString roughness =
         v.correction > 0 ? QStringLiteral("%1, из каждого замера вычтено %2")
                                .arg(QString::fromUtf8(in::roughnessName(record.entries.roughness)),
@@ -187,7 +252,8 @@ bool renderInspectionRecord(QPagedPaintDevice& device, const InspectionRecord& r
       rows += QStringLiteral(" (без толщины пропущено: %1)").arg(record.rowsWithoutThickness);
     }
     const std::array<std::pair<QString, QString>, 5> entries{{
-        {QStringLiteral("Номинальная толщина NDFT:"), exact(static_cast<double>(v.ndft), unit)},
+        {sspc ? QStringLiteral("Минимальная толщина:") : QStringLiteral("Номинальная толщина NDFT:"),
+         exact(static_cast<double>(v.ndft), unit)},
         {QStringLiteral("Максимальная толщина:"), v.maximum ? exact(static_cast<double>(*v.maximum), unit) : none},
         {QStringLiteral("Шероховатость:"), roughness},
         {QStringLiteral("Замеры:"), rows},
@@ -202,7 +268,7 @@ bool renderInspectionRecord(QPagedPaintDevice& device, const InspectionRecord& r
     const in::Statistics& s = v.statistics;
     const std::array<std::pair<QString, QString>, 6> statistics{{
         {QStringLiteral("Замеров:"), QString::number(s.count)},
-        {QStringLiteral("Среднее:"), rounded(s.mean, unit)},
+        {QStringLiteral("Среднее:"), besideLimits(s.mean, v)},
         {QStringLiteral("Наименьший:"), exact(static_cast<double>(s.minimum), unit)},
         {QStringLiteral("Наибольший:"), exact(static_cast<double>(s.maximum), unit)},
         {QStringLiteral("Ст. отклонение:"),
@@ -222,7 +288,7 @@ bool renderInspectionRecord(QPagedPaintDevice& device, const InspectionRecord& r
 
     // The verdict in a frame, and every criterion below it.
     painter.save();
-    painter.setPen(QPen(v.pass ? QColor(0x2e, 0x7d, 0x32) : QColor(0xc6, 0x28, 0x28), mm.dots(0.6)));
+    painter.setPen(QPen(frame, mm.dots(0.6)));
     painter.drawRect(mm.box(0.0, top + kVerdictTop, kWidth, kVerdictHeight));
     painter.restore();
     c.drawBoxText(top, Box{0.0, kVerdictTop + 2.0, kWidth, 7.0}, text(v.summary), verdictFont);
@@ -238,6 +304,7 @@ bool renderInspectionRecord(QPagedPaintDevice& device, const InspectionRecord& r
       c.drawUnderlinedTexts(top + kCriteriaTop + kLine + kCriterionHeight * static_cast<double>(i), kCriterionBoxes,
                             cells, tableFont);
     }
+    for (int i = 0; i < notes.size(); ++i) c.drawLabel(top, 0.0, notesTop + kLine * i, notes[i], textFont);
   };
 
   const QString failingTitle =

@@ -12,16 +12,16 @@
 
 #include "services/recordset/data_file.h"
 #include "tests/support/tempdir.h"
+#include "tests/tools/transfer/check_program.h"
 #include "tests/tools/transfer/transfer_program.h"
 #include "tools/transfer/check_command.h"
-#include "tools/transfer/csv_writer.h"
+#include "services/export/csv_writer.h"
 #include "tools/transfer/thickness_file.h"
 
 namespace {
 
 using korsi::ArchiveRow;
-using korsi::test::TempDir;
-using korsi::test::TransferProgram;
+using korsi::test::CheckProgram;
 using korsi::transfer::ParsedCheck;
 using Args = std::vector<std::string>;
 
@@ -54,9 +54,9 @@ INSTANTIATE_TEST_SUITE_P(
         ArgsCase{"NoFile", {"--rule", "iso19840", "--ndft", "120"}, "check needs a FILE (.ks, .xml or .csv)"},
         ArgsCase{"TwoFiles", {"a.ks", "b.ks", "--rule", "pspc", "--ndft", "120"},
                  "check takes one FILE; unexpected argument b.ks"},
-        ArgsCase{"NoRule", {"a.ks", "--ndft", "120"}, "check needs --rule iso19840 or --rule pspc"},
+        ArgsCase{"NoRule", {"a.ks", "--ndft", "120"}, "check needs --rule iso19840, pspc or sspc-pa2"},
         ArgsCase{"UnknownRule", {"a.ks", "--rule", "iso12944", "--ndft", "120"},
-                 "--rule iso12944: iso19840 or pspc is expected"},
+                 "--rule iso12944: iso19840, pspc or sspc-pa2 is expected"},
         ArgsCase{"NoNdft", {"a.ks", "--rule", "pspc"},
                  "check needs --ndft UM, the nominal dry film thickness in micrometres"},
         ArgsCase{"NdftZero", {"a.ks", "--rule", "pspc", "--ndft", "0"},
@@ -73,7 +73,35 @@ INSTANTIATE_TEST_SUITE_P(
         ArgsCase{"JsonTakesNoValue", {"a.ks", "--rule", "pspc", "--ndft", "120", "--json=yes"},
                  "--json takes no value"},
         ArgsCase{"OptionOfRead", {"a.ks", "--rule", "pspc", "--ndft", "120", "-o", "x.csv"},
-                 "unknown option -o of check"}),
+                 "unknown option -o of check"},
+        ArgsCase{"IsoWithSurface", {"a.ks", "--rule", "iso19840", "--ndft", "120", "--surface", "12,5"}, ""},
+        ArgsCase{"SspcShortest", {"a.ks", "--rule", "sspc-pa2", "--min", "100"}, ""},
+        ArgsCase{"SspcEverything",
+                 {"a.ks", "--rule=sspc-pa2", "--min=100", "--max", "200", "--level", "5", "--spot-size=4",
+                  "--surface", "250", "--roughness", "fine", "--json"},
+                 ""},
+        ArgsCase{"SspcWithoutMinimum", {"a.ks", "--rule", "sspc-pa2", "--max", "200"},
+                 "check --rule sspc-pa2 needs --min UM, the required minimum in micrometres"},
+        ArgsCase{"SspcWithNdft", {"a.ks", "--rule", "sspc-pa2", "--ndft", "100"},
+                 "--ndft is not of sspc-pa2; give the required minimum as --min UM"},
+        ArgsCase{"SspcMaximumBelowMinimum", {"a.ks", "--rule", "sspc-pa2", "--min", "100", "--max", "99"},
+                 "--max is below --min"},
+        ArgsCase{"LevelZero", {"a.ks", "--rule", "sspc-pa2", "--min", "100", "--level", "0"},
+                 "--level 0: a level from 1 to 5 is expected"},
+        ArgsCase{"LevelSix", {"a.ks", "--rule", "sspc-pa2", "--min", "100", "--level", "6"},
+                 "--level 6: a level from 1 to 5 is expected"},
+        ArgsCase{"SpotOfTwo", {"a.ks", "--rule", "sspc-pa2", "--min", "100", "--spot-size", "2"},
+                 "--spot-size 2: a number of readings from 3 to 1000 is expected"},
+        ArgsCase{"SpotNotWhole", {"a.ks", "--rule", "sspc-pa2", "--min", "100", "--spot-size", "3.5"},
+                 "--spot-size 3.5: a number of readings from 3 to 1000 is expected"},
+        ArgsCase{"LevelWithIso", {"a.ks", "--rule", "iso19840", "--ndft", "120", "--level", "3"},
+                 "--level and --spot-size are of sspc-pa2 only"},
+        ArgsCase{"MinimumWithPspc", {"a.ks", "--rule", "pspc", "--min", "120"},
+                 "--min is of sspc-pa2 only; give --ndft UM"},
+        ArgsCase{"SurfaceWithPspc", {"a.ks", "--rule", "pspc", "--ndft", "120", "--surface", "10"},
+                 "--surface is of iso19840 and sspc-pa2 only"},
+        ArgsCase{"SurfaceZero", {"a.ks", "--rule", "iso19840", "--ndft", "120", "--surface", "0"},
+                 "--surface 0: an area in square metres above zero is expected"}),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST(CheckCsv, ReadsWhatTheTransferWritesAndSpreadsheetsToo) {
@@ -108,49 +136,10 @@ TEST(CheckCsv, RefusedTexts) {
   EXPECT_TRUE(std::isnan(*nan.rows[0].h));
 }
 
-// The program on real files in a folder of its own.
-class CheckProgram : public ::testing::Test {
- protected:
-  static std::vector<ArchiveRow> rowsOf(std::initializer_list<double> mm) {
-    std::vector<ArchiveRow> rows;
-    int num = 0;
-    for (double h : mm) {
-      ArchiveRow row;
-      row.num = ++num;
-      row.date = korsi::DateTime{2026, 12, 10, 9, 0, num % 60};
-      row.h = h;
-      rows.push_back(row);
-    }
-    return rows;
-  }
-
-  struct Run {
-    int status;
-    std::string out;
-    std::string err;
-  };
-  Run check(Args args) {
-    args.insert(args.begin(), "check");
-    TransferProgram program(dir.path().string(), args);
-    const int status = program.exitStatus();
-    return {status, program.out(), program.err()};
-  }
-
-  static std::string lastLine(const std::string& text) {
-    const auto end = text.find_last_not_of('\n');
-    const auto start = text.rfind('\n', end);
-    return text.substr(start == std::string::npos ? 0 : start + 1, end - (start == std::string::npos ? 0 : start + 1) + 1);
-  }
-
-  TempDir dir;
-  // NDFT 120: 0.096 is 80 % exactly, 1 of 10 between 80 and 100 %.
-  std::vector<ArchiveRow> onTheLimit = rowsOf({0.096, 0.144, 0.12, 0.12, 0.12, 0.12, 0.12, 0.12, 0.12, 0.12});
-};
-
 TEST_F(CheckProgram, DataFilesAndCsvGiveTheSameVerdict) {
   ASSERT_EQ(korsi::recordset::writeDataFile(dir.file("deck.ks"), onTheLimit), "");
   ASSERT_EQ(korsi::recordset::writeDataFile(dir.file("deck.xml"), onTheLimit), "");
-  korsi::test::writeFile(dir.file("deck.csv"), korsi::transfer::csvText(onTheLimit));
+  korsi::test::writeFile(dir.file("deck.csv"), korsi::csv::csvText(onTheLimit));
   for (const char* file : {"deck.ks", "deck.xml", "deck.csv"}) {
     const Run run = check({file, "--rule", "iso19840", "--ndft", "120"});
     EXPECT_EQ(run.status, 0) << file << run.err;
@@ -192,11 +181,12 @@ TEST_F(CheckProgram, JsonHoldsTheFiguresAndTheVerdict) {
   EXPECT_EQ(run.status, 1) << run.err;
   // Readings 96, 144, 89.9 and 7 x 120 µm: mean 116.99.
   const std::string entries =
-      "{\"file\":\"deck.ks\",\"rule\":\"pspc\",\"ndft_um\":120,\"max_um\":null,\"roughness\":\"none\","
-      "\"correction_um\":0,\"readings\":10,\"rows_without_thickness\":1,"
+      "{\"file\":\"deck.ks\",\"rule\":\"pspc\",\"ndft_um\":120,\"max_um\":null,\"max_checked\":false,"
+      "\"surface_m2\":null,\"roughness\":\"none\",\"correction_um\":0,\"rows_without_thickness\":1,"
+      "\"areas\":[{\"area\":1,\"readings\":10,"
       "\"statistics\":{\"mean_um\":116.99,\"min_um\":89.9,\"max_um\":144,\"standard_deviation_um\":";
   const std::string outcome =
-      "},\"criteria\":["
+      "},\"sampling\":\"\",\"criteria\":["
       "{\"label\":\"90 %\",\"requirement\":\"Не меньше 90 % замеров не ниже NDFT\",\"outcome\":\"fail\","
       "\"figures\":\"8 из 10 замеров (80,0 %) не ниже NDFT 120,0 мкм\"},"
       "{\"label\":\"10 %\",\"requirement\":\"Остальные замеры не ниже 90 % NDFT\",\"outcome\":\"fail\","
@@ -205,7 +195,10 @@ TEST_F(CheckProgram, JsonHoldsTheFiguresAndTheVerdict) {
       "\"not_checked\",\"figures\":\"максимум не задан, не проверялось\"}],"
       "\"failing\":[{\"row\":1,\"num\":1,\"thickness_um\":96,\"why\":\"below_minimum\"},"
       "{\"row\":3,\"num\":null,\"thickness_um\":89.9,\"why\":\"below_minimum\"}],"
-      "\"pass\":false,\"verdict\":\"Не соответствует IMO PSPC 90/10: не выполнено 90 %, 10 %\"}\n";
+      "\"judgement\":\"fail\",\"pass\":false,"
+      "\"verdict\":\"Не соответствует IMO PSPC 90/10: не выполнено 90 %, 10 %\"}],"
+      "\"judgement\":\"fail\",\"pass\":false,"
+      "\"verdict\":\"Не соответствует IMO PSPC 90/10: не выполнено 90 %, 10 %\"}\n";
   ASSERT_TRUE(run.out.starts_with(entries)) << run.out;
   ASSERT_TRUE(run.out.ends_with(outcome)) << run.out;
   // Between them: the deviation and the coefficient of variation, as numbers.
@@ -238,7 +231,7 @@ TEST_F(CheckProgram, NoVerdictAndUsageExitWithTwo) {
   const Run usage = check({"nan.csv", "--ndft", "120"});
   EXPECT_EQ(usage.status, 2);
   EXPECT_EQ(usage.err,
-            "korsi7-transfer: check needs --rule iso19840 or --rule pspc (see korsi7-transfer check --help)\n");
+            "korsi7-transfer: check needs --rule iso19840, pspc or sspc-pa2 (see korsi7-transfer check --help)\n");
 
   const Run help = check({"--help"});
   EXPECT_EQ(help.status, 0);

@@ -21,7 +21,7 @@
 #include "tests/tools/transfer/transfer_program.h"
 #include "tools/gauge_sim/gauge_archive.h"
 #include "tools/gauge_sim/gauge_simulator.h"
-#include "tools/transfer/csv_writer.h"
+#include "services/export/csv_writer.h"
 
 namespace {
 
@@ -206,7 +206,7 @@ TEST_F(OutputFile, OnlyLateAnswersNeverMakeAShortArchive) {
     const std::string written = readFile(dir_.file("out.csv"));
     int rows = -1;
     for (int k = 1; k <= kCount; ++k) {
-      if (written == korsi::transfer::csvText(expectedRows(1, k))) rows = k;
+      if (written == korsi::csv::csvText(expectedRows(1, k))) rows = k;
     }
     EXPECT_NE(rows, -1) << written;
     if (status == 0) {
@@ -244,7 +244,7 @@ TEST_P(Replaced, TakesTheNewRowsKeepsThePermissionsAndTouchesNothingElse) {
   const std::vector<ArchiveRow> rows = expectedRows(2, 4);
   const std::string written = readFile(file);
   if (std::string(c.file).ends_with(".csv")) {
-    EXPECT_EQ(written, korsi::transfer::csvText(rows));
+    EXPECT_EQ(written, korsi::csv::csvText(rows));
   } else if (std::string(c.file).ends_with(".xlsx")) {
     const auto cells = korsi::test::readWorkbookCells(file);
     ASSERT_TRUE(cells.error.empty()) << cells.error;
@@ -300,7 +300,7 @@ TEST_P(PastTheEnd, SaysWhereTheArchiveEndsAndWritesTheRowsItHolds) {
   if (c.last == 0) {
     EXPECT_FALSE(fs::exists(dir_.file("out.csv")));
   } else {
-    EXPECT_EQ(readFile(dir_.file("out.csv")), korsi::transfer::csvText(expectedRows(c.first, c.last)));
+    EXPECT_EQ(readFile(dir_.file("out.csv")), korsi::csv::csvText(expectedRows(c.first, c.last)));
   }
 }
 

@@ -105,8 +105,40 @@ TEST(InspectionRecord, PassingCoatHasNoFailingReadings) {
   EXPECT_TRUE(pdf.find(1, "Соответствует IMO PSPC 90/10"));
   EXPECT_TRUE(pdf.find(1, "Замеров, не прошедших по отдельности, нет."));
   EXPECT_TRUE(pdf.find(1, "Толщина, мил"));  // the histogram's axis
-  EXPECT_TRUE(pdf.find(1, "не задана"));     // no maximum
+  EXPECT_TRUE(pdf.find(1, "не задана, сверху не проверялось"));  // no maximum, said twice
+  EXPECT_TRUE(pdf.find(1, "Максимум не задан: толщина сверху не проверялась."));
   EXPECT_TRUE(pdf.find(1, "мелкая, из каждого замера вычтено 0,3937 мил"));
+}
+
+TEST(InspectionRecord, SspcSaysTheLevelItApplied) {
+  // Spots of 80 µm (80 % of the minimum 100 µm) and 4 x 110 µm against a maximum of 200 µm.
+  in::Entries e{in::Rule::SspcPa2, 100.0, 200.0, in::Roughness::None, in::Unit::Micrometre};
+  e.surfaceM2 = 25.0;
+  const PdfText pdf = renderToPdf(recordOf(
+      {0.070, 0.080, 0.090, 0.100, 0.110, 0.120, 0.100, 0.110, 0.120, 0.100, 0.110, 0.120, 0.100, 0.110, 0.120}, e));
+  ASSERT_TRUE(pdf.error.empty()) << pdf.error;
+  for (const char* phrase : {
+           "Правило приёмки: SSPC-PA 2, уровень 3 (пятна от 80 % минимума до 120 % максимума)",
+           "Минимальная толщина:",
+           "SSPC-PA 2, уровень 3: недостаточно измерений — для 25 м² нужно 3 зоны, дана 1",
+           "Пятна по 3 замера (среднее каждого), мкм: 80,0; 110,0; 110,0; 110,0; 110,0",
+           "Выборка: 5 пятен по 3 замера; для 25 м² нужно 3 зоны, дана 1",
+           "пятно 80 % минимума",  // the histogram's lines: the spots' limits alone
+           "пятно 120 % максимума",
+       }) {
+    EXPECT_TRUE(pdf.find(1, phrase)) << phrase;
+  }
+  EXPECT_FALSE(pdf.find(1, "NDFT"));
+}
+
+TEST(InspectionRecord, AMeanJustUnderNdftIsNotPrintedAsNdft) {
+  const PdfText pdf = renderToPdf(recordOf({0.11996, 0.11996, 0.11996}, {in::Rule::Iso19840, 120, std::nullopt,
+                                                                         in::Roughness::None, in::Unit::Micrometre}));
+  ASSERT_TRUE(pdf.error.empty()) << pdf.error;
+  EXPECT_TRUE(pdf.find(1, "Не соответствует ISO 19840: не выполнено (a), (c)"));
+  const auto mean = korsi::test::pdfLineOf(pdf, 1, "Среднее:");
+  ASSERT_TRUE(mean);
+  EXPECT_THAT(*mean, ::testing::HasSubstr("Среднее: 119,96 мкм"));
 }
 
 TEST(InspectionRecord, ManyFailingReadingsRunOntoMorePagesWithTheirCaptions) {

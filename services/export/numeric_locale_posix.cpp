@@ -1,6 +1,6 @@
 #include <locale.h>
 
-#include "ui/export/numeric_locale.h"
+#include "services/export/numeric_locale.h"
 
 namespace korsi {
 

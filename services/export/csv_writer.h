@@ -10,7 +10,7 @@
 
 #include "services/recordset/archive_row.h"
 
-namespace korsi::transfer {
+namespace korsi::csv {
 
 inline constexpr std::string_view kCsvHeader = "num,date,thickness_mm,note";
 
@@ -25,4 +25,4 @@ std::string csvField(std::string_view text);
 // that number (0.215, not 0.21500000357627869).
 std::string thicknessText(double h);
 
-}  // namespace korsi::transfer
+}  // namespace korsi::csv

@@ -1,9 +1,9 @@
-#include "tools/transfer/csv_writer.h"
+#include "services/export/csv_writer.h"
 
 #include <charconv>
 #include <cmath>
 
-namespace korsi::transfer {
+namespace korsi::csv {
 
 std::string csvField(std::string_view text) {
   if (text.find_first_of(",\"\r\n") == std::string_view::npos) return std::string(text);
@@ -44,4 +44,4 @@ std::string csvText(const std::vector<ArchiveRow>& rows) {
   return out;
 }
 
-}  // namespace korsi::transfer
+}  // namespace korsi::csv

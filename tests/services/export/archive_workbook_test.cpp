@@ -2,7 +2,7 @@
 // independent reader (openpyxl): its cells and their types, and what a
 // failed write leaves behind.
 
-#include "ui/export/archive_workbook.h"
+#include "services/export/archive_workbook.h"
 
 #include <gtest/gtest.h>
 

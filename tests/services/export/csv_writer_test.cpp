@@ -6,11 +6,11 @@
 #include <limits>
 #include <string>
 
-#include "tools/transfer/csv_writer.h"
+#include "services/export/csv_writer.h"
 
 namespace {
 
-using namespace korsi::transfer;
+using namespace korsi::csv;
 using korsi::ArchiveRow;
 using korsi::DateTime;
 

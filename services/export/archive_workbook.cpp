@@ -1,4 +1,4 @@
-#include "ui/export/archive_workbook.h"
+#include "services/export/archive_workbook.h"
 
 #include <xlsxwriter.h>
 
@@ -11,7 +11,7 @@
 #include <system_error>
 
 #include "services/atomic_file.h"
-#include "ui/export/numeric_locale.h"
+#include "services/export/numeric_locale.h"
 
 namespace korsi {
 

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "ui/export/numeric_locale.h"
+#include "services/export/numeric_locale.h"
 
 namespace korsi {
 
