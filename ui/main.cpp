@@ -146,8 +146,12 @@ int main(int argc, char** argv) {
     options.temporaryPort = korsi::ProcessObjects::TemporaryPort{kSimulatorPort, gauge->devicePath()};
   }
   if (line.checkStart) {
-    // Ends as soon as the message loop runs, after every window has been made.
-    QTimer::singleShot(0, &app, [] { QCoreApplication::quit(); });
+    // Ends as soon as the message loop runs, after every window has been
+    // made. Making the windows may already process events, where a request
+    // to end is lost, so it is repeated until the loop takes it.
+    auto* end = new QTimer(&app);
+    QObject::connect(end, &QTimer::timeout, &app, [] { QCoreApplication::exit(0); });
+    end->start(0);
   }
   // The simulated gauge goes after the program, as unplugging it would.
   return korsi::mainRoutine(app, options);

@@ -18,7 +18,6 @@ namespace fs = std::filesystem;
 using korsi::test::readFile;
 using korsi::test::TempDir;
 using korsi::test::writeFile;
-using ::testing::HasSubstr;
 
 constexpr const char* kConfigTemplate = "log_file korsi7.log\ndefault_comport 1\n";
 constexpr const char* kBackupTemplate = "empty archive";
@@ -69,7 +68,8 @@ TEST_F(UserFolder, FolderThatCannotBeMadeIsRefusedWithAMessageNamingIt) {
   writeFile((dir.path() / "home").string(), "not a folder");
   const korsi::PreparedFolder prepared = korsi::prepareUserFolder(folder.string(), templates.string());
   EXPECT_FALSE(prepared.ok);
-  EXPECT_THAT(prepared.message, HasSubstr("Не удалось создать рабочую папку " + folder.string() + ": "));
+  EXPECT_EQ(prepared.message,
+            "Не удалось создать рабочую папку " + folder.string() + ": на пути к ней стоит файл, а не папка");
 }
 
 TEST(InstalledTemplates, FoundBesideAnInstalledProgramOnlyWhereTheyAre) {
