@@ -9,19 +9,19 @@ namespace korsi {
 
 namespace fs = std::filesystem;
 
-namespace {
-
-// The causes a user meets, in the user's words; others as the system says them.
-std::string cause(const std::error_code& error) {
-  if (error == std::errc::permission_denied || error == std::errc::operation_not_permitted) return "нет прав на запись";
+std::string failureCause(const std::error_code& error) {
+  if (error == std::errc::permission_denied || error == std::errc::operation_not_permitted) return "нет прав доступа";
   if (error == std::errc::not_a_directory) return "на пути к ней стоит файл, а не папка";
   if (error == std::errc::read_only_file_system) return "диск доступен только для чтения";
   if (error == std::errc::no_space_on_device) return "на диске нет места";
+  if (error == std::errc::no_such_file_or_directory) return "нет такого файла или папки";
   return error.message();
 }
 
+namespace {
+
 std::string failure(const fs::path& folder, const std::string& what, const std::error_code& error) {
-  return what + " " + folder.string() + ": " + cause(error);
+  return what + " " + folder.string() + ": " + failureCause(error);
 }
 
 // Copies only where no file of that name is there, so a user's file (or a

@@ -6,6 +6,7 @@
 // installed templates on the first start and never overwritten afterwards.
 
 #include <string>
+#include <system_error>
 
 namespace korsi {
 
@@ -27,6 +28,10 @@ struct PreparedFolder {
 // korsi7.mdb is made from the backup when missing, since the program never
 // creates its database. A file already there is never touched.
 PreparedFolder prepareUserFolder(const std::string& folder, const std::string& templates);
+
+// Why a folder or file could not be made or opened, in the user's words for
+// the causes a user meets, else as the system says it.
+std::string failureCause(const std::error_code& error);
 
 // The operating system's part: one implementation per platform
 // (user_folder_posix.cpp).

@@ -12,7 +12,6 @@
 #include <QTimer>
 #include <cerrno>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -127,7 +126,8 @@ int main(int argc, char** argv) {
   const std::optional<std::string> folder = workingFolder(line);
   if (!folder) return korsi::kStartFailed;
   if (::chdir(folder->c_str()) != 0) {
-    korsi::showErrorBox("Не удалось открыть рабочую папку " + *folder + ": " + std::strerror(errno));
+    korsi::showErrorBox("Не удалось открыть рабочую папку " + *folder + ": " +
+                        korsi::failureCause(std::error_code(errno, std::generic_category())));
     return korsi::kStartFailed;
   }
 
