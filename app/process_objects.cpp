@@ -4,6 +4,7 @@
 #include <system_error>
 #include <utility>
 
+#include "instrument/device_found_thread.h"
 #include "services/error_box.h"
 
 namespace korsi {
@@ -47,7 +48,17 @@ ProcessObjects::ProcessObjects(Options options) : options_(std::move(options)) {
     log_.emplace(*config_);
     setProcessLog(&*log_);
     made(Stage::Log);
-    commPort_.emplace(PortResolver::fromConfig(*config_));
+    PortResolver resolver = PortResolver::fromConfig(*config_);
+    if (options_.temporaryPort) {
+      resolver.setPath(options_.temporaryPort->number, options_.temporaryPort->path);
+      try {
+        rememberedPort_ = config_->getInt(kDefaultPortKey);
+        config_->setInt(kDefaultPortKey, options_.temporaryPort->number);
+      } catch (const ConfigException&) {
+        // Without the key the search still reaches the port in its range.
+      }
+    }
+    commPort_.emplace(std::move(resolver));
     made(Stage::Port);
     modbusSlave_.emplace(*commPort_);
     made(Stage::Slave);
@@ -98,6 +109,13 @@ void ProcessObjects::teardown() noexcept {
     gone(Stage::Log);
   }
   if (config_) {
+    // The user's own port goes back, whatever the search found on the temporary one.
+    if (rememberedPort_) {
+      try {
+        config_->setInt(kDefaultPortKey, *rememberedPort_);
+      } catch (const ConfigException&) {
+      }
+    }
     config_.reset();  // writes the file back
     gone(Stage::Config);
   }

@@ -4,6 +4,7 @@
 // and the references to the current workers. They are made before any window
 // and destroyed after the windows, in the reverse order of making.
 
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -40,9 +41,18 @@ class ProcessObjects {
   // been destroyed (made = false).
   using StageObserver = std::function<void(Stage stage, bool made)>;
 
+  // A port number mapped to a device for this run only (the simulated gauge
+  // of the training mode): the search tries it first, and the configuration
+  // written back at exit keeps no trace of it.
+  struct TemporaryPort {
+    std::int32_t number = 0;
+    std::string path;
+  };
+
   struct Options {
     std::string configPath = kConfigFileName;
     StageObserver observer;
+    std::optional<TemporaryPort> temporaryPort = {};
   };
 
   // First holds the folder of the configuration file (the working folder)
@@ -80,6 +90,8 @@ class ProcessObjects {
   void teardown() noexcept;
 
   Options options_;
+  // The remembered port that the temporary port stood in for.
+  std::optional<std::int32_t> rememberedPort_;
   platform::FolderLock folderLock_;
   std::optional<Config> config_;
   std::optional<logstream> log_;

@@ -11,6 +11,14 @@
 
 namespace korsi {
 
+std::string accessRefusedText(const PortAccessRefusal& refusal) {
+  return "Порт COM" + std::to_string(refusal.port) + " (" + refusal.path +
+         ") есть, но у вас нет прав открыть его.\n\n"
+         "Чтобы получить доступ к порту, выполните в терминале команду\n\n" +
+         refusal.command() +
+         "\n\nзатем выйдите из системы и войдите снова: новая группа действует только после нового входа.";
+}
+
 std::shared_ptr<DeviceFoundThread> DeviceFoundThread::start(SearchLink link, WorkerView& view, std::shared_ptr<HandOver> handOver) {
   std::shared_ptr<DeviceFoundThread> worker(new DeviceFoundThread(link, view, std::move(handOver)));
   worker->ThreadWorker::start();
@@ -68,6 +76,13 @@ void DeviceFoundThread::Execute() {
     status_ = kNotFoundStatus;
     if (!handOver([&view = view_] { view.setStatusText(kNotFoundStatus); })) return;
     WORKER_INF(kNotFoundStatus);
+    // A refused port may well be the gauge: the user is told what to do,
+    // once, however many ports refused.
+    if (refusal_ && !handOver([&view = view_, text = accessRefusedText(*refusal_)] {
+          view.showMessage(text, kAccessRefusedCaption, MessageIcon::Error);
+        })) {
+      return;
+    }
   } else {
     foundStep(port);
   }
@@ -151,6 +166,9 @@ std::int32_t DeviceFoundThread::findinlist(const std::vector<std::int32_t>& port
     } catch (const ComPortException&) {
       // The port has said why when a device is there; a number without one
       // passes silently.
+      if (const auto& refused = link_.port.lastAccessRefusal(); refused && !refusal_) {
+        refusal_ = PortAccessRefusal{p, refused->path, refused->group.empty() ? "dialout" : refused->group};
+      }
       link_.port.setActive(false);
     }
   }

@@ -41,6 +41,22 @@ inline constexpr const char* kDriverMissingText = "Драйвер устройс
 inline constexpr const char* kFoundBoxText = "Устройство найдено и готово к работе";
 inline constexpr const char* kFoundBoxCaption = "Внимание";
 inline constexpr const char* kDefaultPortKey = "default_comport";
+inline constexpr const char* kAccessRefusedCaption = "Нет доступа к порту";
+
+// A port whose device is there but refused this user.
+struct PortAccessRefusal {
+  std::int32_t port = 0;
+  std::string path;
+  // The group to join: the one that owns the device when it gives access,
+  // else "dialout", which owns the serial ports on Debian.
+  std::string group;
+  // The command that adds the user to that group.
+  std::string command() const { return "sudo usermod -aG " + group + " $USER"; }
+};
+
+// What the user is told when a search found no gauge but met a refused port.
+std::string accessRefusedText(const PortAccessRefusal& refusal);
+
 // Exit status of the program when the converter's driver is not installed.
 inline constexpr int kDriverMissingExitStatus = -1;
 
@@ -70,6 +86,10 @@ class DeviceFoundThread final : public ThreadWorker {
   // The probe of every strategy: each port of the list in order.
   std::int32_t findinlist(const std::vector<std::int32_t>& ports);
 
+  // The first port of this search that refused the user; read after the
+  // worker has ended.
+  const std::optional<PortAccessRefusal>& accessRefusal() const noexcept { return refusal_; }
+
  private:
   DeviceFoundThread(SearchLink link, WorkerView& view, std::shared_ptr<HandOver> handOver,
                     std::optional<std::int32_t> onlyPort = std::nullopt);
@@ -86,6 +106,8 @@ class DeviceFoundThread final : public ThreadWorker {
   std::int32_t progress_ = 0;
   // Panel 0's text; also tells the end step whether a port was found.
   std::string status_;
+  // The first refused port, told once when the search finds no gauge.
+  std::optional<PortAccessRefusal> refusal_;
   // The converter's driver is missing and the program is ending.
   bool ending_ = false;
 };

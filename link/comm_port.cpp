@@ -80,6 +80,7 @@ void TCommPort::open() {
   txBuffer = std::make_unique<unsigned char[]>(txSize);
   rxBuffer = std::make_unique<unsigned char[]>(rxSize);
 
+  lastAccessRefusal_.reset();
   const auto path = resolver.devicePath(portNumber);
   if (!path) {
     freeBuffers();
@@ -90,6 +91,7 @@ void TCommPort::open() {
   if (!opened.device) {
     freeBuffers();
     lastOpenFailure_ = opened.reason;
+    if (opened.refused) lastAccessRefusal_ = AccessRefusal{*path, opened.accessGroup};
     if (!opened.missing) LOG_ERR("Can't open port COM", portNumber, " (", *path, "): ", opened.reason);
     throw ComPortException(ComPortException::kCantOpen, opened.missing);
   }

@@ -14,6 +14,7 @@
 #include <exception>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string>
 
 #include "link/manual_reset_event.h"
@@ -82,6 +83,14 @@ class TCommPort {
   // (EACCES); ..."); empty once an open has succeeded. Read it on the thread
   // that opened the port, or after that thread has been joined.
   const std::string& lastOpenFailure() const noexcept { return lastOpenFailure_; }
+  // The last open failed because the device is there but this user may not
+  // open it: its path and the group to join (empty when the device's group
+  // gives no access). None once an open has succeeded or failed otherwise.
+  struct AccessRefusal {
+    std::string path;
+    std::string group;
+  };
+  const std::optional<AccessRefusal>& lastAccessRefusal() const noexcept { return lastAccessRefusal_; }
   // The open device has hung up (unplugged): nothing will arrive until the
   // port is closed and opened again. The reader thread rests meanwhile.
   bool deviceGone() const noexcept { return gone.load(); }
@@ -159,6 +168,7 @@ class TCommPort {
 
   std::unique_ptr<korsi::serial::SerialDevice> handle;
   std::string lastOpenFailure_;
+  std::optional<AccessRefusal> lastAccessRefusal_;
   korsi::serial::LineState dcb;
   std::int32_t portNumber = 1;
   std::uint8_t baudIndex = 6;

@@ -94,6 +94,11 @@ struct OpenResult {
   // node with no hardware behind it (ENOENT, ENODEV, ENXIO, EIO). A search
   // over many port numbers passes such ports silently.
   bool missing = false;
+  // The device is there but this user may not open it (EACCES, EPERM).
+  bool refused = false;
+  // When refused: the group whose members may read and write the device
+  // (the one to join), empty when its group has no such right.
+  std::string accessGroup = {};
 };
 
 // Opens path for reading and writing, held exclusively against every other

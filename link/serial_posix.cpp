@@ -3,9 +3,11 @@
 // the writer waits for room with poll, so no call can hang the port's threads.
 
 #include <fcntl.h>
+#include <grp.h>
 #include <poll.h>
 #include <sys/file.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -13,6 +15,7 @@
 #include <cerrno>
 #include <cstring>
 #include <utility>
+#include <vector>
 
 #include "link/serial_device.h"
 
@@ -187,6 +190,18 @@ class PosixSerialDevice final : public SerialDevice {
   LineState applied_;
 };
 
+// The group that owns the device, when its members may read and write it.
+std::string groupWithAccess(const std::string& path) {
+  struct stat info {};
+  if (::stat(path.c_str(), &info) != 0) return {};
+  if ((info.st_mode & (S_IRGRP | S_IWGRP)) != (S_IRGRP | S_IWGRP)) return {};
+  std::vector<char> buffer(16384);
+  struct group entry {};
+  struct group* found = nullptr;
+  if (::getgrgid_r(info.st_gid, &entry, buffer.data(), buffer.size(), &found) != 0 || found == nullptr) return {};
+  return found->gr_name;
+}
+
 std::string permissionHint(int error) {
   if (error != EACCES && error != EPERM) return {};
   return "; the user may need to join the group that owns the device (often \"dialout\")";
@@ -208,7 +223,9 @@ OpenResult openSerialDevice(const std::string& path) {
   if (fd < 0) {
     const int error = errno;
     const bool missing = error == ENOENT || error == ENODEV || error == ENXIO || error == EIO;
-    return {nullptr, errorText(error) + permissionHint(error), missing};
+    const bool refused = error == EACCES || error == EPERM;
+    return {nullptr, errorText(error) + permissionHint(error), missing, refused,
+            refused ? groupWithAccess(path) : std::string()};
   }
   // TIOCEXCL keeps other users out but not root; the lock keeps everyone out,
   // including a second open from this very process.

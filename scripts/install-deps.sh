@@ -16,6 +16,9 @@ packages=(
   # Tests read the spreadsheet export back with openpyxl, read the printed
   # report's PDF with poppler, and write numbers under a Russian locale.
   python3-openpyxl poppler-utils locales
+  # scripts/package.sh and scripts/package-check.sh build the Debian package
+  # and check it.
+  dpkg-dev fakeroot file lintian desktop-file-utils appstream
   # scripts/stress-tests.sh keeps the processor busy beside the tests.
   stress-ng
 )

@@ -4,12 +4,13 @@
 #include <QPushButton>
 #include <algorithm>
 
+#include "korsi_version.h"
 #include "ui/look.h"
 
 namespace korsi {
 
 namespace {
-const QString kVersion = QStringLiteral("Версия 1.0");
+const QString kVersion = QStringLiteral("Версия " KORSI_VERSION);
 
 void place(QLabel* label, int x, int y, int width, int height) {
   label->move(x, y);

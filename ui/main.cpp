@@ -1,13 +1,158 @@
-// The desktop program КОРСИ-7. It takes nothing from its command line; its
-// files (kestro.conf, the log, the database) are found in the directory it is
-// started from; its help is compiled in.
+// The desktop program КОРСИ-7. Its files (kestro.conf, the log, the database)
+// are in its working folder: the folder named by --workdir, else the folder it
+// is started from when it runs from a build tree, else (installed) the user's
+// own folder under the data home, made from the installed templates on the
+// first start. Its help is compiled in.
+//
+//   korsi7 [--workdir DIR] [--simulator] [--check-start]
+//   korsi7 --version | --help
 
+#include <unistd.h>
+
+#include <QTimer>
+#include <cerrno>
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <system_error>
+
+#include "app/user_folder.h"
+#include "korsi_version.h"
+#include "services/error_box.h"
+#include "tools/gauge_sim/gauge_archive.h"
+#include "tools/gauge_sim/gauge_simulator.h"
 #include "ui/application.h"
 #include "ui/main_routine.h"
 
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: korsi7 [--workdir DIR] [--simulator] [--check-start]\n"
+    "       korsi7 --version | --help\n"
+    "  --workdir DIR   work in DIR (kestro.conf, the log, korsi7.mdb)\n"
+    "  --simulator     training without the gauge: a simulated gauge with 500\n"
+    "                  measurements answers on a pseudo-terminal as port COM200\n"
+    "                  for this run only\n"
+    "  --check-start   prepare the working folder, start and end at once\n"
+    "  --version       print the version and end\n";
+
+// The port number of the simulated gauge; far above the fixed blocks, so it
+// hides no real device.
+constexpr std::int32_t kSimulatorPort = 200;
+constexpr std::size_t kSimulatorMeasurements = 500;
+
+struct CommandLine {
+  std::optional<std::string> workdir;
+  bool simulator = false;
+  bool checkStart = false;
+  bool version = false;
+  bool help = false;
+  std::string error;
+};
+
+CommandLine parse(int argc, char** argv) {
+  CommandLine line;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (arg == "--workdir" && i + 1 < argc) {
+      line.workdir = argv[++i];
+    } else if (arg.starts_with("--workdir=")) {
+      line.workdir = std::string(arg.substr(10));
+    } else if (arg == "--simulator") {
+      line.simulator = true;
+    } else if (arg == "--check-start") {
+      line.checkStart = true;
+    } else if (arg == "--version") {
+      line.version = true;
+    } else if (arg == "--help" || arg == "-h") {
+      line.help = true;
+    } else {
+      line.error = "unknown option: " + std::string(arg);
+    }
+  }
+  return line;
+}
+
+// The working folder, prepared; empty with the message already given when
+// there is none to work in.
+std::optional<std::string> workingFolder(const CommandLine& line) {
+  using namespace korsi;
+  if (line.workdir) return *line.workdir;
+  const std::string templates = installedTemplates(platform::programFolder(), KORSI_TEMPLATES_FROM_PROGRAM);
+  if (templates.empty()) return std::string(".");
+  const std::string home = platform::userDataHome();
+  if (home.empty()) {
+    showErrorBox("Не удалось найти домашнюю папку пользователя: не заданы переменные HOME и XDG_DATA_HOME");
+    return std::nullopt;
+  }
+  const PreparedFolder prepared =
+      prepareUserFolder((std::filesystem::path(home) / kUserFolderName).string(), templates);
+  if (!prepared.ok) {
+    showErrorBox(prepared.message);
+    return std::nullopt;
+  }
+  return prepared.folder;
+}
+
+}  // namespace
+
 int main(int argc, char** argv) {
+  const CommandLine line = parse(argc, argv);
+  if (!line.error.empty()) {
+    std::fprintf(stderr, "korsi7: %s\n%s", line.error.c_str(), kUsage);
+    return 2;
+  }
+  if (line.help) {
+    std::fputs(kUsage, stdout);
+    return 0;
+  }
+  if (line.version) {
+    std::puts("korsi7 " KORSI_VERSION);
+    return 0;
+  }
+
   korsi::KorsiApplication app(argc, argv);
   korsi::installMessageBoxHook();
+  if (line.checkStart) {
+    // Nobody is there to close a box: its text goes to the standard error.
+    korsi::setErrorBoxHook([](const std::string& text, const std::string&, korsi::BoxIcon) {
+      std::fprintf(stderr, "korsi7: %s\n", text.c_str());
+    });
+  }
   korsi::loadQtTranslations(app);
-  return korsi::mainRoutine(app);
+
+  const std::optional<std::string> folder = workingFolder(line);
+  if (!folder) return korsi::kStartFailed;
+  if (::chdir(folder->c_str()) != 0) {
+    korsi::showErrorBox("Не удалось открыть рабочую папку " + *folder + ": " +
+                        korsi::failureCause(std::error_code(errno, std::generic_category())));
+    return korsi::kStartFailed;
+  }
+
+  korsi::StartOptions options;
+  std::optional<korsi::sim::GaugeSimulator> gauge;
+  if (line.simulator) {
+    korsi::sim::SimulatorConfig config;
+    config.archive = korsi::sim::generateArchive(kSimulatorMeasurements, 1);
+    gauge.emplace(std::move(config));
+    try {
+      gauge->start();
+    } catch (const std::system_error& error) {
+      korsi::showErrorBox(std::string("Не удалось запустить учебный прибор: ") + error.what());
+      return korsi::kStartFailed;
+    }
+    options.temporaryPort = korsi::ProcessObjects::TemporaryPort{kSimulatorPort, gauge->devicePath()};
+  }
+  if (line.checkStart) {
+    // Ends as soon as the message loop runs, after every window has been
+    // made. Making the windows may already process events, where a request
+    // to end is lost, so it is repeated until the loop takes it.
+    auto* end = new QTimer(&app);
+    QObject::connect(end, &QTimer::timeout, &app, [] { QCoreApplication::exit(0); });
+    end->start(0);
+  }
+  // The simulated gauge goes after the program, as unplugging it would.
+  return korsi::mainRoutine(app, options);
 }

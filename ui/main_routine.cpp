@@ -85,7 +85,7 @@ void Windows::connectCommands() {
 int mainRoutine(KorsiApplication& app, const StartOptions& options) {
   std::optional<ProcessObjects> objects;
   try {
-    objects.emplace(ProcessObjects::Options{options.configPath, options.stages});
+    objects.emplace(ProcessObjects::Options{options.configPath, options.stages, options.temporaryPort});
   } catch (const ConfigException& error) {
     // The file's own failures have shown their message; a missing key has not.
     if (error.code() == ConfigException::kParameterNotFound) {

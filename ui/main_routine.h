@@ -5,6 +5,7 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "app/process_objects.h"
@@ -82,6 +83,8 @@ struct StartOptions {
   ConverterDriverRoots driverRoots;
   ProcessObjects::StageObserver stages;
   Windows::Created windowCreated;
+  // A port mapped for this run only (the training mode's simulated gauge).
+  std::optional<ProcessObjects::TemporaryPort> temporaryPort = {};
 };
 
 // Exit status when the configuration or the log cannot be made.

@@ -105,6 +105,23 @@ TEST_F(ProcessObjectsTest, FastExchangeFollowsTheConfigurationKeyAndIsOffWithout
   }
 }
 
+// The training mode's simulated gauge: the search finds it first, and the
+// file written back at exit is the user's own again, even after the search
+// remembered the temporary port.
+TEST_F(ProcessObjectsTest, TemporaryPortIsSearchedFirstAndLeavesNoTraceInTheConfiguration) {
+  const std::string original = "log_file " + logPath + "\ndefault_comport 3\nCOM5 /dev/ttyUSB9\n";
+  writeConfig(original);
+  {
+    ProcessObjects objects({configPath, {}, ProcessObjects::TemporaryPort{200, "/dev/pts/77"}});
+    EXPECT_EQ(objects.config().getInt("default_comport"), 200);
+    objects.commPort().setPortNumber(200);
+    EXPECT_FALSE(objects.commPort().isActive());
+    objects.config().setInt("default_comport", 200);  // what a search that found it does
+  }
+  // The user's port, in the form the program writes it.
+  EXPECT_EQ(readFile(configPath), "log_file " + logPath + "\ndefault_comport\t3\nCOM5 /dev/ttyUSB9\n\n");
+}
+
 TEST_F(ProcessObjectsTest, MissingConfigurationShowsItsMessageAndMakesNothingElse) {
   korsi::test::ErrorBoxRecorder boxes;
   int code = 0;

@@ -5,7 +5,10 @@
 // when it is not, when the driver is missing and when Cancel is pressed.
 
 #include <gmock/gmock.h>
+#include <grp.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -25,6 +28,7 @@
 #include "instrument/hand_over.h"
 #include "tests/support/gauge_bench.h"
 #include "tests/support/scripted_gauge.h"
+#include "tests/support/tempdir.h"
 #include "tests/support/view_recorder.h"
 #include "tools/gauge_sim/gauge_archive.h"
 #include "tools/gauge_sim/gauge_simulator.h"
@@ -375,5 +379,90 @@ TEST_F(SearchWithoutRememberedPort, GaugeFoundInTheRangeIsReadyToRead) {
   EXPECT_TRUE(bench.port().isActive());
   EXPECT_EQ(bench.port().getPortNumber(), 5);
 }
+
+// Ports whose device is there but refuses this user. Root opens any file
+// whatever its mode, so for root the search runs as the user and group
+// "nobody" without other groups; the process takes root back afterwards (its
+// saved user stays root).
+class RootSetAside {
+ public:
+  RootSetAside() {
+    if (::geteuid() != 0) return;
+    groups_.resize(static_cast<std::size_t>(::getgroups(0, nullptr)));
+    groups_.resize(static_cast<std::size_t>(::getgroups(static_cast<int>(groups_.size()), groups_.data())));
+    group_ = ::getegid();
+    active_ = ::setgroups(0, nullptr) == 0 && ::setresgid(-1, kNobody, -1) == 0 && ::setresuid(-1, kNobody, -1) == 0;
+  }
+  ~RootSetAside() {
+    if (::getuid() != 0) return;
+    (void)::setresuid(-1, 0, -1);
+    (void)::setresgid(-1, group_, -1);
+    (void)::setgroups(groups_.size(), groups_.data());
+  }
+  RootSetAside(const RootSetAside&) = delete;
+  RootSetAside& operator=(const RootSetAside&) = delete;
+  bool failed() const { return ::geteuid() == 0 || (::getuid() == 0 && !active_); }
+
+ private:
+  static constexpr uid_t kNobody = 65534;
+  std::vector<gid_t> groups_;
+  gid_t group_ = 0;
+  bool active_ = false;
+};
+
+struct RefusedCase {
+  const char* name;
+  mode_t mode;
+  bool groupGivesAccess;  // the device's group may read and write it: that group is named
+};
+
+void PrintTo(const RefusedCase& c, std::ostream* out) { *out << c.name; }
+
+class SearchMeetingRefusedPorts : public DeviceSearch, public ::testing::TestWithParam<RefusedCase> {
+ protected:
+  SearchMeetingRefusedPorts() : DeviceSearch(7, true, {30}) {}
+  korsi::test::TempDir devices;
+};
+
+TEST_P(SearchMeetingRefusedPorts, TellsTheUserOnceWhichCommandGivesAccessAndFindsNothing) {
+  // Ports 7 and 30 refuse; the range tries both again: still one box.
+  for (const std::int32_t p : {7, 30}) {
+    const std::string path = devices.file("ttyUSB" + std::to_string(p));
+    korsi::test::writeFile(path, "");
+    ASSERT_EQ(::chmod(path.c_str(), GetParam().mode), 0);
+    bench.attach(p, path);
+  }
+  std::string group = "dialout";
+  if (GetParam().groupGivesAccess) {
+    struct stat info {};
+    ASSERT_EQ(::stat(devices.file("ttyUSB7").c_str(), &info), 0);
+    group = ::getgrgid(info.st_gid)->gr_name;
+  }
+  {
+    RootSetAside asNobody;
+    ASSERT_FALSE(asNobody.failed());
+    search();
+  }
+
+  const std::string command = "sudo usermod -aG " + group + " $USER";
+  EXPECT_EQ(view.eventsStartingWith("message "),
+            (std::vector<std::string>{"message Нет доступа к порту: " +
+                                      korsi::accessRefusedText({7, devices.file("ttyUSB7"), group}) +
+                                      " [error icon]"}));
+  const std::string text = korsi::accessRefusedText({7, devices.file("ttyUSB7"), group});
+  EXPECT_THAT(text, ::testing::HasSubstr("Порт COM7 (" + devices.file("ttyUSB7") + ") есть, но у вас нет прав"));
+  EXPECT_THAT(text, ::testing::HasSubstr("\n\n" + command + "\n\n"));
+  EXPECT_THAT(text, ::testing::HasSubstr("войдите снова"));
+  ASSERT_TRUE(worker->accessRefusal().has_value());
+  EXPECT_EQ(worker->accessRefusal()->command(), command);
+  EXPECT_THAT(view.events(), Contains("status Устройство не найдено"));
+  EXPECT_THAT(view.events(), Not(Contains("commands Read on")));
+  EXPECT_FALSE(bench.port().isActive());
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, SearchMeetingRefusedPorts,
+                         ::testing::Values(RefusedCase{"NoAccessForAnyone", 0000, false},
+                                           RefusedCase{"AccessForTheDevicesGroupOnly", 0060, true}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -82,6 +82,7 @@ std::optional<std::int32_t> Run::search(int* status) {
   std::shared_ptr<DeviceFoundThread> worker = only ? DeviceFoundThread::startOnPort(search, *only, view_, handOver)
                                                    : DeviceFoundThread::start(search, view_, handOver);
   await(worker);
+  const std::optional<PortAccessRefusal> refusal = worker->accessRefusal();
   worker.reset();
   progress_.end();
   if (interruption_.interrupted()) {
@@ -89,7 +90,12 @@ std::optional<std::int32_t> Run::search(int* status) {
     return std::nullopt;
   }
   if (link_->port().isActive()) return link_->port().getPortNumber();
-  if (only) {
+  if (refusal) {
+    // The window's access box, in the tool's words.
+    *status = fail(kExitNoGauge, link_->portLabel(refusal->port) + ": cannot open: permission denied; run `" +
+                                     refusal->command() +
+                                     "`, then log out and in again (the new group counts from the next login)");
+  } else if (only) {
     const std::string& why = link_->port().lastOpenFailure();
     *status = fail(kExitNoGauge, link_->portLabel(*only) + ": " + (why.empty() ? "no gauge answered" : "cannot open: " + why));
   } else if (view_.endStatus()) {

@@ -23,9 +23,11 @@ namespace korsi::test {
 class TransferProgram {
  public:
   // Starts the program in folder with args.
-  TransferProgram(const std::string& folder, std::vector<std::string> args)
+  // `runner` (a program and its arguments, such as setpriv's) starts it when given.
+  TransferProgram(const std::string& folder, std::vector<std::string> args, std::vector<std::string> runner = {})
       : outPath_(folder + "/program.out"), errPath_(folder + "/program.err") {
     args.insert(args.begin(), KORSI_TRANSFER_PROGRAM);
+    args.insert(args.begin(), runner.begin(), runner.end());
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);

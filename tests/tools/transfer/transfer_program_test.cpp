@@ -2,6 +2,8 @@
 // pseudo-terminal: what it finds, what it writes, and its exit statuses.
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <signal.h>
 
@@ -205,6 +207,27 @@ TEST_F(Transfer, RememberStoresThePortFoundAndKeepsTheOtherLines) {
 }
 
 // ---- nothing found
+
+// A port whose device is there but refuses the user: the window's access
+// advice in the tool's words, and "no gauge". Root opens any file whatever
+// its mode, so for root the tool runs as the user and group "nobody".
+TEST_F(Transfer, FindOnAPortRefusingTheUserSaysWhichCommandGivesAccess) {
+  writeConfig(17);
+  const std::string device = dir_.file("ttyUSB0");
+  korsi::test::writeFile(device, "");
+  ASSERT_EQ(::chmod(device.c_str(), 0), 0);
+  std::vector<std::string> runner;
+  if (::geteuid() == 0) runner = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
+  program_ = std::make_unique<TransferProgram>(dir_.path().string(), Args{"find", "--port", device}, runner);
+  ASSERT_EQ(program_->exitStatus(), 3) << program_->err();
+  const auto lines = messageLines(program_->err());
+  ASSERT_EQ(lines.size(), 1u) << program_->err();
+  EXPECT_NE(lines[0].find(device + ": cannot open: permission denied; run `sudo usermod -aG dialout $USER`, "
+                                   "then log out and in again"),
+            std::string::npos)
+      << lines[0];
+  EXPECT_EQ(program_->out(), "");
+}
 
 struct NotFoundCase {
   const char* name;

@@ -1,0 +1,75 @@
+#include "app/user_folder.h"
+
+#include <filesystem>
+#include <system_error>
+
+#include "services/config.h"
+
+namespace korsi {
+
+namespace fs = std::filesystem;
+
+std::string failureCause(const std::error_code& error) {
+  if (error == std::errc::permission_denied || error == std::errc::operation_not_permitted) return "нет прав доступа";
+  if (error == std::errc::not_a_directory) return "на пути к ней стоит файл, а не папка";
+  if (error == std::errc::read_only_file_system) return "диск доступен только для чтения";
+  if (error == std::errc::no_space_on_device) return "на диске нет места";
+  if (error == std::errc::no_such_file_or_directory) return "нет такого файла или папки";
+  return error.message();
+}
+
+namespace {
+
+std::string failure(const fs::path& folder, const std::string& what, const std::error_code& error) {
+  return what + " " + folder.string() + ": " + failureCause(error);
+}
+
+// Copies only where no file of that name is there, so a user's file (or a
+// link the user put there) is never replaced.
+bool copyMissing(const fs::path& from, const fs::path& to, std::error_code& error) {
+  error.clear();
+  if (fs::exists(fs::symlink_status(to, error))) return true;
+  return fs::copy_file(from, to, fs::copy_options::none, error);
+}
+
+}  // namespace
+
+PreparedFolder prepareUserFolder(const std::string& folder, const std::string& templates) {
+  PreparedFolder result;
+  std::error_code error;
+  const fs::path where = fs::absolute(folder, error);
+  if (error) {
+    result.message = failure(folder, "Не удалось создать рабочую папку", error);
+    return result;
+  }
+  fs::create_directories(where, error);
+  if (error || !fs::is_directory(where)) {
+    if (!error) error = std::make_error_code(std::errc::not_a_directory);
+    result.message = failure(where, "Не удалось создать рабочую папку", error);
+    return result;
+  }
+  const fs::path from(templates);
+  for (const char* name : {kConfigFileName, kArchiveBackupFileName}) {
+    if (!copyMissing(from / name, where / name, error)) {
+      result.message = failure(where / name, "Не удалось создать файл", error);
+      return result;
+    }
+  }
+  if (!copyMissing(where / kArchiveBackupFileName, where / kArchiveFileName, error)) {
+    result.message = failure(where / kArchiveFileName, "Не удалось создать файл", error);
+    return result;
+  }
+  result.ok = true;
+  result.folder = where.string();
+  return result;
+}
+
+std::string installedTemplates(const std::string& programFolder, const std::string& relative) {
+  if (programFolder.empty()) return {};
+  std::error_code error;
+  const fs::path templates = fs::path(programFolder) / relative;
+  if (!fs::is_regular_file(templates / kConfigFileName, error)) return {};
+  return templates.lexically_normal().string();
+}
+
+}  // namespace korsi

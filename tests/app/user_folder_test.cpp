@@ -1,0 +1,88 @@
+// The installed program's per-user folder: made from the templates on the
+// first start, never overwritten after, refused with a message naming it when
+// it cannot be made; and how an installed program is told from a build.
+
+#include "app/user_folder.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+
+#include "tests/support/tempdir.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using korsi::test::readFile;
+using korsi::test::TempDir;
+using korsi::test::writeFile;
+
+constexpr const char* kConfigTemplate = "log_file korsi7.log\ndefault_comport 1\n";
+constexpr const char* kBackupTemplate = "empty archive";
+
+class UserFolder : public ::testing::Test {
+ protected:
+  UserFolder() {
+    fs::create_directories(templates);
+    writeFile((templates / "kestro.conf").string(), kConfigTemplate);
+    writeFile((templates / "korsi7.mdb.backup").string(), kBackupTemplate);
+  }
+  std::string file(const std::string& name) const { return readFile((folder / name).string()); }
+
+  TempDir dir;
+  fs::path templates = dir.path() / "usr/share/korsi7";
+  fs::path folder = dir.path() / "home/.local/share/korsi7";
+};
+
+TEST_F(UserFolder, FirstStartMakesTheFolderWithTheTemplatesAndTheDatabase) {
+  const korsi::PreparedFolder prepared = korsi::prepareUserFolder(folder.string(), templates.string());
+  ASSERT_TRUE(prepared.ok) << prepared.message;
+  EXPECT_EQ(prepared.folder, folder.string());
+  EXPECT_EQ(file("kestro.conf"), kConfigTemplate);
+  EXPECT_EQ(file("korsi7.mdb.backup"), kBackupTemplate);
+  EXPECT_EQ(file("korsi7.mdb"), kBackupTemplate);
+}
+
+TEST_F(UserFolder, LaterStartsKeepWhatTheUserHasAndOnlyFillWhatIsMissing) {
+  ASSERT_TRUE(korsi::prepareUserFolder(folder.string(), templates.string()).ok);
+  writeFile((folder / "kestro.conf").string(), "log_file mine.log\ndefault_comport 33\n");
+  writeFile((folder / "korsi7.mdb").string(), "my readings");
+  writeFile((folder / "korsi7.mdb.backup").string(), "my backup");
+  // A newer package brings other templates: the user's files stay.
+  writeFile((templates / "kestro.conf").string(), "log_file new.log\n");
+  ASSERT_TRUE(korsi::prepareUserFolder(folder.string(), templates.string()).ok);
+  EXPECT_EQ(file("kestro.conf"), "log_file mine.log\ndefault_comport 33\n");
+  EXPECT_EQ(file("korsi7.mdb"), "my readings");
+  EXPECT_EQ(file("korsi7.mdb.backup"), "my backup");
+
+  // A database the user deleted comes back from the user's own backup.
+  fs::remove(folder / "korsi7.mdb");
+  ASSERT_TRUE(korsi::prepareUserFolder(folder.string(), templates.string()).ok);
+  EXPECT_EQ(file("korsi7.mdb"), "my backup");
+}
+
+TEST_F(UserFolder, FolderThatCannotBeMadeIsRefusedWithAMessageNamingIt) {
+  // A file where a parent folder should be stops even root.
+  writeFile((dir.path() / "home").string(), "not a folder");
+  const korsi::PreparedFolder prepared = korsi::prepareUserFolder(folder.string(), templates.string());
+  EXPECT_FALSE(prepared.ok);
+  EXPECT_EQ(prepared.message,
+            "Не удалось создать рабочую папку " + folder.string() + ": на пути к ней стоит файл, а не папка");
+}
+
+TEST(InstalledTemplates, FoundBesideAnInstalledProgramOnlyWhereTheyAre) {
+  TempDir dir;
+  fs::create_directories(dir.path() / "usr/bin");
+  fs::create_directories(dir.path() / "usr/share/korsi7");
+  writeFile((dir.path() / "usr/share/korsi7/kestro.conf").string(), kConfigTemplate);
+  fs::create_directories(dir.path() / "build/normal/ui");
+
+  EXPECT_EQ(korsi::installedTemplates((dir.path() / "usr/bin").string(), "../share/korsi7"),
+            (dir.path() / "usr/share/korsi7").string());
+  EXPECT_EQ(korsi::installedTemplates((dir.path() / "build/normal/ui").string(), "../share/korsi7"), "");
+  EXPECT_EQ(korsi::installedTemplates("", "../share/korsi7"), "");
+}
+
+}  // namespace
