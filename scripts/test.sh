@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # One command on a fresh Debian 12 machine: install the packages, build the
 # normal, address+undefined-sanitizer and thread-sanitizer flavours, and run
-# their tests. Each flavour prints CTest's summary. Last the fuzz flavour is
+# their tests; the normal build is also packed and its package checked. Each flavour prints CTest's summary. Last the fuzz flavour is
 # built and every fuzz target runs for 60 seconds, two at a time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -47,6 +47,16 @@ run() {
 
 set +e
 run normal
+# The Debian package of the normal build, checked as a user gets it
+# (installed on this machine and removed again).
+echo "=== package ==="
+if scripts/package.sh && scripts/package-check.sh; then
+  passed=$((passed + 1))
+else
+  echo "package check failed"
+  failed=$((failed + 1))
+  status=1
+fi
 run asan
 run tsan -L threads
 
