@@ -300,14 +300,19 @@ TEST_F(SimulatorOverPty, AnswersFromARealTimeThreadWherePermitted) {
   const korsi::test::ThreadIds before = korsi::test::threadIds();
   startGauge();
   const korsi::test::ThreadIds added = korsi::test::newThreads(before, korsi::test::threadIds());
-  ASSERT_EQ(added.size(), 1u);
-  const int policy = schedulingPolicyOf(*added.begin());
+  // A sanitizer may start a helper thread of its own at the same moment; only
+  // the answering thread may be raised.
+  ASSERT_FALSE(added.empty());
+  std::size_t realTime = 0;
+  for (const long id : added) {
+    if (schedulingPolicyOf(id) == SCHED_FIFO) ++realTime;
+  }
   if (realTimePermitted()) {
     EXPECT_EQ(gauge->answerPriority(), korsi::sim::AnswerPriority::RealTime);
-    EXPECT_EQ(policy, SCHED_FIFO);
+    EXPECT_EQ(realTime, 1u);
   } else {
     EXPECT_NE(gauge->answerPriority(), korsi::sim::AnswerPriority::RealTime);
-    EXPECT_EQ(policy, SCHED_OTHER);
+    EXPECT_EQ(realTime, 0u);
   }
   EXPECT_EQ(exchange(echoRequest()), Bytes({0x01, 0x04, 0x00, 0x01, 0x5A, 0x5B, 0x99}));
 }
