@@ -96,6 +96,7 @@ void TCommPort::open() {
     throw ComPortException(ComPortException::kCantOpen, opened.missing);
   }
   handle = std::move(opened.device);
+  ++openings_;
   lastOpenFailure_.clear();
 
   // The driver sizes its own queues and never waits on a read, so the queue

@@ -79,6 +79,9 @@ class TCommPort {
   // the device and frees the rings. Returns promptly even when the device has gone.
   void close();
   bool isHandleValid() const noexcept { return handle != nullptr; }
+  // How many times a device has been opened: a reply owed by a device opened
+  // before can no longer come.
+  std::uint64_t openings() const noexcept { return openings_; }
   // Why the last open failed, in words a user can act on ("Permission denied
   // (EACCES); ..."); empty once an open has succeeded. Read it on the thread
   // that opened the port, or after that thread has been joined.
@@ -171,6 +174,7 @@ class TCommPort {
   std::optional<AccessRefusal> lastAccessRefusal_;
   korsi::serial::LineState dcb;
   std::int32_t portNumber = 1;
+  std::uint64_t openings_ = 0;
   std::uint8_t baudIndex = 6;
   std::uint8_t parityIndex = 0;
   std::uint8_t flowControl = 0;

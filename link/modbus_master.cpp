@@ -60,16 +60,24 @@ bool readFrame(Uart& uart, PDU& frame) {
 MBMaster::MBMaster(TCommPort& port) : uart_(port) {}
 
 void MBMaster::send(ADU& request) {
-  if (resync_) {
+  TCommPort& port = uart_.port();
+  if (port.openings() != owedOpening_) {
+    owed_ = 0;
+    behind_ = false;
+  }
+  if (resync_ || behind_) {
     resync_ = false;
     awaitQuietLine();
   }
   // A reply that came after the last exchange gave up waiting would otherwise
   // be taken as the answer to this request.
-  uart_.port().purgeInput();
+  port.purgeInput();
   request.setAddress(deviceAddress);
   request.calcCrc(true);
   writeFrame(uart_, request);
+  ++owed_;
+  owedOpening_ = port.openings();
+  owedSince_ = std::chrono::steady_clock::now();
 }
 
 void MBMaster::awaitQuietLine() {
@@ -78,20 +86,28 @@ void MBMaster::awaitQuietLine() {
   const auto deaf = [&port] { return !port.isHandleValid() || port.deviceGone(); };
   constexpr int kQuietPolls = static_cast<int>(kWholeReplyWait / kByteWait);
   constexpr int kBudgetPolls = static_cast<int>(kQuietLineBudget / kByteWait);
+  // A gauge answering behind has its owed replies let pass however they come:
+  // the wait lasts until the newest request is kLateReplyLimit old.
+  const auto until = owedSince_ + kLateReplyLimit;
   int quiet = 0;
-  for (int poll = 0; quiet < kQuietPolls; ++poll) {
-    if (deaf()) return;
+  for (int poll = 0;; ++poll) {
+    if (deaf()) break;
     if (poll == kBudgetPolls) {
       LOG_ERR("LINE_NOT_SILENT");
-      return;
+      break;
     }
     korsi::link::linkWait(kByteWait);
-    if (available(port) + port.driverWaitingCount() == 0) {
-      ++quiet;
-    } else {
+    if (available(port) + port.driverWaitingCount() != 0) {
       port.purgeInput();
       quiet = 0;
+      continue;
     }
+    if (++quiet >= kQuietPolls && (!behind_ || std::chrono::steady_clock::now() >= until)) break;
+  }
+  if (behind_) {
+    // What has not come by now is not awaited again.
+    behind_ = false;
+    owed_ = 0;
   }
 }
 
@@ -168,6 +184,10 @@ int MBMaster::receive(ADU& response) {
   // After any failure the two sides may be out of step: the next request
   // waits for a quiet line.
   if (result < 0) resync_ = true;
+  // Whatever was taken, right or faulty, was the reply to one request.
+  // One taken while more were owed shows the gauge answering behind: the
+  // replies still owed are awaited before the next request.
+  if (result != Result::kNoReply && owed_ > 0 && --owed_ > 0) behind_ = true;
   if (result == Result::kNoReply) {
     silenceSinceReply_ = true;
   } else if (result >= 0) {
@@ -194,7 +214,8 @@ int MBMaster::classifyReply(ADU& response) {
   // The reply wait counts from when the request has left: a writer thread
   // kept waiting on a busy computer must not eat into the gauge's time.
   awaitRequestSent();
-  replyDeadline_ = std::chrono::steady_clock::now() + kWholeReplyWait;
+  owedSince_ = std::chrono::steady_clock::now();
+  replyDeadline_ = owedSince_ + kWholeReplyWait;
   if (!waitForReply()) return Result::kNoReply;  // nothing logged, nothing drained
 
   if (peek(port, 0) != deviceAddress) {

@@ -39,6 +39,10 @@ inline constexpr std::chrono::milliseconds kWholeReplyWait = kReplyWait + kPolls
 // How long a line that will not fall quiet may hold back the next request
 // after a failed exchange, before the request goes out all the same.
 inline constexpr std::chrono::milliseconds kQuietLineBudget{1000};
+// How long after a request left its reply may still come: before the next
+// request the master awaits an unanswered one's reply this long, so that a
+// gauge that falls behind by a reply can never have it taken for another's.
+inline constexpr std::chrono::milliseconds kLateReplyLimit{400};
 inline constexpr std::uint32_t kShortestReply = 5;
 // The largest reply the protocol allows; a frame never grows past it.
 inline constexpr std::size_t kLongestReply = 256;
@@ -65,7 +69,9 @@ class MBMaster {
   // first reply taken since a silence, it first waits until the line has been
   // quiet for the whole reply wait, purging whatever still comes, so that a
   // late or repeated reply to an earlier request can never be taken as the
-  // answer to this one.
+  // answer to this one. Once a reply has come while more were owed (the
+  // gauge answers behind), the wait lasts until kLateReplyLimit has passed
+  // since the newest request left, so that the owed replies come and go.
   void send(ADU& request);
   // Waits for the reply and classifies it (see Result). A normal reply is
   // left in response, an exception reply in exception(). A reply that does
@@ -123,6 +129,12 @@ class MBMaster {
   bool fastExchange_ = false;
   bool resync_ = false;            // the next send waits for a quiet line
   bool silenceSinceReply_ = false;  // an exchange met silence since the last reply taken
+  // Requests whose replies have not been taken, the port opening they went
+  // to, and when the newest of them left.
+  int owed_ = 0;
+  bool behind_ = false;  // a reply came while more were owed
+  std::uint64_t owedOpening_ = 0;
+  std::chrono::steady_clock::time_point owedSince_{};
   std::chrono::steady_clock::time_point replyDeadline_{};
   std::uint64_t lateLooks_ = 0;
 };

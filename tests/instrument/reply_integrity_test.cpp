@@ -18,6 +18,7 @@
 #include <string>
 #include <thread>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 #include "instrument/hand_over.h"
@@ -40,10 +41,12 @@ const std::string kLostBox = "message Ошибка: " + std::string(korsi::kTran
 
 auto fields(const Meash& m) { return std::tie(m.num, m.sec, m.min, m.hour, m.day, m.month, m.year, m.h); }
 
-// One frame the peer sends, after a pause.
+// One frame the peer sends, after a pause, or as soon as the next request
+// comes when soonerOnRequest (that request is then answered next).
 struct Emission {
   std::chrono::milliseconds after;
   Bytes frame;
+  bool soonerOnRequest = false;
 };
 
 // A gauge played by a rule: for the k-th measurement request (counted from 0)
@@ -90,8 +93,9 @@ class RuledGauge {
  private:
   void run() {
     int k = 0;
+    Bytes held;  // a request that came while a reply waited for it
     while (!stop_) {
-      const Bytes request = peer_.receive(8, 100ms);
+      const Bytes request = held.empty() ? peer_.receive(8, 100ms) : std::exchange(held, {});
       if (request.size() < 8 || request[1] != 6) continue;
       const auto n = static_cast<std::uint16_t>((request[4] << 8) | request[5]);
       {
@@ -101,7 +105,12 @@ class RuledGauge {
       counted_.notify_all();
       if (n == 0 || n > archive_.size()) continue;
       for (const Emission& e : rule_(k++, n, *this)) {
-        std::this_thread::sleep_for(e.after);
+        if (e.soonerOnRequest && held.empty()) {
+          held = peer_.receive(8, e.after);
+          if (held.size() < 8) held.clear();
+        } else {
+          std::this_thread::sleep_for(e.after);
+        }
         peer_.send(e.frame);
       }
     }
@@ -166,6 +175,23 @@ const std::vector<IntegrityCase> kCases = {
            return {{70ms, g.reply(3, 4)}};
          }
          return {{12ms, g.reply(n)}};
+       };
+     }},
+    // The gauge falls behind by a reply: the answer to the first request for
+    // 3 comes after the master gave up and is taken for the second; the
+    // answer to the second says number 4 and comes when the next request
+    // does, unless 150 ms pass first. The master, having heard a reply while
+    // two were owed, lets the owed one pass before it asks for 4.
+    {"FallsBehindByAReply",
+     [] {
+       return [asked = 0](int, std::uint16_t n, RuledGauge& g) mutable -> std::vector<Emission> {
+         if (n == 3 && asked < 2) {
+           ++asked;
+           if (asked == 1) return {{120ms, g.reply(3)}};
+           return {{150ms, g.reply(3, 4), true}};
+         }
+         // Long enough for the fixed timing to take the reply before 4 alone.
+         return {{40ms, g.reply(n)}};
        };
      }},
     // Every other request is answered twice, the copy a little later: a copy
