@@ -178,6 +178,8 @@ void InspectionWindow::buildLayout() {
   RoughnessBox->addItem(QStringLiteral("мелкая (10 мкм)"), static_cast<int>(inspection::Roughness::Fine));
   RoughnessBox->addItem(QStringLiteral("средняя (25 мкм)"), static_cast<int>(inspection::Roughness::Medium));
   RoughnessBox->addItem(QStringLiteral("грубая (40 мкм)"), static_cast<int>(inspection::Roughness::Coarse));
+  RoughnessBox->addItem(QStringLiteral("профиль неизвестен (25 мкм)"),
+                        static_cast<int>(inspection::Roughness::UnknownProfile));
   NdftEdit->setObjectName(QStringLiteral("NdftEdit"));
   NdftEdit->setPlaceholderText(QStringLiteral("например, 120"));
   MaximumEdit->setObjectName(QStringLiteral("MaximumEdit"));

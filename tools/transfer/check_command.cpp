@@ -129,8 +129,10 @@ ParsedCheck parseCheckCommandLine(const std::vector<std::string>& args) {
         o.roughness = in::Roughness::Medium;
       } else if (*value == "coarse") {
         o.roughness = in::Roughness::Coarse;
+      } else if (*value == "unknown") {
+        o.roughness = in::Roughness::UnknownProfile;
       } else {
-        return failure("--roughness " + *value + ": fine, medium or coarse is expected");
+        return failure("--roughness " + *value + ": fine, medium, coarse or unknown is expected");
       }
     } else if (name == "--json") {
       o.json = true;
@@ -236,7 +238,7 @@ int checkCommand(const std::vector<std::string>& args, std::FILE* out, std::FILE
 std::string checkHelpText() {
   return R"(Usage:
   korsi7-transfer check FILE --rule iso19840|pspc --ndft UM [--max UM]
-                  [--surface M2] [--roughness fine|medium|coarse] [--json]
+                  [--surface M2] [--roughness fine|medium|coarse|unknown] [--json]
   korsi7-transfer check FILE --rule sspc-pa2 --min UM [--max UM] [--level 1..5]
                   [--spot-size N] [--surface M2] [--roughness ...] [--json]
 
@@ -275,8 +277,9 @@ The readings of the file are one area.
                     under 30 m2, three from 30 to 100 m2, and one more for each
                     further 100 m2 or part (so one set of readings covers at
                     most 10 m2). Without it no sample size is asked
-  --roughness R     fine (10 um), medium (25 um) or coarse (40 um), taken from
-                    every reading first; none by default
+  --roughness R     fine (10 um), medium (25 um), coarse (40 um) or unknown (an
+                    unknown profile, 25 um), taken from every reading first;
+                    none by default
   --json            one JSON object: the entries, one object per area (its
                     statistics, spots, criteria, failing readings and
                     verdict) and the verdict of the whole ("judgement": pass,

@@ -57,6 +57,8 @@ const char* roughnessWord(in::Roughness roughness) {
       return "medium";
     case in::Roughness::Coarse:
       return "coarse";
+    case in::Roughness::UnknownProfile:
+      return "unknown";
     case in::Roughness::None:
       break;
   }

@@ -68,7 +68,7 @@ INSTANTIATE_TEST_SUITE_P(
         ArgsCase{"MaximumBelowNdft", {"a.ks", "--rule", "pspc", "--ndft", "120", "--max", "119.9"},
                  "--max is below --ndft"},
         ArgsCase{"UnknownRoughness", {"a.ks", "--rule", "pspc", "--ndft", "120", "--roughness", "rough"},
-                 "--roughness rough: fine, medium or coarse is expected"},
+                 "--roughness rough: fine, medium, coarse or unknown is expected"},
         ArgsCase{"ValueMissing", {"a.ks", "--rule", "pspc", "--ndft"}, "--ndft needs a value"},
         ArgsCase{"JsonTakesNoValue", {"a.ks", "--rule", "pspc", "--ndft", "120", "--json=yes"},
                  "--json takes no value"},
