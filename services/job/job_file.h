@@ -19,6 +19,10 @@ namespace korsi::job {
 inline constexpr const char* kJobFileExtension = ".kjob";
 inline constexpr int kJobFormatVersion = 1;
 
+// Whether the file begins as a job file does (an SQLite database marked as
+// one); it says nothing of the rest.
+bool looksLikeJobFile(const std::string& path);
+
 // Empty on success, else why the file was not written ("Не удалось сохранить
 // проверку в файл «...»: ...").
 std::string saveJob(const std::string& path, const InspectionJob& job);
