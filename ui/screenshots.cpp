@@ -31,6 +31,7 @@
 #include "ui/archive_grid_editing.h"
 #include "ui/dialog_fit.h"
 #include "ui/help_window.h"
+#include "ui/inspection_job_panel.h"
 #include "ui/inspection_window.h"
 #include "ui/main_window.h"
 #include "ui/main_routine.h"
@@ -178,7 +179,7 @@ int main(int argc, char** argv) {
   w.MainForm->command("InspectionItem")->trigger();
   w.Inspection->NdftEdit->setText(QStringLiteral("120"));
   w.Inspection->MaximumEdit->setText(QStringLiteral("360"));
-  w.Inspection->move(370, 40);
+  w.Inspection->move(240, 40);
   w.Inspection->resize(900, 720);
   grid->scrollTo(grid->model()->index(29, 0));
   shoot("11d_inspection");
@@ -201,6 +202,23 @@ int main(int argc, char** argv) {
   w.Inspection->updateNow();
   const QString record = QDir(folder).filePath(QStringLiteral("11f_inspection_record.pdf"));
   if (w.Inspection->saveRecordPdf(record).isEmpty()) std::cout << record.toStdString() << '\n';
+  // The deck's job: three areas, the hatch by SSPC-PA 2 of its own.
+  korsi::job::JobHeader texts;
+  texts.object = "Баржа 12, палуба и борт";
+  texts.inspector = "Иванов И. И.";
+  w.Inspection->JobPanel->setHeaderTexts(texts);
+  const auto area = [](const char* name, const char* numbers, std::optional<double> surface) {
+    return korsi::job::JobArea{name, surface, korsi::job::parseNumberRanges(numbers).ranges, {}};
+  };
+  w.Inspection->JobPanel->addArea(area("Палуба", "13-40", 25.0));
+  w.Inspection->JobPanel->addArea(area("Борт", "41-60", std::nullopt));
+  korsi::job::JobArea hatch = area("Люк", "61-80", 8.0);
+  hatch.overrides.rule = korsi::job::JobRule::SspcPa2;
+  w.Inspection->JobPanel->addArea(hatch);
+  w.Inspection->updateNow();
+  w.Inspection->Pages->setCurrentWidget(w.Inspection->JobPanel);
+  shoot("11i_inspection_job");
+  w.Inspection->Pages->setCurrentIndex(0);
   w.Inspection->close();
 
   QMessageBox box(QMessageBox::Critical, QString::fromUtf8(korsi::kErrorCaption),
