@@ -1,5 +1,6 @@
 #include "ui/inspection_job_panel.h"
 
+#include <QDateTime>
 #include <QFileDialog>
 #include <QFormLayout>
 #include <QDialogButtonBox>
@@ -20,6 +21,7 @@
 #include "services/job/job_file.h"
 #include "ui/area_dialog.h"
 #include "ui/inspection_look.h"
+#include "ui/inspection_printing.h"
 
 namespace korsi {
 
@@ -46,6 +48,9 @@ InspectionJobPanel::InspectionJobPanel(Hooks hooks, QWidget* parent)
       HeaderButton(new QPushButton(QStringLiteral("Сведения о проверке…"), this)),
       OpenJobButton(new QPushButton(QString::fromUtf8(kOpenJobText), this)),
       SaveJobButton(new QPushButton(QString::fromUtf8(kSaveJobText), this)),
+      PreviewReportButton(new QPushButton(QStringLiteral("Протокол проверки…"), this)),
+      PrintReportButton(new QPushButton(QStringLiteral("Печать протокола…"), this)),
+      PdfReportButton(new QPushButton(QStringLiteral("Протокол в PDF…"), this)),
       hooks_(std::move(hooks)) {
   setObjectName(QStringLiteral("JobPanel"));
   AreasTable->setObjectName(QStringLiteral("AreasTable"));
@@ -57,6 +62,20 @@ InspectionJobPanel::InspectionJobPanel(Hooks hooks, QWidget* parent)
   HeaderButton->setObjectName(QStringLiteral("HeaderButton"));
   OpenJobButton->setObjectName(QStringLiteral("OpenJobButton"));
   SaveJobButton->setObjectName(QStringLiteral("SaveJobButton"));
+  PreviewReportButton->setObjectName(QStringLiteral("PreviewReportButton"));
+  PrintReportButton->setObjectName(QStringLiteral("PrintReportButton"));
+  PdfReportButton->setObjectName(QStringLiteral("PdfReportButton"));
+  connect(PreviewReportButton, &QPushButton::clicked, this, [this] { previewJobReport(jobReport(), this); });
+  connect(PrintReportButton, &QPushButton::clicked, this, [this] { printJobReport(jobReport(), this); });
+  connect(PdfReportButton, &QPushButton::clicked, this, [this] {
+    const QString path = QFileDialog::getSaveFileName(this, QStringLiteral("Сохранить протокол проверки"),
+                                                      QStringLiteral("протокол проверки.pdf"),
+                                                      QStringLiteral("Файлы PDF(*.pdf);;All files(*.*)"));
+    if (path.isEmpty()) return;
+    if (const QString why = saveReportPdf(path); !why.isEmpty()) {
+      showErrorBox(QStringLiteral("Не удалось сохранить протокол в файл «%1».\n%2").arg(path, why).toStdString());
+    }
+  });
 
   AreasTable->setColumnCount(ColumnCount);
   AreasTable->setHorizontalHeaderLabels({QStringLiteral("Зона"), QStringLiteral("Номера"), QStringLiteral("Площадь"),
@@ -98,6 +117,9 @@ InspectionJobPanel::InspectionJobPanel(Hooks hooks, QWidget* parent)
   areaButtons->addStretch();
   auto* fileButtons = new QHBoxLayout;
   fileButtons->addWidget(HeaderButton);
+  fileButtons->addWidget(PreviewReportButton);
+  fileButtons->addWidget(PrintReportButton);
+  fileButtons->addWidget(PdfReportButton);
   fileButtons->addStretch();
   fileButtons->addWidget(OpenJobButton);
   fileButtons->addWidget(SaveJobButton);
@@ -273,6 +295,16 @@ void InspectionJobPanel::askAndOpenJob() {
   if (path.isEmpty()) return;
   if (const QString error = openJobFrom(path); !error.isEmpty()) showErrorBox(error.toStdString());
 }
+
+report::JobReport InspectionJobPanel::jobReport() const {
+  report::JobReport out;
+  out.job = currentJob();
+  out.verdict = in::judgeJob(out.job);
+  out.madeAt = QDateTime::currentDateTime();
+  return out;
+}
+
+QString InspectionJobPanel::saveReportPdf(const QString& path) const { return saveJobReportPdf(jobReport(), path); }
 
 void InspectionJobPanel::rejudge() {
   verdict_ = in::judgeJob(currentJob());

@@ -16,6 +16,7 @@
 
 #include "instrument/inspection/job_verdict.h"
 #include "services/job/inspection_job.h"
+#include "ui/report/job_report.h"
 
 class QLabel;
 class QPushButton;
@@ -60,6 +61,11 @@ class InspectionJobPanel : public QWidget {
   void askAndSaveJob();
   void askAndOpenJob();
 
+  // The job's report as of now; written to a PDF file (an empty text on
+  // success, else why not).
+  report::JobReport jobReport() const;
+  QString saveReportPdf(const QString& path) const;
+
   // Judges the areas again by the window's entries now.
   void rejudge();
 
@@ -72,6 +78,9 @@ class InspectionJobPanel : public QWidget {
   QPushButton* const HeaderButton;
   QPushButton* const OpenJobButton;
   QPushButton* const SaveJobButton;
+  QPushButton* const PreviewReportButton;
+  QPushButton* const PrintReportButton;
+  QPushButton* const PdfReportButton;
 
  signals:
   void jobChanged();

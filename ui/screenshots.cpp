@@ -218,6 +218,8 @@ int main(int argc, char** argv) {
   w.Inspection->updateNow();
   w.Inspection->Pages->setCurrentWidget(w.Inspection->JobPanel);
   shoot("11i_inspection_job");
+  const QString jobReport = QDir(folder).filePath(QStringLiteral("11j_job_report.pdf"));
+  if (w.Inspection->JobPanel->saveReportPdf(jobReport).isEmpty()) std::cout << jobReport.toStdString() << '\n';
   w.Inspection->Pages->setCurrentIndex(0);
   w.Inspection->close();
 

@@ -75,6 +75,18 @@ const char* ruleName(Rule rule) {
   return "ISO 19840";
 }
 
+const char* ruleEdition(Rule rule) {
+  switch (rule) {
+    case Rule::Pspc9010:
+      return "IMO PSPC (MSC.215(82), 2006)";
+    case Rule::SspcPa2:
+      return "SSPC-PA 2 (2018)";
+    case Rule::Iso19840:
+      break;
+  }
+  return "ISO 19840:2012";
+}
+
 std::string ruleTitle(const Verdict& v) {
   if (!v.sspc) return ruleName(v.rule);
   const SspcLevel& level = v.sspc->level;

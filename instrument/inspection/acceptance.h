@@ -42,6 +42,9 @@ enum class Roughness { None, Fine, Medium, Coarse, UnknownProfile };
 
 // "ISO 19840", "IMO PSPC 90/10", "SSPC-PA 2".
 const char* ruleName(Rule rule);
+// The rule with the edition this program judges by: "ISO 19840:2012",
+// "IMO PSPC (MSC.215(82), 2006)", "SSPC-PA 2 (2018)".
+const char* ruleEdition(Rule rule);
 // The rule with what it applied: "ISO 19840", or for SSPC-PA 2 the level and
 // its percentages, "SSPC-PA 2, уровень 3 (пятна от 80 % минимума до 120 %
 // максимума)", so a reader sees at once what was used.
