@@ -165,6 +165,8 @@ int main(int argc, char** argv) {
   shoot("11b_help");
   w.Help->Text->scrollToAnchor(QStringLiteral("ports"));
   shoot("11c_help_ports");
+  w.Help->Text->scrollToAnchor(QStringLiteral("job"));
+  shoot("11c_help_job");
   w.Help->close();
 
   // An inspection of a deck: readings spread about 135 µm, two thin spots
