@@ -162,6 +162,11 @@ void InspectionWindow::buildLayout() {
   Pages->setObjectName(QStringLiteral("Pages"));
   Pages->addTab(readings, QStringLiteral("Замеры"));
   Pages->addTab(JobPanel, QStringLiteral("Зоны проверки"));
+  // The record's buttons are of the readings as one set; the areas' page has
+  // the job's report.
+  connect(Pages, &QTabWidget::currentChanged, this, [this](int page) {
+    for (QPushButton* button : {PreviewRecordButton, PrintRecordButton, PdfRecordButton}) button->setVisible(page == 0);
+  });
   auto* layout = new QVBoxLayout(this);
   layout->addWidget(Pages, 1);
   layout->addLayout(buttons);

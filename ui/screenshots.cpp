@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QLabel>
 #include <QEventLoop>
 #include <QLineEdit>
 #include <QMenu>
@@ -31,6 +32,7 @@
 #include "ui/archive_grid_editing.h"
 #include "ui/dialog_fit.h"
 #include "ui/help_window.h"
+#include "ui/area_dialog.h"
 #include "ui/inspection_job_panel.h"
 #include "ui/inspection_window.h"
 #include "ui/main_window.h"
@@ -222,6 +224,16 @@ int main(int argc, char** argv) {
   shoot("11i_inspection_job");
   const QString jobReport = QDir(folder).filePath(QStringLiteral("11j_job_report.pdf"));
   if (w.Inspection->JobPanel->saveReportPdf(jobReport).isEmpty()) std::cout << jobReport.toStdString() << '\n';
+  {
+    korsi::AreaDialog dialog(w.Inspection->JobPanel->job().areas[1],
+                             {w.Inspection->JobPanel->job().areas[0], w.Inspection->JobPanel->job().areas[2]},
+                             w.Inspection.get());
+    dialog.NumbersEdit->setText(QStringLiteral("41-62"));
+    dialog.show();
+    dialog.move(500, 200);
+    dialog.ProblemLabel->setText(dialog.problem());
+    shoot("11k_area_dialog");
+  }
   w.Inspection->Pages->setCurrentIndex(0);
   w.Inspection->close();
 

@@ -3,7 +3,6 @@
 #include <QFontMetricsF>
 #include <QPagedPaintDevice>
 #include <QPainter>
-#include <QPen>
 #include <QStringList>
 #include <array>
 #include <functional>
@@ -69,13 +68,6 @@ QString shortVerdict(const in::AreaVerdict& a) {
   return QStringLiteral("не применяется");
 }
 
-QColor judgementColour(std::optional<in::Judgement> j) {
-  if (j == in::Judgement::Pass) return QColor(0x2e, 0x7d, 0x32);
-  if (j == in::Judgement::Fail) return QColor(0xc6, 0x28, 0x28);
-  if (j == in::Judgement::TooFewMeasurements) return QColor(0xb2, 0x6a, 0x00);
-  return QColor(0x61, 0x61, 0x61);
-}
-
 QString setUpText(const job::JobHeader& h, const in::Verdict* v) {
   QString setUp;
   switch (h.setUp) {
@@ -129,14 +121,12 @@ int renderJobReport(QPagedPaintDevice& device, const JobReport& report) {
 
   std::vector<Block> blocks;
   // Lines of text, wrapped to the width, as one block.
-  const auto paragraph = [&](const QString& line, const QFont& font, double lineHeight, QColor colour = Qt::black) {
+  // Printed in black, as the rest of the reports: verdicts stand in words.
+  const auto paragraph = [&](const QString& line, const QFont& font, double lineHeight) {
     const QStringList lines = wrapped(line, font, &device, kWidth * dotsPerMm);
     blocks.push_back({lineHeight * static_cast<double>(lines.size()) + 1.0,
-                      [lines, font, lineHeight, colour](PageCanvas& c, QPainter& p, double top) {
-                        p.save();
-                        p.setPen(colour);
+                      [lines, font, lineHeight](PageCanvas& c, QPainter&, double top) {
                         for (int i = 0; i < lines.size(); ++i) c.drawLabel(top, 0.0, lineHeight * i, lines[i], font);
-                        p.restore();
                       }});
   };
 
@@ -201,21 +191,17 @@ int renderJobReport(QPagedPaintDevice& device, const JobReport& report) {
       cells[6] = text(in::exactText(static_cast<double>(v.statistics.maximum), v.unit));
     }
     cells[7] = shortVerdict(a);
-    const QColor colour = judgementColour(a.judgement());
-    blocks.push_back({kLine, [&, summaryBoxes, cells, colour](PageCanvas& c, QPainter& p, double top) {
+    blocks.push_back({kLine, [&, summaryBoxes, cells](PageCanvas& c, QPainter&, double top) {
                         c.drawUnderlinedTexts(top, std::span(summaryBoxes).first(7), std::span(cells).first(7),
                                               tableFont);
-                        p.save();
-                        p.setPen(colour);
                         c.drawUnderlinedTexts(top, std::span(summaryBoxes).last(1), std::span(cells).last(1),
                                               tableBold);
-                        p.restore();
                       }});
   }
   blocks.push_back({2.0, [](PageCanvas&, QPainter&, double) {}});
   paragraph(QStringLiteral("Итог проверки: ") + text(verdict.summary) +
                 QStringLiteral(" (толщины в %1)").arg(unitText(jobUnit)),
-            boldFont, kLine, judgementColour(verdict.overall));
+            boldFont, kLine);
 
   // Each area on pages of its own.
   const std::array<Box, 4> criterionBoxes{
@@ -283,13 +269,9 @@ int renderJobReport(QPagedPaintDevice& device, const JobReport& report) {
       paragraph(QStringLiteral("Пятна (среднее каждого), %1: %2").arg(unitText(v.unit), spots.join(QStringLiteral("; "))),
                 textFont, kLine);
     }
-    const QColor colour = judgementColour(v.judgement);
     const QString summary = text(v.summary);
-    blocks.push_back({10.0, [colour, summary, &boldFont](PageCanvas& c, QPainter& p, double top) {
-                        p.save();
-                        p.setPen(QPen(colour, 1.0));
+    blocks.push_back({10.0, [summary, &boldFont](PageCanvas& c, QPainter&, double top) {
                         c.drawBoxText(top, Box{0.0, 2.0, kWidth, 6.0}, summary, boldFont);
-                        p.restore();
                       }});
     const std::array<QString, 4> captions{QStringLiteral("Критерий"), QStringLiteral("Требование"),
                                           QStringLiteral("Итог"), QStringLiteral("Данные")};
