@@ -87,4 +87,44 @@ QString saveInspectionRecordPdf(const report::InspectionRecord& record, const QS
   return {};
 }
 
+void previewJobReport(const report::JobReport& job, QWidget* owner) {
+  QPrinter printer(QPrinter::HighResolution);
+  printer.setDocName(QString::fromUtf8(report::kJobReportTitle));
+  report::setUpReportPage(printer);
+  QPrintPreviewDialog dialog(&printer, owner);
+  dialog.setObjectName(QStringLiteral("JobReportPreviewDialog"));
+  dialog.setWindowTitle(QString::fromUtf8(report::kJobReportTitle));
+  QObject::connect(&dialog, &QPrintPreviewDialog::paintRequested, &dialog,
+                   [&job](QPrinter* pages) { report::renderJobReport(*pages, job); });
+  dialog.exec();
+}
+
+bool printJobReport(const report::JobReport& job, QWidget* owner) {
+  QPrinter printer(QPrinter::HighResolution);
+  printer.setDocName(QString::fromUtf8(report::kJobReportTitle));
+  report::setUpReportPage(printer);
+  QPrintDialog dialog(&printer, owner);
+  dialog.setWindowTitle(QStringLiteral("Печать протокола проверки"));
+  if (dialog.exec() != QDialog::Accepted) return false;
+  return report::renderJobReport(printer, job) > 0;
+}
+
+QString saveJobReportPdf(const report::JobReport& job, const QString& path) {
+  QSaveFile file(path);
+  if (!file.open(QIODevice::WriteOnly)) return file.errorString();
+  {
+    QPdfWriter pdf(&file);
+    pdf.setTitle(QString::fromUtf8(report::kJobReportTitle));
+    pdf.setCreator(QStringLiteral("КОРСИ-7"));
+    pdf.setResolution(1200);
+    report::setUpReportPage(pdf);
+    if (report::renderJobReport(pdf, job) == 0) {
+      file.cancelWriting();
+      return QStringLiteral("Протокол не удалось построить");
+    }
+  }
+  if (!file.commit()) return file.errorString();
+  return {};
+}
+
 }  // namespace korsi

@@ -7,6 +7,7 @@
 #include <QString>
 
 #include "ui/report/inspection_record.h"
+#include "ui/report/job_report.h"
 
 class QWidget;
 
@@ -28,5 +29,10 @@ void previewInspectionRecord(const report::InspectionRecord& record, QWidget* ow
 bool printInspectionRecord(const report::InspectionRecord& record, QWidget* owner);
 // Returns why it failed, or an empty text.
 QString saveInspectionRecordPdf(const report::InspectionRecord& record, const QString& path);
+
+// The report of a whole job, the same three ways.
+void previewJobReport(const report::JobReport& report, QWidget* owner);
+bool printJobReport(const report::JobReport& report, QWidget* owner);
+QString saveJobReportPdf(const report::JobReport& report, const QString& path);
 
 }  // namespace korsi

@@ -6,7 +6,9 @@
 // shows the statistics, a histogram with the limit lines, the verdict in
 // words and colour with every criterion, and marks the readings that fail in
 // the grid (red; yellow for those under NDFT that the rule tolerates in
-// number). It follows every change of the entries, the table and, when the
+// number). Below, the job's areas by measurement numbers with each area's
+// verdict and the job's, and the job file (inspection_job_panel.h). It
+// follows every change of the entries, the table and, when the
 // selection is inspected, the selection; the marks go when it is closed.
 //
 // The thicknesses stay as stored; the window only reads the table.
@@ -17,15 +19,19 @@
 #include <vector>
 
 #include "instrument/inspection/acceptance.h"
+#include "services/job/inspection_job.h"
 
 class QComboBox;
+class QGroupBox;
 class QLabel;
 class QLineEdit;
 class QSpinBox;
 class QFormLayout;
+class QLayout;
 class QPushButton;
 class QRadioButton;
 class QTableWidget;
+class QTabWidget;
 class QTimer;
 
 namespace korsi {
@@ -34,10 +40,13 @@ namespace archive {
 class ArchiveStore;
 }
 
+class InspectionJobPanel;
 class TMainForm;
 class ThicknessHistogram;
 
 inline constexpr const char* kInspectionTitle = "Статистика и приёмка";
+// The RoughnessBox choice of a measured correction.
+inline constexpr int kMeasuredCorrection = 100;
 
 // What one inspection took in and gave: the rows, the entries and the outcome.
 struct Inspection {
@@ -73,6 +82,8 @@ class InspectionWindow : public QDialog {
   QComboBox* const LevelBox;
   QSpinBox* const SpotSizeBox;
   QComboBox* const RoughnessBox;
+  // The correction measured on the blasted surface, when RoughnessBox says so.
+  QLineEdit* const CorrectionEdit;
   QLabel* const StatisticsLabel;
   ThicknessHistogram* const Histogram;
   QLabel* const VerdictLabel;
@@ -83,6 +94,10 @@ class InspectionWindow : public QDialog {
   QPushButton* const PrintRecordButton;
   QPushButton* const PdfRecordButton;
   QPushButton* const CloseButton;
+  // "Замеры" (the rows as one set, above) and "Зоны проверки" (the job).
+  QTabWidget* const Pages;
+  // The job: its areas, their verdicts and the job file.
+  InspectionJobPanel* const JobPanel;
 
   // The printed record of the inspection on show, as of now (a verdict is needed).
   bool hasRecord() const { return current_.assessment.ok(); }
@@ -99,10 +114,15 @@ class InspectionWindow : public QDialog {
 
  private:
   void buildLayout();
+  QGroupBox* buildEntries();
   void connectEntries();
   void scheduleUpdate();
   void unitChanged();
   inspection::Entries entries() const;
+  // The entries as a job's header and back (the rule, limits, unit and set-up).
+  void entriesInto(job::JobHeader& header) const;
+  void entriesFrom(const job::JobHeader& header);
+  std::vector<job::JobReading> tableReadings() const;
   std::vector<int> chosenRows() const;
   void showStatistics();
   void showVerdict();
@@ -120,6 +140,9 @@ class InspectionWindow : public QDialog {
   QLabel* ndftLabel_ = nullptr;
   QLabel* ndftUnit_ = nullptr;
   QLabel* maximumUnit_ = nullptr;
+  QLabel* correctionUnit_ = nullptr;
+  QLayout* correctionRow_ = nullptr;
+  void setUpChanged();
   inspection::Unit shownUnit_ = inspection::Unit::Micrometre;
   // A length converted to another unit: its text as shown and its exact value.
   struct TypedLength {
@@ -128,6 +151,7 @@ class InspectionWindow : public QDialog {
   };
   std::optional<TypedLength> convertedNdft_;
   std::optional<TypedLength> convertedMaximum_;
+  std::optional<TypedLength> convertedCorrection_;
   Inspection current_;
 };
 

@@ -12,6 +12,7 @@
 #include "ui/archive_actions.h"
 #include "ui/device_commands.h"
 #include "ui/help_window.h"
+#include "ui/inspection_job_panel.h"
 #include "ui/inspection_window.h"
 #include "ui/main_window.h"
 #include "ui/number_dialog.h"
@@ -72,6 +73,10 @@ void Windows::connectCommands() {
   QObject::connect(MainForm->command("N20"), &QAction::triggered, MainForm.get(), [this] { showHelp(); });
   QObject::connect(MainForm->command("InspectionItem"), &QAction::triggered, MainForm.get(),
                    [this] { showInspection(); });
+  QObject::connect(MainForm->command("OpenJobItem"), &QAction::triggered, MainForm.get(),
+                   [this] { showInspection().JobPanel->askAndOpenJob(); });
+  QObject::connect(MainForm->command("SaveJobItem"), &QAction::triggered, MainForm.get(),
+                   [this] { showInspection().JobPanel->askAndSaveJob(); });
 
   TForm1* splash = Form1.get();
   auto exit = [splash] {

@@ -91,6 +91,10 @@ void TMainForm::buildMenus() {
   addMenuItem(file, "N7", QStringLiteral("Сохранить как"))->setVisible(false);
   addMenuItem(file, "Excel1", QStringLiteral("&Экспорт в Excel"));
   file->addSeparator();
+  // The inspection job's file; the inspection window opens with it.
+  addMenuItem(file, "OpenJobItem", QStringLiteral("Открыть проверку…"));
+  addMenuItem(file, "SaveJobItem", QStringLiteral("Сохранить проверку…"));
+  file->addSeparator();
   addMenuItem(file, "N14", QStringLiteral("Предварительный просмотр"));
   addMenuItem(file, "N15", QStringLiteral("Печать"));
   file->addSeparator();

@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QLabel>
 #include <QEventLoop>
 #include <QLineEdit>
 #include <QMenu>
@@ -31,6 +32,8 @@
 #include "ui/archive_grid_editing.h"
 #include "ui/dialog_fit.h"
 #include "ui/help_window.h"
+#include "ui/area_dialog.h"
+#include "ui/inspection_job_panel.h"
 #include "ui/inspection_window.h"
 #include "ui/main_window.h"
 #include "ui/main_routine.h"
@@ -164,6 +167,8 @@ int main(int argc, char** argv) {
   shoot("11b_help");
   w.Help->Text->scrollToAnchor(QStringLiteral("ports"));
   shoot("11c_help_ports");
+  w.Help->Text->scrollToAnchor(QStringLiteral("job"));
+  shoot("11c_help_job");
   w.Help->close();
 
   // An inspection of a deck: readings spread about 135 µm, two thin spots
@@ -178,7 +183,7 @@ int main(int argc, char** argv) {
   w.MainForm->command("InspectionItem")->trigger();
   w.Inspection->NdftEdit->setText(QStringLiteral("120"));
   w.Inspection->MaximumEdit->setText(QStringLiteral("360"));
-  w.Inspection->move(370, 40);
+  w.Inspection->move(240, 40);
   w.Inspection->resize(900, 720);
   grid->scrollTo(grid->model()->index(29, 0));
   shoot("11d_inspection");
@@ -201,6 +206,35 @@ int main(int argc, char** argv) {
   w.Inspection->updateNow();
   const QString record = QDir(folder).filePath(QStringLiteral("11f_inspection_record.pdf"));
   if (w.Inspection->saveRecordPdf(record).isEmpty()) std::cout << record.toStdString() << '\n';
+  // The deck's job: three areas, the hatch by SSPC-PA 2 of its own.
+  korsi::job::JobHeader texts;
+  texts.object = "Баржа 12, палуба и борт";
+  texts.inspector = "Иванов И. И.";
+  w.Inspection->JobPanel->setHeaderTexts(texts);
+  const auto area = [](const char* name, const char* numbers, std::optional<double> surface) {
+    return korsi::job::JobArea{name, surface, korsi::job::parseNumberRanges(numbers).ranges, {}};
+  };
+  w.Inspection->JobPanel->addArea(area("Палуба", "13-40", 25.0));
+  w.Inspection->JobPanel->addArea(area("Борт", "41-60", std::nullopt));
+  korsi::job::JobArea hatch = area("Люк", "61-80", 8.0);
+  hatch.overrides.rule = korsi::job::JobRule::SspcPa2;
+  w.Inspection->JobPanel->addArea(hatch);
+  w.Inspection->updateNow();
+  w.Inspection->Pages->setCurrentWidget(w.Inspection->JobPanel);
+  shoot("11i_inspection_job");
+  const QString jobReport = QDir(folder).filePath(QStringLiteral("11j_job_report.pdf"));
+  if (w.Inspection->JobPanel->saveReportPdf(jobReport).isEmpty()) std::cout << jobReport.toStdString() << '\n';
+  {
+    korsi::AreaDialog dialog(w.Inspection->JobPanel->job().areas[1],
+                             {w.Inspection->JobPanel->job().areas[0], w.Inspection->JobPanel->job().areas[2]},
+                             w.Inspection.get());
+    dialog.NumbersEdit->setText(QStringLiteral("41-62"));
+    dialog.show();
+    dialog.move(500, 200);
+    dialog.ProblemLabel->setText(dialog.problem());
+    shoot("11k_area_dialog");
+  }
+  w.Inspection->Pages->setCurrentIndex(0);
   w.Inspection->close();
 
   QMessageBox box(QMessageBox::Critical, QString::fromUtf8(korsi::kErrorCaption),

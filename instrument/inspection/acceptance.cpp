@@ -75,6 +75,18 @@ const char* ruleName(Rule rule) {
   return "ISO 19840";
 }
 
+const char* ruleEdition(Rule rule) {
+  switch (rule) {
+    case Rule::Pspc9010:
+      return "IMO PSPC (MSC.215(82), 2006)";
+    case Rule::SspcPa2:
+      return "SSPC-PA 2 (2018)";
+    case Rule::Iso19840:
+      break;
+  }
+  return "ISO 19840:2012";
+}
+
 std::string ruleTitle(const Verdict& v) {
   if (!v.sspc) return ruleName(v.rule);
   const SspcLevel& level = v.sspc->level;
@@ -89,6 +101,7 @@ Nanometres roughnessCorrection(Roughness roughness) {
     case Roughness::Fine:
       return 10 * kNanometresPerMicrometre;
     case Roughness::Medium:
+    case Roughness::UnknownProfile:
       return 25 * kNanometresPerMicrometre;
     case Roughness::Coarse:
       return 40 * kNanometresPerMicrometre;
@@ -106,6 +119,8 @@ const char* roughnessName(Roughness roughness) {
       return "средняя";
     case Roughness::Coarse:
       return "грубая";
+    case Roughness::UnknownProfile:
+      return "профиль неизвестен";
     case Roughness::None:
       break;
   }
@@ -182,8 +197,17 @@ Assessment assess(std::span<const double> readingsMm, const Entries& entries) {
     return out;
   }
 
-  v.correction = roughnessCorrection(entries.roughness);
-  if (v.correction > 0) {
+  if (entries.measuredCorrection) {
+    const std::optional<Nanometres> measured = nanometresFrom(*entries.measuredCorrection, entries.unit);
+    if (!measured || *measured < 0) {
+      out.refusal = "Поправка должна быть числом не меньше нуля";
+      return out;
+    }
+    v.correction = *measured;
+    if (v.correction > 0) {
+      v.correctionText = "из каждого замера вычтена измеренная поправка " + words(static_cast<double>(v.correction));
+    }
+  } else if ((v.correction = roughnessCorrection(entries.roughness)) > 0) {
     v.correctionText = std::string("из каждого замера вычтена поправка на шероховатость (") +
                        roughnessName(entries.roughness) + ") " + words(static_cast<double>(v.correction));
   }

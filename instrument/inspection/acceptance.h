@@ -15,7 +15,8 @@
 // SSPC-PA 2, with a required minimum and maximum, a restriction level and a
 //   spot size: see sspc_pa2.h.
 //
-// A roughness correction (fine 10 µm, medium 25 µm, coarse 40 µm) is taken
+// A roughness correction (fine 10 µm, medium 25 µm, coarse 40 µm, an unknown
+// profile 25 µm) or a correction measured on the blasted surface is taken
 // from every reading first; the statistics and all criteria are of the
 // corrected readings. The stored readings never change.
 //
@@ -36,18 +37,22 @@
 namespace korsi::inspection {
 
 enum class Rule { Iso19840, Pspc9010, SspcPa2 };
-enum class Roughness { None, Fine, Medium, Coarse };
+// An unknown profile is corrected as a medium one, by 25 µm.
+enum class Roughness { None, Fine, Medium, Coarse, UnknownProfile };
 
 // "ISO 19840", "IMO PSPC 90/10", "SSPC-PA 2".
 const char* ruleName(Rule rule);
+// The rule with the edition this program judges by: "ISO 19840:2012",
+// "IMO PSPC (MSC.215(82), 2006)", "SSPC-PA 2 (2018)".
+const char* ruleEdition(Rule rule);
 // The rule with what it applied: "ISO 19840", or for SSPC-PA 2 the level and
 // its percentages, "SSPC-PA 2, уровень 3 (пятна от 80 % минимума до 120 %
 // максимума)", so a reader sees at once what was used.
 struct Verdict;
 std::string ruleTitle(const Verdict& verdict);
-// 0, 10, 25 or 40 µm.
+// 0, 10, 25, 40 or 25 µm.
 Nanometres roughnessCorrection(Roughness roughness);
-// "нет", "мелкая", "средняя", "грубая".
+// "нет", "мелкая", "средняя", "грубая", "профиль неизвестен".
 const char* roughnessName(Roughness roughness);
 
 // What the user enters. NDFT (for SSPC-PA 2 the required minimum) and the
@@ -63,6 +68,9 @@ struct Entries {
   std::optional<double> maximum;
   Roughness roughness = Roughness::None;
   Unit unit = Unit::Micrometre;
+  // A correction measured on the blasted surface, in `unit`; it replaces the
+  // roughness grade's.
+  std::optional<double> measuredCorrection;
   // SSPC-PA 2 only.
   int level = kDefaultSspcLevel;
   std::size_t spotSize = kDefaultSpotSize;

@@ -27,6 +27,7 @@ TEST(HelpWindow, ShowsTheCompiledInHelpWithItsKeySections) {
            "Предварительный просмотр", "ftdi_sio", "COM33", "/dev/ttyUSB63", "COM97", "/dev/ttyACM0",
            "kestro.conf", "default_comport", "/dev/serial/by-id/", "dialout", "Permission denied",
            "sudo usermod -aG dialout $USER",
+           "Зоны проверки", "Сохранить проверку…", "Открыть проверку…", ".kjob", "недостаточно измерений",
            "Сбой при передаче данных. Попробуйте перезапустить программу.", "Устройство не найдено",
            "Драйвер устройства не установлен", "программа закрывается", "Изменить можно любую ячейку",
            "Статистика и приёмка…", "ISO 19840", "IMO PSPC 90/10"}) {

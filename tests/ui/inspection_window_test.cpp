@@ -18,10 +18,14 @@
 #include <string>
 #include <vector>
 
+#include "services/job/job_file.h"
+#include "tests/support/tempdir.h"
+
 #include "tests/support/pdf_rows.h"
 #include "tests/support/pdf_words.h"
 #include "tests/ui/archive_window.h"
 #include "ui/archive_grid.h"
+#include "ui/inspection_job_panel.h"
 #include "ui/inspection_window.h"
 #include "ui/thickness_histogram.h"
 
@@ -318,6 +322,63 @@ TEST_F(InspectionWindowTest, TheRecordSavedAsPdfHoldsTheVerdictAndTheFailingRead
   // The failing readings by their measurement numbers and dates.
   EXPECT_EQ(korsi::test::pdfLineOf(pdf, 1, "9:00:09"), "9 10.12.2026 9:00:09 90,0 ниже 80 % NDFT");
   EXPECT_EQ(korsi::test::pdfLineOf(pdf, 1, "9:00:10"), "10 10.12.2026 9:00:10 400,0 выше максимальной толщины");
+}
+
+// The areas of a job: each judged on its own readings, the job by the worst;
+// saved, the table emptied and the job opened again gives the same verdicts
+// from the file's own copy; a file that cannot be opened leaves the job.
+TEST_F(InspectionWindowTest, AreasAreJudgedSavedAndOpenedAgain) {
+  // 1-5 pass NDFT 100; 6-10 hold 70 µm (under 80 %); 11-13 are too few for 2 m².
+  addThicknesses({0.110, 0.120, 0.105, 0.130, 0.100, 0.110, 0.120, 0.070, 0.130, 0.100, 0.110, 0.120, 0.130});
+  window.showInspection();
+  type(window.NdftEdit, QStringLiteral("100"));
+  ASSERT_TRUE(settled());
+  korsi::InspectionJobPanel& panel = *window.JobPanel;
+  const auto area = [](const char* name, const char* numbers, std::optional<double> surface = std::nullopt) {
+    return korsi::job::JobArea{name, surface, korsi::job::parseNumberRanges(numbers).ranges, {}};
+  };
+  EXPECT_EQ(panel.addArea(area("Палуба", "1-5")), QString());
+  EXPECT_EQ(panel.addArea(area("Борт", "6-10")), QString());
+  EXPECT_EQ(panel.addArea(area("Люк", "11-13", 2.0)), QString());
+  EXPECT_EQ(panel.addArea(area("Лишняя", "13-20")).toStdString(),
+            "Замер № 13 отнесён к двум зонам: «Люк» и «Лишняя»");
+  const auto results = [&] {
+    std::vector<std::string> out;
+    for (int r = 0; r < panel.AreasTable->rowCount(); ++r) {
+      out.push_back(panel.AreasTable->item(r, 0)->text().toStdString() + ": " +
+                    panel.AreasTable->item(r, 8)->text().toStdString());
+    }
+    out.push_back(panel.JobVerdictLabel->text().toStdString());
+    return out;
+  };
+  const std::vector<std::string> expected{
+      "Палуба: Соответствует ISO 19840", "Борт: Не соответствует ISO 19840: не выполнено (b)",
+      "Люк: ISO 19840: недостаточно измерений — для 2 м² нужно не меньше 10 замеров, дано 3",
+      "Итог проверки: Проверка в целом: недостаточно измерений"};
+  EXPECT_EQ(results(), expected);
+
+  korsi::test::TempDir dir;
+  const QString path = QString::fromStdString(dir.file("баржа.kjob"));
+  ASSERT_EQ(panel.saveJobTo(path), QString());
+
+  // Another day: an empty table, other entries, no areas.
+  actions.clearTable();
+  type(window.NdftEdit, QStringLiteral("150"));
+  window.RuleBox->setCurrentIndex(2);
+  while (!panel.job().areas.empty()) panel.removeArea(0);
+  ASSERT_TRUE(settled());
+  ASSERT_EQ(panel.openJobFrom(path), QString());
+  EXPECT_EQ(window.NdftEdit->text(), QStringLiteral("100"));
+  EXPECT_EQ(window.RuleBox->currentIndex(), 0);
+  window.updateNow();
+  EXPECT_EQ(results(), expected);
+
+  korsi::test::writeFile(dir.file("broken.kjob"), "no job here");
+  const QString broken = QString::fromStdString(dir.file("broken.kjob"));
+  EXPECT_TRUE(panel.openJobFrom(broken).startsWith(QStringLiteral("Не удалось открыть файл проверки «") + broken +
+                                                   QStringLiteral("»: файл повреждён")));
+  EXPECT_EQ(results(), expected);
+  EXPECT_EQ(panel.job().readings.size(), 13u);
 }
 
 }  // namespace

@@ -39,6 +39,8 @@ constexpr Command kCommands[] = {
     {"N6", "Сохранить", false, true, false},
     {"N7", "Сохранить как", false, false, false},
     {"Excel1", "&Экспорт в Excel", true, true, false},
+    {"OpenJobItem", "Открыть проверку…", true, true, false},
+    {"SaveJobItem", "Сохранить проверку…", true, true, false},
     {"N14", "Предварительный просмотр", true, true, false},
     {"N15", "Печать", true, true, false},
     {"N10", "Выход", true, true, false},
@@ -113,7 +115,7 @@ TEST(MainWindow, MenusAndToolbarShowTheirItemsInOrder) {
   EXPECT_EQ(menus, "&Файл;&Сервис;О Програ&мме;");
 
   auto menu = [&](const char* name) { return form.findChild<QMenu*>(QString::fromUtf8(name))->actions(); };
-  EXPECT_EQ(shownOrder(menu("FileMenu")), "N8 N6 Excel1 | N14 N15 | N10");
+  EXPECT_EQ(shownOrder(menu("FileMenu")), "N8 N6 Excel1 | OpenJobItem SaveJobItem | N14 N15 | N10");
   EXPECT_EQ(shownOrder(menu("ServiceMenu")), "N2 | N16 | N22 N23 | InspectionItem");
   EXPECT_EQ(shownOrder(menu("N16")), "N17 N18 N19");
   EXPECT_EQ(shownOrder(menu("AboutMenu")), "N5 N20");

@@ -2,8 +2,12 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cctype>
 #include <cmath>
+#include <filesystem>
 
+#include "services/job/job_file.h"
+#include "tools/transfer/check_job.h"
 #include "tools/transfer/check_report.h"
 #include "tools/transfer/thickness_file.h"
 #include "tools/transfer/transfer_options.h"
@@ -52,6 +56,7 @@ ParsedCheck parseCheckCommandLine(const std::vector<std::string>& args) {
   bool ndft = false;
   bool minimum = false;
   bool sspcOnly = false;  // --level or --spot-size given
+  std::string entry;      // the first option other than --json, for a job file
   for (std::size_t i = 0; i < args.size(); ++i) {
     std::string name = args[i];
     std::optional<std::string> value;
@@ -77,6 +82,7 @@ ParsedCheck parseCheckCommandLine(const std::vector<std::string>& args) {
     } else if (!takesValue && value) {
       return failure(name + " takes no value");
     }
+    if (name != "--json" && entry.empty()) entry = name;
     if (name == "--rule") {
       if (*value == "iso19840") {
         o.rule = in::Rule::Iso19840;
@@ -129,8 +135,10 @@ ParsedCheck parseCheckCommandLine(const std::vector<std::string>& args) {
         o.roughness = in::Roughness::Medium;
       } else if (*value == "coarse") {
         o.roughness = in::Roughness::Coarse;
+      } else if (*value == "unknown") {
+        o.roughness = in::Roughness::UnknownProfile;
       } else {
-        return failure("--roughness " + *value + ": fine, medium or coarse is expected");
+        return failure("--roughness " + *value + ": fine, medium, coarse or unknown is expected");
       }
     } else if (name == "--json") {
       o.json = true;
@@ -138,7 +146,16 @@ ParsedCheck parseCheckCommandLine(const std::vector<std::string>& args) {
       return failure("unknown option " + name + " of check");
     }
   }
-  if (o.file.empty()) return failure("check needs a FILE (.ks, .xml or .csv)");
+  if (o.file.empty()) return failure("check needs a FILE (.ks, .xml or .csv) or a JOB (.kjob)");
+  std::string extension = std::filesystem::path(o.file).extension().string();
+  std::transform(extension.begin(), extension.end(), extension.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  if (extension == job::kJobFileExtension || job::looksLikeJobFile(o.file)) {
+    if (!entry.empty()) return failure(entry + ": a job file brings its own rules and limits; only --json goes with it");
+    o.job = true;
+    parsed.action = ParsedCheck::Action::Run;
+    return parsed;
+  }
   if (!rule) return failure("check needs --rule iso19840, pspc or sspc-pa2");
   if (o.rule == in::Rule::SspcPa2) {
     if (ndft) return failure("--ndft is not of sspc-pa2; give the required minimum as --min UM");
@@ -169,6 +186,7 @@ const char* checkRuleWord(in::Rule rule) {
 }
 
 int runCheck(const CheckOptions& o, std::FILE* out, std::FILE* err) {
+  if (o.job) return runJobCheck(o.file, o.json, out, err);
   const ThicknessRows file = readThicknessFile(o.file);
   if (!file.ok()) {
     std::fprintf(err, "%s: %s\n", kProgramName, file.error.c_str());
@@ -236,15 +254,24 @@ int checkCommand(const std::vector<std::string>& args, std::FILE* out, std::FILE
 std::string checkHelpText() {
   return R"(Usage:
   korsi7-transfer check FILE --rule iso19840|pspc --ndft UM [--max UM]
-                  [--surface M2] [--roughness fine|medium|coarse] [--json]
+                  [--surface M2] [--roughness fine|medium|coarse|unknown] [--json]
   korsi7-transfer check FILE --rule sspc-pa2 --min UM [--max UM] [--level 1..5]
                   [--spot-size N] [--surface M2] [--roughness ...] [--json]
+  korsi7-transfer check JOB [--json]
 
 Judges the coat from the thicknesses of a saved archive (.ks, .xml or .csv
 as korsi7-transfer read writes it), as the desktop program's window
 "Статистика и приёмка" does, and prints the statistics, every criterion with
 the figures behind it and the verdict (in Russian, as the window shows them).
 The readings of the file are one area.
+
+A JOB is a job file (.kjob) saved by the desktop program's inspection window:
+it holds its header, its areas with their measurement numbers, rules and
+limits, and a copy of the readings. Every area is judged by its own rule and
+the job as a whole; with --json the object holds the job's header, one
+object per area (its name, numbers, rule and the figures as above; an area
+without a verdict has "judgement": null and says why) and the verdict of the
+whole job.
 
   --rule iso19840   ISO 19840: (a) mean >= NDFT; (b) every reading >= 80 % of
                     NDFT; (c) readings from 80 % up to 100 % of NDFT fewer than
@@ -275,8 +302,9 @@ The readings of the file are one area.
                     under 30 m2, three from 30 to 100 m2, and one more for each
                     further 100 m2 or part (so one set of readings covers at
                     most 10 m2). Without it no sample size is asked
-  --roughness R     fine (10 um), medium (25 um) or coarse (40 um), taken from
-                    every reading first; none by default
+  --roughness R     fine (10 um), medium (25 um), coarse (40 um) or unknown (an
+                    unknown profile, 25 um), taken from every reading first;
+                    none by default
   --json            one JSON object: the entries, one object per area (its
                     statistics, spots, criteria, failing readings and
                     verdict) and the verdict of the whole ("judgement": pass,
@@ -286,11 +314,13 @@ Rows without a thickness are left out. Every limit is compared exactly, to
 the nanometre, and no figure is rounded onto a limit it is not on.
 
 Exit status:
-  0    the coat passes
-  1    the coat fails, or there are too few measurements
+  0    the coat passes (for a JOB: every area passes)
+  1    the coat (an area) fails, or there are too few measurements
        ("недостаточно измерений")
-  2    usage, or no verdict: a file that cannot be read, no readings, a
-       reading that is not a number, a rule that does not apply
+  2    usage, or no verdict: a file that cannot be read (a job file that is
+       damaged, of a newer version or misses a reading), no readings, a
+       reading that is not a number, an area without entries, a rule that
+       does not apply
 )";
 }
 

@@ -6,7 +6,10 @@
 //                   [--surface M2] [--roughness fine|medium|coarse] [--json]
 //   korsi7-transfer check FILE --rule sspc-pa2 --min UM [--max UM]
 //                   [--level 1..5] [--spot-size N] [--surface M2] ...
+//   korsi7-transfer check JOB [--json]
 //
+// JOB is a job file (.kjob, or any name holding one), judged area by area
+// by what it holds (check_job.h).
 // FILE is .ks, .xml or .csv; its readings are one area. The verdict and its
 // words are Russian, as in the window; --json gives them with the figures as
 // one JSON object with one object per area and the verdict of the whole.
@@ -39,6 +42,7 @@ struct CheckOptions {
   std::size_t spotSize = inspection::kDefaultSpotSize;
   std::optional<double> surfaceM2;
   bool json = false;
+  bool job = false;  // FILE is a job file: it brings its own rules and limits
 };
 
 // "iso19840", "pspc", "sspc-pa2": as --rule takes them.

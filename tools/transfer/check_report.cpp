@@ -9,8 +9,6 @@
 
 namespace korsi::transfer {
 
-namespace {
-
 namespace in = korsi::inspection;
 
 std::string jsonString(const std::string& text) {
@@ -39,13 +37,14 @@ std::string jsonString(const std::string& text) {
   return out + "\"";
 }
 
-// Shortest text that reads back to the same value; null for nothing.
 std::string jsonNumber(std::optional<double> value) {
   if (!value || !std::isfinite(*value)) return "null";
   char text[64];
   const auto [end, error] = std::to_chars(text, text + sizeof text, *value);
   return error == std::errc{} ? std::string(text, end) : "null";
 }
+
+namespace {
 
 double um(double nanometres) { return nanometres / 1000.0; }
 
@@ -57,6 +56,8 @@ const char* roughnessWord(in::Roughness roughness) {
       return "medium";
     case in::Roughness::Coarse:
       return "coarse";
+    case in::Roughness::UnknownProfile:
+      return "unknown";
     case in::Roughness::None:
       break;
   }
@@ -88,7 +89,9 @@ std::string thickness(double nanometres) { return in::exactText(nanometres, in::
 
 bool sspc(const CheckOptions& o) { return o.rule == in::Rule::SspcPa2; }
 
-void printArea(std::FILE* out, const CheckReport& report, const CheckedArea& area) {
+}  // namespace
+
+void printAreaText(std::FILE* out, const CheckReport& report, const CheckedArea& area) {
   const in::Verdict& v = area.verdict;
   const in::Statistics& s = v.statistics;
   const std::vector<double> limits = in::limitPositions(v);
@@ -166,6 +169,8 @@ std::string areaJson(const CheckReport& report, std::size_t index) {
   return j + ",\"verdict\":" + jsonString(v.summary) + "}";
 }
 
+namespace {
+
 // The verdict of the whole in words; one area's own when there is one.
 std::string overallSummary(const CheckReport& report) {
   if (report.areas.size() == 1) return report.areas.front().verdict.summary;
@@ -210,7 +215,7 @@ void printCheckText(std::FILE* out, const CheckReport& report) {
   if (!first.correctionText.empty()) std::fprintf(out, "Поправка: %s\n", first.correctionText.c_str());
   for (std::size_t i = 0; i < report.areas.size(); ++i) {
     if (report.areas.size() > 1) std::fprintf(out, "Зона %zu\n", i + 1);
-    printArea(out, report, report.areas[i]);
+    printAreaText(out, report, report.areas[i]);
   }
   std::fprintf(out, "%s\n", overallSummary(report).c_str());
 }

@@ -5,6 +5,8 @@
 
 #include <cstddef>
 #include <cstdio>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "instrument/inspection/acceptance.h"
@@ -30,6 +32,13 @@ struct CheckReport {
 inspection::Judgement overallJudgement(const CheckReport& report);
 
 void printCheckText(std::FILE* out, const CheckReport& report);
+// One area's statistics, spots, sampling, criteria and failing readings.
+void printAreaText(std::FILE* out, const CheckReport& report, const CheckedArea& area);
+// One area as a JSON object, "area" its position from 1.
+std::string areaJson(const CheckReport& report, std::size_t index);
+std::string jsonString(const std::string& text);
+// Shortest text that reads back to the same value; null for nothing.
+std::string jsonNumber(std::optional<double> value);
 void printCheckJson(std::FILE* out, const CheckReport& report);
 
 }  // namespace korsi::transfer

@@ -29,8 +29,9 @@ int main(int argc, char** argv) {
   switch (parsed.action) {
     case ParsedCommandLine::Action::Help:
       std::fputs(helpText().c_str(), stdout);
-      std::fputs("\nkorsi7-transfer check FILE --rule iso19840|pspc --ndft UM ... judges a saved\n"
-                 "archive by ISO 19840 or IMO PSPC 90/10: see korsi7-transfer check --help.\n",
+      std::fputs("\nkorsi7-transfer check FILE --rule iso19840|pspc|sspc-pa2 ... judges a saved\n"
+                 "archive, korsi7-transfer check JOB every area of a job file: see\n"
+                 "korsi7-transfer check --help.\n",
                  stdout);
       return kExitDone;
     case ParsedCommandLine::Action::Version: std::fputs(versionText().c_str(), stdout); return kExitDone;

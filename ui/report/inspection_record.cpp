@@ -24,7 +24,7 @@ constexpr double kWidth = 190.0;  // the bands' width, as the archive report's
 constexpr double kLine = 5.0;     // one line of 10-point text
 constexpr double kEntriesTop = 20.0;
 constexpr double kHistogramTop = 54.0;
-constexpr double kHistogramHeight = 62.0;
+constexpr double kHistogramHeight = kRecordHistogramHeight;
 constexpr double kVerdictTop = kHistogramTop + kHistogramHeight + 3.0;
 constexpr double kVerdictHeight = 10.0;
 constexpr double kCriteriaTop = kVerdictTop + kVerdictHeight + 3.0;
@@ -99,10 +99,8 @@ struct Limit {
 };
 
 // The histogram of the judged readings with its limit lines, in the box.
-void drawHistogram(QPainter& painter, const Millimetres& mm, double top, const InspectionRecord& record,
-                   PageCanvas& canvas) {
-  const in::Verdict& v = record.verdict;
-  const in::Unit unit = record.entries.unit;
+void drawHistogram(QPainter& painter, const Millimetres& mm, double top, const in::Verdict& v, PageCanvas& canvas) {
+  const in::Unit unit = v.unit;
   const auto bins = in::histogram(v.readings, unit, in::suggestedBinCount(v.readings.size()));
   if (bins.empty()) return;
   const auto x = [unit](double nanometres) { return in::inUnit(nanometres, unit); };
@@ -184,6 +182,10 @@ void drawHistogram(QPainter& painter, const Millimetres& mm, double top, const I
 }
 
 }  // namespace
+
+void drawVerdictHistogram(QPainter& painter, PageCanvas& canvas, double top, const in::Verdict& verdict) {
+  drawHistogram(painter, Millimetres(painter), top, verdict, canvas);
+}
 
 bool renderInspectionRecord(QPagedPaintDevice& device, const InspectionRecord& record) {
   QPainter painter;
@@ -284,7 +286,7 @@ bool renderInspectionRecord(QPagedPaintDevice& device, const InspectionRecord& r
       c.drawLabel(top, 158.0, line, statistics[i].second, textFont);
     }
 
-    drawHistogram(painter, mm, top + kHistogramTop, record, c);
+    drawHistogram(painter, mm, top + kHistogramTop, record.verdict, c);
 
     // The verdict in a frame, and every criterion below it.
     painter.save();

@@ -12,6 +12,7 @@
 #include "instrument/inspection/acceptance.h"
 
 class QPagedPaintDevice;
+class QPainter;
 
 namespace korsi::report {
 
@@ -39,5 +40,11 @@ struct InspectionRecord {
 // page as it is set (setUpReportPage gives the report's own). Returns false
 // when the device cannot be painted on.
 bool renderInspectionRecord(QPagedPaintDevice& device, const InspectionRecord& record);
+
+class PageCanvas;
+// The histogram of a verdict's readings with the limit lines of its rule, in
+// a band 190 mm wide and kRecordHistogramHeight tall from `top`.
+inline constexpr double kRecordHistogramHeight = 62.0;
+void drawVerdictHistogram(QPainter& painter, PageCanvas& canvas, double top, const inspection::Verdict& verdict);
 
 }  // namespace korsi::report

@@ -51,7 +51,7 @@ INSTANTIATE_TEST_SUITE_P(
     ::testing::Values(
         ArgsCase{"Shortest", {"deck.ks", "--rule", "iso19840", "--ndft", "120"}, ""},
         ArgsCase{"Everything", {"--json", "--roughness=coarse", "--max", "360,5", "--ndft=120.5", "--rule=pspc", "d.csv"}, ""},
-        ArgsCase{"NoFile", {"--rule", "iso19840", "--ndft", "120"}, "check needs a FILE (.ks, .xml or .csv)"},
+        ArgsCase{"NoFile", {"--rule", "iso19840", "--ndft", "120"}, "check needs a FILE (.ks, .xml or .csv) or a JOB (.kjob)"},
         ArgsCase{"TwoFiles", {"a.ks", "b.ks", "--rule", "pspc", "--ndft", "120"},
                  "check takes one FILE; unexpected argument b.ks"},
         ArgsCase{"NoRule", {"a.ks", "--ndft", "120"}, "check needs --rule iso19840, pspc or sspc-pa2"},
@@ -68,7 +68,7 @@ INSTANTIATE_TEST_SUITE_P(
         ArgsCase{"MaximumBelowNdft", {"a.ks", "--rule", "pspc", "--ndft", "120", "--max", "119.9"},
                  "--max is below --ndft"},
         ArgsCase{"UnknownRoughness", {"a.ks", "--rule", "pspc", "--ndft", "120", "--roughness", "rough"},
-                 "--roughness rough: fine, medium or coarse is expected"},
+                 "--roughness rough: fine, medium, coarse or unknown is expected"},
         ArgsCase{"ValueMissing", {"a.ks", "--rule", "pspc", "--ndft"}, "--ndft needs a value"},
         ArgsCase{"JsonTakesNoValue", {"a.ks", "--rule", "pspc", "--ndft", "120", "--json=yes"},
                  "--json takes no value"},
