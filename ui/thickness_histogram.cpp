@@ -24,9 +24,10 @@ QPen limitPen(inspection::LimitLine::Kind kind) {
 
 }  // namespace
 
-ThicknessHistogram::ThicknessHistogram(QWidget* parent) : QChartView(parent), chart_(new QChart) {
+// The view's own chart is used: one set in its place would leave the view's
+// first chart to nobody.
+ThicknessHistogram::ThicknessHistogram(QWidget* parent) : QChartView(parent), chart_(chart()) {
   setObjectName(QStringLiteral("HistogramChart"));
-  setChart(chart_);
   setRenderHint(QPainter::Antialiasing);
   setMinimumSize(420, 260);
   chart_->legend()->setAlignment(Qt::AlignBottom);
