@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Configures and builds one flavour of the project.
-#   scripts/build.sh normal|asan|tsan|fuzz
+#   scripts/build.sh normal|asan|tsan|fuzz|windows
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -14,6 +14,9 @@ case "$flavour" in
   # libFuzzer needs clang; only the fuzz targets are built (scripts/fuzz.sh runs them).
   fuzz)   extra=(-DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++-14 -DKORSI_FUZZ=ON -DKORSI_WITH_GUI=OFF)
           targets=(--target fuzzers) ;;
+  # Cross-built with MinGW-w64: the libraries without Qt, korsi7-transfer.exe
+  # and the tests without Qt, which CTest runs under Wine.
+  windows) extra=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake) ;;
   *) echo "unknown build flavour: $flavour" >&2; exit 2 ;;
 esac
 
