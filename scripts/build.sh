@@ -30,4 +30,11 @@ if command -v ccache >/dev/null 2>&1; then
 fi
 
 cmake -S . -B "build/$flavour" -G Ninja "${extra[@]}"
+if [ "$flavour" = windows ]; then
+  # The build's own Wine prefix is made once here, before the test discovery
+  # starts test programs under Wine two at a time.
+  wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
+  WINEPREFIX=$PWD/build/windows/wine-prefix WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml= \
+    "$wine" wineboot --init >/dev/null 2>&1
+fi
 cmake --build "build/$flavour" -j "$(nproc)" "${targets[@]}"
