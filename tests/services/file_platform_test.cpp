@@ -5,9 +5,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
+#include <vector>
 
+#include "services/atomic_file.h"
+#include "services/config.h"
 #include "tests/support/tempdir.h"
 
 namespace {
@@ -67,6 +71,34 @@ TEST(DurableReplace, NamesInUtf8ReachTheRightFiles) {
   EXPECT_EQ(files, 1);
   std::error_code error;
   EXPECT_EQ(fs::file_size(pathOf(target), error), 6u);
+}
+
+// The layers above hand the same UTF-8 names to the standard library's file
+// calls: the replace and the settings file end under the name given, with
+// no temporary left beside it.
+TEST(DurableReplace, SavesUnderACyrillicNameLeaveOnlyThatName) {
+  korsi::test::TempDir dir;
+  const std::string folder = utf8Join(dir.path(), kCyrillic);
+  fs::create_directory(pathOf(folder));
+  for (const auto naming : {korsi::TemporaryName::Tmp, korsi::TemporaryName::OwnName}) {
+    ASSERT_TRUE(korsi::replaceFileAtomically(folder + "/толщина.ks", "rows", naming).ok());
+  }
+  const std::string conf = folder + "/настройки.conf";
+  ASSERT_TRUE(korsi::replaceFileAtomically(conf, "default_comport 3\n").ok());
+  {
+    korsi::Config config(conf);
+    EXPECT_EQ(config.getInt("default_comport"), 3);
+    config.setInt("default_comport", 5);
+  }
+  EXPECT_EQ(korsi::Config(conf).getInt("default_comport"), 5);
+
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(pathOf(folder))) {
+    const std::u8string name = entry.path().filename().u8string();
+    names.emplace_back(name.begin(), name.end());
+  }
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names, (std::vector<std::string>{"настройки.conf", "толщина.ks"}));
 }
 
 TEST(DurableReplace, ErrorsAreTheConditionsTheCallersTest) {
