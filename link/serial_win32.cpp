@@ -298,6 +298,11 @@ OpenResult openSerialDevice(const std::string& path) {
                                       OPEN_EXISTING, FILE_FLAG_OVERLAPPED, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     const DWORD error = ::GetLastError();
+    // A folder refuses a plain open with the same code as a port in use.
+    const DWORD attributes = ::GetFileAttributesW(win32::widen(path).c_str());
+    if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0) {
+      return {nullptr, "Is a folder (" + std::string(error == ERROR_ACCESS_DENIED ? "ERROR_ACCESS_DENIED" : "") + ")"};
+    }
     if (busyError(error)) {
       return {nullptr, "the device is in use: another program or port holds it (" +
                            std::string(error == ERROR_ACCESS_DENIED ? "ERROR_ACCESS_DENIED" : "ERROR_SHARING_VIOLATION") +
