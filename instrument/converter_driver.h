@@ -31,10 +31,13 @@ struct ConverterDriverRoots {
   std::string sysfs = "/sys";
   std::string procModules = "/proc/modules";
   std::string moduleDir;  // empty: /lib/modules/<running kernel release> (uname)
-  // Windows: registry keys, "HKLM\\..." or "HKCU\\...". The driver's service
-  // key, present when it is installed, and the map of serial devices to COM
-  // names, where the driver's devices are the ones named \\Device\\VCP<n>.
+  // Windows: registry keys, "HKLM\..." or "HKCU\...". The driver's service
+  // key (there when the driver is installed); the devices the driver has
+  // enumerated, each with "<device>\0000\Device Parameters" holding its
+  // PortName; and the map of the serial devices present now to their COM
+  // names, where the driver's are named \Device\VCP<n>.
   std::string driverKey = "HKLM\\SYSTEM\\CurrentControlSet\\Services\\FTDIBUS";
+  std::string enumKey = "HKLM\\SYSTEM\\CurrentControlSet\\Enum\\FTDIBUS";
   std::string serialCommKey = "HKLM\\HARDWARE\\DEVICEMAP\\SERIALCOMM";
 };
 

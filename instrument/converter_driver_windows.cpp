@@ -1,14 +1,20 @@
 // The converter's driver on Windows: FTDI's FTDIBUS. It counts as installed
-// when its service key is there (devices plugged in or not). Its ports are
-// the entries of the system's serial-device map whose device the driver
-// made (\Device\VCP<n>), in natural order of n, as on Linux. Nothing here
-// throws: a key that cannot be read counts as not there.
+// when its service key is there, or when it has enumerated devices (the key
+// the desktop program has always looked at). Its ports are the PortName of
+// every device it has enumerated (plugged in now or not: a port with nothing
+// behind it is passed over silently by the search) together with the
+// \Device\VCP<n> entries of the map of serial devices present now, each port
+// once, in ascending order of the port number, so the search tries them the
+// same way every time. A name that is not COM and a number (the registry is
+// anyone's to edit) is passed over. Nothing here throws: a key that cannot
+// be read counts as not there.
 
 #include <windows.h>
 
 #include <algorithm>
 #include <charconv>
 #include <optional>
+#include <string>
 #include <string_view>
 #include <utility>
 
@@ -37,14 +43,13 @@ HKEY openKey(const std::string& spec) {
   return key;
 }
 
-// "\Device\VCP12" gives 12; any other device name gives none.
-std::optional<unsigned long> vcpNumber(std::string_view name) {
+// "\Device\VCP12" is a device of the driver; other device names are not.
+bool vcpDevice(std::string_view name) {
   constexpr std::string_view kPrefix = "\\Device\\VCP";
-  if (name.size() <= kPrefix.size() || !name.starts_with(kPrefix)) return std::nullopt;
+  if (name.size() <= kPrefix.size() || !name.starts_with(kPrefix)) return false;
   unsigned long n = 0;
   const auto [end, error] = std::from_chars(name.data() + kPrefix.size(), name.data() + name.size(), n);
-  if (error != std::errc() || end != name.data() + name.size()) return std::nullopt;
-  return n;
+  return error == std::errc() && end == name.data() + name.size();
 }
 
 // "COM5" gives 5.
@@ -56,22 +61,75 @@ std::optional<std::int32_t> comNumber(std::string_view name) {
   return n;
 }
 
+// The text value name of an open key; empty when there is none.
+std::wstring readText(HKEY key, const wchar_t* name) {
+  wchar_t data[64];
+  DWORD size = sizeof data;
+  DWORD type = 0;
+  if (::RegQueryValueExW(key, name, nullptr, &type, reinterpret_cast<BYTE*>(data), &size) != ERROR_SUCCESS ||
+      type != REG_SZ) {
+    return {};
+  }
+  std::wstring_view value(data, size / sizeof(wchar_t));
+  while (!value.empty() && value.back() == L'\0') value.remove_suffix(1);
+  return std::wstring(value);
+}
+
 class WindowsConverterDriver final : public ConverterDriver {
  public:
   WindowsConverterDriver(PortResolver resolver, ConverterDriverRoots roots)
       : resolver_(std::move(resolver)), roots_(std::move(roots)) {}
 
   ConverterPorts query() const override {
-    const HKEY driver = openKey(roots_.driverKey);
-    if (driver != nullptr) ::RegCloseKey(driver);
-    return {driver != nullptr, ports()};
+    bool installed = false;
+    for (const std::string& spec : {roots_.driverKey, roots_.enumKey}) {
+      if (const HKEY key = openKey(spec)) {
+        installed = true;
+        ::RegCloseKey(key);
+      }
+    }
+    std::vector<std::int32_t> coms = enumeratedPorts();
+    const std::vector<std::int32_t> present = presentPorts();
+    coms.insert(coms.end(), present.begin(), present.end());
+    std::sort(coms.begin(), coms.end());
+    coms.erase(std::unique(coms.begin(), coms.end()), coms.end());
+    std::vector<std::int32_t> numbers;
+    for (const std::int32_t com : coms) {
+      // A number the configuration moved elsewhere no longer names this device.
+      const auto path = port_names::defaultPath(com);
+      if (!path) continue;
+      if (const auto port = resolver_.portNumberOf(*path)) numbers.push_back(*port);
+    }
+    return {installed, numbers};
   }
 
  private:
-  std::vector<std::int32_t> ports() const {
-    std::vector<std::pair<unsigned long, std::int32_t>> found;
+  // "<enum key>\<device>\0000\Device Parameters" PortName of each device.
+  std::vector<std::int32_t> enumeratedPorts() const {
+    std::vector<std::int32_t> found;
+    const HKEY devices = openKey(roots_.enumKey);
+    if (devices == nullptr) return found;
+    for (DWORD index = 0;; ++index) {
+      wchar_t name[256];
+      DWORD nameSize = 256;
+      const LSTATUS status = ::RegEnumKeyExW(devices, index, name, &nameSize, nullptr, nullptr, nullptr, nullptr);
+      if (status == ERROR_NO_MORE_ITEMS) break;
+      if (status != ERROR_SUCCESS) continue;
+      const std::wstring parameters = std::wstring(name, nameSize) + L"\\0000\\Device Parameters";
+      HKEY key = nullptr;
+      if (::RegOpenKeyExW(devices, parameters.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) continue;
+      if (const auto com = comNumber(win32::narrow(readText(key, L"PortName")))) found.push_back(*com);
+      ::RegCloseKey(key);
+    }
+    ::RegCloseKey(devices);
+    return found;
+  }
+
+  // The \Device\VCP<n> entries of the map of serial devices present now.
+  std::vector<std::int32_t> presentPorts() const {
+    std::vector<std::int32_t> found;
     const HKEY map = openKey(roots_.serialCommKey);
-    if (map == nullptr) return {};
+    if (map == nullptr) return found;
     for (DWORD index = 0;; ++index) {
       wchar_t name[256];
       DWORD nameSize = 256;
@@ -82,22 +140,13 @@ class WindowsConverterDriver final : public ConverterDriver {
                                              reinterpret_cast<BYTE*>(data), &dataSize);
       if (status == ERROR_NO_MORE_ITEMS) break;
       if (status != ERROR_SUCCESS || type != REG_SZ) continue;
-      const auto vcp = vcpNumber(win32::narrow(std::wstring_view(name, nameSize)));
+      if (!vcpDevice(win32::narrow(std::wstring_view(name, nameSize)))) continue;
       std::wstring_view value(data, dataSize / sizeof(wchar_t));
       while (!value.empty() && value.back() == L'\0') value.remove_suffix(1);
-      const auto com = comNumber(win32::narrow(value));
-      if (vcp && com) found.emplace_back(*vcp, *com);
+      if (const auto com = comNumber(win32::narrow(value))) found.push_back(*com);
     }
     ::RegCloseKey(map);
-    std::sort(found.begin(), found.end());
-    std::vector<std::int32_t> numbers;
-    for (const auto& [vcp, com] : found) {
-      // A number the configuration moved elsewhere no longer names this device.
-      const auto path = port_names::defaultPath(com);
-      if (!path) continue;
-      if (const auto port = resolver_.portNumberOf(*path)) numbers.push_back(*port);
-    }
-    return numbers;
+    return found;
   }
 
   PortResolver resolver_;
