@@ -2,8 +2,9 @@
 # The Win32 serial layer on a line: korsi7-transfer.exe under Wine reads the
 # simulated gauge through COM5, which Wine's device folder links to the
 # simulator's pseudo-terminal. The same archive read by the Linux program
-# must come out byte for byte the same. Then the open's failures: a port
-# with no device behind it, and a port another program holds.
+# must come out byte for byte the same. Then a port with no device behind
+# it, a gauge that answers nothing, a line that never falls silent, and a
+# port another program holds.
 #   scripts/wine-serial-test.sh [windows build folder] [linux build folder]
 # Needs both builds (scripts/build.sh windows, scripts/build.sh normal).
 # Prints "wine-serial: N passed, M failed".
@@ -77,7 +78,22 @@ cd - >/dev/null
 check "a port with no device finds no gauge (exit 3)" test "$missing_status" -eq 3
 check "a port with no device writes no error line" bash -c "! grep -q \"Can't open port\" '$work/missing.log'"
 
-# 3. COM5 held by another program. Windows refuses a second open of a COM
+# 3. Wait limits and purges on the line: a gauge that answers nothing, and a
+#    line that never falls silent. The port opens, every probe runs into its
+#    limit, and the search ends with no gauge found instead of hanging.
+for fault in "--silent-after 0" "--stream-after 0"; do
+  # shellcheck disable=SC2086
+  fault_pty=$(start_sim --count 10 $fault)
+  ln -sfn "$fault_pty" "$WINEPREFIX/dosdevices/com5"
+  cd "$work"
+  timeout 120 "$wine" "$exe" find --port 5 --log fault.log --quiet >/dev/null 2>&1
+  fault_status=$?
+  cd - >/dev/null
+  check "a gauge with $fault: opened, and no gauge found (exit 3)" \
+    bash -c "[ $fault_status -eq 3 ] && grep -q 'Успешно открыт порт COM5' '$work/fault.log'"
+done
+
+# 4. COM5 held by another program. Windows refuses a second open of a COM
 #    port (ERROR_ACCESS_DENIED, which the layer reports as a port in use);
 #    Wine does not: it opens the same device again. So this is shown, not
 #    checked: the line says what Wine did.
