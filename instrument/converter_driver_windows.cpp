@@ -27,9 +27,9 @@ namespace korsi {
 namespace {
 
 // "HKLM\\A\\B" opened for reading; null when there is no such key.
-HKEY openKey(const std::string& spec) {
+HKEY openKey(const std::string& keyPath) {
   HKEY root = nullptr;
-  std::string_view rest = spec;
+  std::string_view rest = keyPath;
   if (rest.starts_with("HKLM\\")) {
     root = HKEY_LOCAL_MACHINE;
   } else if (rest.starts_with("HKCU\\")) {
@@ -82,8 +82,8 @@ class WindowsConverterDriver final : public ConverterDriver {
 
   ConverterPorts query() const override {
     bool installed = false;
-    for (const std::string& spec : {roots_.driverKey, roots_.enumKey}) {
-      if (const HKEY key = openKey(spec)) {
+    for (const std::string& keyPath : {roots_.driverKey, roots_.enumKey}) {
+      if (const HKEY key = openKey(keyPath)) {
         installed = true;
         ::RegCloseKey(key);
       }
