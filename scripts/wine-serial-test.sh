@@ -39,13 +39,15 @@ check() {  # check NAME COMMAND...: one line per check
   else echo "wine-serial: $name: FAILED"; failed=$((failed + 1)); fi
 }
 
-# Starts a simulator with the given options and prints its pseudo-terminal.
+# Starts a simulator with the given options and sets sim_pty to its
+# pseudo-terminal (not in a subshell, so that cleanup knows every simulator).
 start_sim() {
-  local out=$work/sim$#.$RANDOM
+  local out=$work/sim.$RANDOM
   "$sim" "$@" >"$out" 2>/dev/null &
   sims+=($!)
+  sim_pty=
   for _ in $(seq 100); do
-    [ -s "$out" ] && { head -n 1 "$out"; return; }
+    [ -s "$out" ] && { sim_pty=$(head -n 1 "$out"); return; }
     sleep 0.05
   done
 }
@@ -54,8 +56,8 @@ start_sim() {
 "$wine" cmd /c exit >/dev/null 2>&1 || true
 
 # 1. 100 measurements through COM5 under Wine, the same as the Linux reading.
-pty=$(start_sim --count 100 --seed 7)
-ln -sfn "$pty" "$WINEPREFIX/dosdevices/com5"
+start_sim --count 100 --seed 7
+ln -sfn "$sim_pty" "$WINEPREFIX/dosdevices/com5"
 cd "$work"
 start=$(date +%s.%N)
 "$wine" "$exe" read --port 5 -o wine.csv --log wine.log --quiet >wine.out 2>wine.err
@@ -64,8 +66,8 @@ end=$(date +%s.%N)
 cd - >/dev/null
 echo "wine-serial: read under Wine: exit $wine_status, $(($(wc -l <"$work/wine.csv" 2>/dev/null || echo 1) - 1)) rows," \
   "$(awk -v a="$start" -v b="$end" 'BEGIN { printf "%.1f", b - a }') s with Wine's start"
-linux_pty=$(start_sim --count 100 --seed 7)
-"$transfer" read --port "$linux_pty" -o "$work/linux.csv" --quiet >/dev/null 2>&1
+start_sim --count 100 --seed 7
+"$transfer" read --port "$sim_pty" -o "$work/linux.csv" --quiet >/dev/null 2>&1
 check "read 100 measurements through COM5" test "$wine_status" -eq 0
 check "the rows equal the Linux reading" cmp -s "$work/wine.csv" "$work/linux.csv"
 check "100 rows" test "$(wc -l <"$work/wine.csv")" -eq 101
@@ -83,8 +85,8 @@ check "a port with no device writes no error line" bash -c "! grep -q \"Can't op
 #    limit, and the search ends with no gauge found instead of hanging.
 for fault in "--silent-after 0" "--stream-after 0"; do
   # shellcheck disable=SC2086
-  fault_pty=$(start_sim --count 10 $fault)
-  ln -sfn "$fault_pty" "$WINEPREFIX/dosdevices/com5"
+  start_sim --count 10 $fault
+  ln -sfn "$sim_pty" "$WINEPREFIX/dosdevices/com5"
   cd "$work"
   timeout 120 "$wine" "$exe" find --port 5 --log fault.log --quiet >/dev/null 2>&1
   fault_status=$?
@@ -97,8 +99,8 @@ done
 #    port (ERROR_ACCESS_DENIED, which the layer reports as a port in use);
 #    Wine does not: it opens the same device again. So this is shown, not
 #    checked: the line says what Wine did.
-holder_pty=$(start_sim --count 500 --delay 20)
-ln -sfn "$holder_pty" "$WINEPREFIX/dosdevices/com5"
+start_sim --count 500 --delay 20
+ln -sfn "$sim_pty" "$WINEPREFIX/dosdevices/com5"
 cd "$work"
 "$wine" "$exe" read --port 5 -o holder.csv --quiet >/dev/null 2>&1 &
 holder=$!
