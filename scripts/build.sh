@@ -34,6 +34,15 @@ if [ "$flavour" = windows ]; then
   # The build's own Wine prefix is made once here, before the test discovery
   # starts test programs under Wine two at a time.
   wine=$(command -v wine64 || echo /usr/lib/wine/wine64)
+  # One Wine server for the test discovery and the tests that follow, which
+  # start hundreds of programs: a server that stops 3 s after a program ends
+  # can be stopping just as the next one connects, and that one fails at
+  # once. This one stays until 60 s after the last program has ended (a
+  # server already running for the prefix is kept).
+  wineserver=/usr/lib/wine/wineserver64
+  [ -x "$wineserver" ] || wineserver=$(command -v wineserver)
+  mkdir -p build/windows/wine-prefix
+  WINEPREFIX=$PWD/build/windows/wine-prefix "$wineserver" -p60 2>/dev/null || true
   WINEPREFIX=$PWD/build/windows/wine-prefix WINEDEBUG=-all WINEDLLOVERRIDES=mscoree,mshtml= \
     "$wine" wineboot --init >/dev/null 2>&1
 fi
