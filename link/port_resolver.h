@@ -1,8 +1,10 @@
 #pragma once
 // Which device a port number names. The configuration may map any number to
-// any device path with an entry "COM<n> <path>"; otherwise three fixed blocks
-// apply: COM1-COM32 = /dev/ttyS0-31, COM33-COM96 = /dev/ttyUSB0-63,
-// COM97-COM160 = /dev/ttyACM0-63. Other numbers have no device.
+// any device path with an entry "COM<n> <path>"; otherwise the platform's
+// default applies (port_names.h). On termios systems three fixed blocks:
+// COM1-COM32 = /dev/ttyS0-31, COM33-COM96 = /dev/ttyUSB0-63,
+// COM97-COM160 = /dev/ttyACM0-63; on Windows COM1-COM255 = \\.\COMn. Other
+// numbers have no device.
 
 #include <cstdint>
 #include <map>

@@ -19,6 +19,7 @@ void TReadThread::terminate() noexcept {
     terminated.store(true);
   }
   restWake.notify_all();
+  device->wakeReader();
 }
 
 void TReadThread::waitFor() {

@@ -1,7 +1,8 @@
 #pragma once
 // The one place where the serial port meets the operating system. TCommPort,
 // its rings and its threads talk only to this interface; each platform has its
-// own file that implements it (serial_posix.cpp for termios systems).
+// own file that implements it (serial_posix.cpp for termios systems,
+// serial_win32.cpp for Windows).
 
 #include <chrono>
 #include <cstddef>
@@ -75,6 +76,9 @@ class SerialDevice {
   // of a pseudo-terminal closed): it will not deliver bytes again. Never waits.
   // A platform that cannot tell says false.
   virtual bool hungUp() { return false; }
+  // Ends a waitReadable under way at once, from another thread: the port is
+  // closing. A platform whose waits are short anyway may do nothing.
+  virtual void wakeReader() noexcept {}
   // Hands up to count bytes to the driver; never waits.
   virtual IoResult write(const unsigned char* src, std::size_t count) = 0;
   // Waits until the driver can take more bytes, at most limit.

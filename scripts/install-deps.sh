@@ -21,6 +21,10 @@ packages=(
   dpkg-dev fakeroot file lintian desktop-file-utils appstream
   # scripts/stress-tests.sh keeps the processor busy beside the tests.
   stress-ng
+  # scripts/build.sh windows: the MinGW-w64 cross compiler (posix threads,
+  # which std::thread needs; GoogleTest comes from the googletest sources
+  # above), and Wine to run the tests and korsi7-transfer.exe.
+  g++-mingw-w64-x86-64-posix wine64
 )
 
 missing=()

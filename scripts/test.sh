@@ -1,8 +1,10 @@
 #!/usr/bin/env bash
 # One command on a fresh Debian 12 machine: install the packages, build the
 # normal, address+undefined-sanitizer and thread-sanitizer flavours, and run
-# their tests; the normal build is also packed and its package checked. Each flavour prints CTest's summary. Last the fuzz flavour is
-# built and every fuzz target runs for 60 seconds, two at a time.
+# their tests; the normal build is also packed and its package checked. Each flavour prints CTest's summary. The Windows
+# cross-build runs its tests under Wine and reads the simulated gauge through
+# a Wine COM port. Last the fuzz flavour is built and every fuzz target runs
+# for 60 seconds, two at a time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -59,6 +61,21 @@ else
 fi
 run asan
 run tsan -L threads
+# The Windows cross-build: CTest starts each test program under Wine.
+run windows
+# korsi7-transfer.exe reads the simulated gauge of the normal build through
+# COM5 under Wine; each check counts.
+echo "=== windows serial under Wine ==="
+serial_summary=$(mktemp)
+scripts/wine-serial-test.sh build/windows build/normal | tee "$serial_summary" || status=1
+if line=$(grep -E '^wine-serial: [0-9]+ passed, [0-9]+ failed$' "$serial_summary"); then
+  passed=$((passed + $(sed -E 's/.* ([0-9]+) passed.*/\1/' <<<"$line")))
+  failed=$((failed + $(sed -E 's/.* ([0-9]+) failed.*/\1/' <<<"$line")))
+else
+  failed=$((failed + 1))
+  status=1
+fi
+rm -f "$serial_summary"
 
 echo "=== fuzz build ==="
 if scripts/build.sh fuzz; then

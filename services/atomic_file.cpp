@@ -5,6 +5,7 @@
 #include <random>
 
 #include "services/file_platform.h"
+#include "services/utf8_path.h"
 
 namespace korsi {
 
@@ -18,7 +19,7 @@ constexpr int kMaxLinks = 40;
 // The file a name finally stands for; a link to a file that does not exist
 // yet gives that file's name, so that it is created where the link points.
 std::string realFile(const std::string& path) {
-  fs::path current(path);
+  fs::path current = utf8Path(path);
   for (int i = 0; i < kMaxLinks; ++i) {
     std::error_code ec;
     if (!fs::is_symlink(fs::symlink_status(current, ec))) break;
@@ -26,7 +27,7 @@ std::string realFile(const std::string& path) {
     if (ec) break;
     current = next.is_absolute() ? next : current.parent_path() / next;
   }
-  return current.string();
+  return utf8Text(current);
 }
 
 // Names tried before a folder full of look-alikes counts as a failure.
@@ -66,11 +67,11 @@ AtomicFileReplace::~AtomicFileReplace() {
   std::error_code ignored;
   if (ownName_) {
     // Only the file this object made; whatever else is there is not its own.
-    if (created_) fs::remove(temporary_, ignored);
+    if (created_) fs::remove(utf8Path(temporary_), ignored);
     return;
   }
-  if (created_ || written_ || fs::is_regular_file(fs::symlink_status(temporary_, ignored))) {
-    fs::remove(temporary_, ignored);
+  if (created_ || written_ || fs::is_regular_file(fs::symlink_status(utf8Path(temporary_), ignored))) {
+    fs::remove(utf8Path(temporary_), ignored);
   }
 }
 
@@ -92,7 +93,7 @@ std::error_code AtomicFileReplace::commit() {
   committed_ = true;
   // The new name is in place; a folder that cannot be synced only makes it
   // less certain to survive a power cut, so the replace still counts.
-  platform::syncFolder(fs::path(target_).parent_path().string());
+  platform::syncFolder(utf8Text(utf8Path(target_).parent_path()));
   return {};
 }
 

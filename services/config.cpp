@@ -8,6 +8,7 @@
 
 #include "services/atomic_file.h"
 #include "services/error_box.h"
+#include "services/utf8_path.h"
 
 namespace korsi {
 
@@ -49,9 +50,9 @@ bool readEntries(std::istream& in, std::vector<std::string>& entries) {
 Config::Config(std::string path, ConfigWriteBack writeBack) : path_(std::move(path)), writeBack_(writeBack) {
   std::error_code ec;
   // A folder of that name opens as a stream on some systems; it is no file.
-  const bool folder = std::filesystem::is_directory(path_, ec);
+  const bool folder = std::filesystem::is_directory(utf8Path(path_), ec);
   std::ifstream in;
-  if (!folder) in.open(path_, std::ios::binary);
+  if (!folder) in.open(utf8Path(path_), std::ios::binary);
   if (folder || !in.is_open() || !readEntries(in, entries_)) {
     showErrorBox("Не могу открыть файл конфига на чтение");
     throw ConfigException(ConfigException::kNoFile);

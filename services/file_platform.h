@@ -1,8 +1,10 @@
 #pragma once
 // The operating system's part of writing a file safely and of keeping one
 // copy of the program per working folder. One implementation per platform
-// (file_platform_posix.cpp); nothing above this header knows which.
+// (file_platform_posix.cpp, file_platform_win32.cpp); nothing above this
+// header knows which.
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -53,7 +55,8 @@ class FolderLock {
 
  private:
   void release() noexcept;
-  int handle_ = -1;
+  // A descriptor on POSIX, a HANDLE on Windows; -1 when nothing is held.
+  std::intptr_t handle_ = -1;
 };
 
 }  // namespace korsi::platform

@@ -117,7 +117,7 @@ FolderLock& FolderLock::operator=(FolderLock&& other) noexcept {
 }
 
 void FolderLock::release() noexcept {
-  if (handle_ >= 0) ::close(handle_);  // closing the descriptor ends the hold
+  if (handle_ >= 0) ::close(static_cast<int>(handle_));  // closing the descriptor ends the hold
   handle_ = -1;
 }
 

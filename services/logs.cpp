@@ -7,6 +7,7 @@
 #include <stdexcept>
 
 #include "services/error_box.h"
+#include "services/utf8_path.h"
 
 namespace korsi {
 
@@ -48,7 +49,8 @@ logstream::logstream(const std::string& name) : clock_(localNow) {
   // Unbuffered: each line goes to the file in one write, so a write that
   // fails leaves nothing behind in the stream to come out later.
   rdbuf()->pubsetbuf(nullptr, 0);
-  open(name, std::ios::out | std::ios::trunc);
+  // Binary: the lines end in LF on every platform, as the program writes them.
+  open(utf8Path(name), std::ios::out | std::ios::trunc | std::ios::binary);
   if (!is_open()) {
     showErrorBox("Не могу создать файл логов на запись");
     throw std::runtime_error("log file cannot be created: " + name);

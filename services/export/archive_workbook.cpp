@@ -143,6 +143,8 @@ std::string writeWorkbook(const std::string& file, const std::array<std::string,
 
 }  // namespace
 
+bool canWriteWorkbooks() { return true; }
+
 std::string writeArchiveWorkbook(const std::string& path, const std::array<std::string, 4>& titles,
                                  const std::vector<ArchiveRow>& rows) {
   if (rows.size() > kMaxWorkbookRows) return tooManyRowsText();

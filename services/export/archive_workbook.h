@@ -18,6 +18,11 @@ namespace korsi {
 // A sheet has 1,048,576 rows; the first holds the titles.
 inline constexpr std::size_t kMaxWorkbookRows = 1048575;
 
+// Whether this build can write workbooks at all: a build without
+// libxlsxwriter (the Windows cross-build) cannot, and writeArchiveWorkbook
+// then only says so.
+bool canWriteWorkbooks();
+
 // Writes the workbook to `path`. The bytes go to a temporary file beside it,
 // which then takes the name, so a write that fails never leaves a
 // half-written file under `path` (an existing file stays as it was). An

@@ -9,6 +9,7 @@
 #include "services/recordset/adtg.h"
 #include "services/recordset/data_file_texts.h"
 #include "services/recordset/rowset_xml.h"
+#include "services/utf8_path.h"
 
 namespace korsi::recordset {
 
@@ -68,7 +69,7 @@ RowsResult decodeDataFile(std::span<const std::uint8_t> bytes) {
 RowsResult readDataFile(const std::string& path) {
   RowsResult result;
   std::error_code ec;
-  const auto status = std::filesystem::status(path, ec);
+  const auto status = std::filesystem::status(utf8Path(path), ec);
   if (!std::filesystem::exists(status)) {
     result.error = std::string(kNotFoundText);
     return result;
@@ -77,7 +78,7 @@ RowsResult readDataFile(const std::string& path) {
     result.error = std::string(kCannotReadText);
     return result;
   }
-  const std::uintmax_t size = std::filesystem::file_size(path, ec);
+  const std::uintmax_t size = std::filesystem::file_size(utf8Path(path), ec);
   if (ec) {
     result.error = withReason(kCannotReadText, ec);
     return result;
@@ -86,7 +87,7 @@ RowsResult readDataFile(const std::string& path) {
     result.error = std::string(kTooLargeText);
     return result;
   }
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(utf8Path(path), std::ios::binary);
   std::vector<std::uint8_t> bytes(static_cast<std::size_t>(size));
   if (!in.read(reinterpret_cast<char*>(bytes.data()), static_cast<std::streamsize>(bytes.size())) ||
       in.peek() != std::ifstream::traits_type::eof()) {

@@ -252,6 +252,9 @@ TEST(ConfigReading, AReadErrorPartWayIsNotAWholeFile) {
 // The settings file kept as a symbolic link to a file elsewhere, with
 // permissions of its own: write-back changes the file the link points to.
 TEST(ConfigWriteBackFile, FollowsALinkAndKeepsThePermissions) {
+#ifdef _WIN32
+  GTEST_SKIP() << "a user cannot make symbolic links, and files have no POSIX modes, on Windows";
+#endif
   korsi::test::TempDir dir;
   std::filesystem::create_directory(dir.file("settings"));
   const std::string real = dir.file("settings/kestro.conf");

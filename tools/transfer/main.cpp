@@ -16,11 +16,12 @@ int main(int argc, char** argv) {
   // First, before any thread exists, so that only its watcher takes the signals.
   StopSignals stopSignals([&interruption] { interruption.interrupt(); });
   ignoreBrokenPipe();
+  useUtf8Console();
   // Every failure is reported by the runner in a line of its own; the boxes
   // that the configuration and the log would show have nothing to add.
   korsi::setErrorBoxHook([](const std::string&, const std::string&, korsi::BoxIcon) {});
 
-  const std::vector<std::string> args(argv + 1, argv + argc);
+  const std::vector<std::string> args = programArguments(argc, argv);
   // check reads a saved file and has a command line of its own.
   if (!args.empty() && args.front() == "check") {
     return checkCommand(std::vector<std::string>(args.begin() + 1, args.end()), stdout, stderr);

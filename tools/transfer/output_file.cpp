@@ -12,6 +12,7 @@
 #include "services/recordset/data_file.h"
 #include "services/export/archive_workbook.h"
 #include "services/export/csv_writer.h"
+#include "services/utf8_path.h"
 
 namespace korsi::transfer {
 
@@ -57,7 +58,7 @@ std::optional<OutputFormat> outputFormatFor(const std::string& name) {
 std::string probeOutput(const std::string& path) {
   if (path == kStandardOutput) return {};
   std::error_code ec;
-  if (std::filesystem::is_directory(path, ec)) return causeOf(EISDIR);
+  if (std::filesystem::is_directory(korsi::utf8Path(path), ec)) return causeOf(EISDIR);
   // The temporary file the write will need, made where it will be made and
   // removed again with `probe`.
   const AtomicFileReplace probe(path, TemporaryName::OwnName);

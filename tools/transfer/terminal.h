@@ -1,22 +1,33 @@
 #pragma once
 // What the program asks of the platform about its standard streams and its
-// stop signals. terminal_posix.cpp answers on POSIX systems.
+// stop signals. terminal_posix.cpp answers on POSIX systems,
+// terminal_win32.cpp on Windows.
 
 #include <atomic>
 #include <cstdio>
 #include <functional>
 #include <memory>
+#include <string>
+#include <vector>
 
 namespace korsi::transfer {
 
 // Whether stream is an interactive terminal (a progress bar can be redrawn).
 bool isTerminal(std::FILE* stream);
 
+// The program's arguments in UTF-8, as the rest of the program holds text
+// (Windows hands argv over in the user's code page).
+std::vector<std::string> programArguments(int argc, char** argv);
+
+// The console shows the program's UTF-8 text as it is (Windows' console
+// would read it in the user's code page).
+void useUtf8Console();
+
 // Writing to a closed pipe gives an error to the writer instead of ending the
 // process, so a failed "-o -" gets its own exit status.
 void ignoreBrokenPipe();
 
-// SIGINT and SIGTERM (Ctrl+C, kill): while an object of this class lives, they
+// SIGINT and SIGTERM (Ctrl+C, kill; Ctrl+C and Ctrl+Break on Windows' console): while an object of this class lives, they
 // do not end the process; onStop runs once per signal on a thread of its own.
 // Made first in main, before any other thread, so that no other thread takes
 // the signals.
@@ -27,8 +38,9 @@ class StopSignals {
   StopSignals(const StopSignals&) = delete;
   StopSignals& operator=(const StopSignals&) = delete;
 
+  struct Watcher;  // the platform's part
+
  private:
-  struct Watcher;
   std::unique_ptr<Watcher> watcher_;
 };
 

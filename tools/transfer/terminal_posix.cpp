@@ -11,6 +11,10 @@ namespace korsi::transfer {
 
 bool isTerminal(std::FILE* stream) { return ::isatty(::fileno(stream)) == 1; }
 
+std::vector<std::string> programArguments(int argc, char** argv) { return {argv + 1, argv + argc}; }
+
+void useUtf8Console() {}
+
 void ignoreBrokenPipe() { ::signal(SIGPIPE, SIG_IGN); }
 
 struct StopSignals::Watcher {

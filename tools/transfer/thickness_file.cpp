@@ -9,6 +9,7 @@
 #include <sstream>
 
 #include "services/recordset/data_file.h"
+#include "services/utf8_path.h"
 
 namespace korsi::transfer {
 
@@ -136,12 +137,12 @@ ThicknessRows thicknessRowsFromCsv(std::string_view text) {
 ThicknessRows readThicknessFile(const std::string& path) {
   ThicknessRows out;
   std::error_code error;
-  if (!std::filesystem::is_regular_file(path, error)) {
+  if (!std::filesystem::is_regular_file(korsi::utf8Path(path), error)) {
     out.error = path + ": no such file";
     return out;
   }
   if (endsWithCsv(path)) {
-    std::ifstream in(path, std::ios::binary);
+    std::ifstream in(korsi::utf8Path(path), std::ios::binary);
     std::ostringstream text;
     text << in.rdbuf();
     if (!in) {

@@ -8,6 +8,7 @@
 
 #include "app/process_objects.h"
 #include "instrument/device_found_thread.h"
+#include "services/utf8_path.h"
 
 namespace korsi::transfer {
 
@@ -40,7 +41,7 @@ std::unique_ptr<TransferLink> TransferLink::make(const TransferOptions& options,
   const auto file = configFile(options);
   if (file) {
     errno = 0;
-    if (!std::ifstream(*file, std::ios::binary).is_open()) {
+    if (!std::ifstream(korsi::utf8Path(*file), std::ios::binary).is_open()) {
       *refusal = {kExitUsage, *file + ": cannot read the configuration: " + causeOf(errno != 0 ? errno : EIO)};
       return nullptr;
     }

@@ -3,6 +3,8 @@
 #include <charconv>
 #include <cstddef>
 
+#include "services/export/archive_workbook.h"
+
 namespace korsi::transfer {
 
 namespace {
@@ -177,7 +179,7 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& args) {
 std::string versionText() { return std::string(kProgramName) + " " KORSI_VERSION "\n"; }
 
 std::string helpText() {
-  return R"(Usage:
+  std::string text = R"(Usage:
   korsi7-transfer find [--port N|PATH] [options]
   korsi7-transfer read [--all | --range A-B | --number N] [--port N|PATH] -o FILE [options]
 
@@ -233,6 +235,10 @@ Exit status:
        not be written; nothing half-written is left under its name
   130  interrupted by SIGINT or SIGTERM (the rows read so far are written)
 )";
+  if (!korsi::canWriteWorkbooks()) {
+    text += "\nThis build cannot write .xlsx workbooks: it was built without libxlsxwriter.\n";
+  }
+  return text;
 }
 
 }  // namespace korsi::transfer

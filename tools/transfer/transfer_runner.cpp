@@ -8,6 +8,7 @@
 #include "instrument/device_found_thread.h"
 #include "instrument/hand_over.h"
 #include "instrument/read_meashs_thread.h"
+#include "services/export/archive_workbook.h"
 #include "tools/transfer/console_view.h"
 #include "tools/transfer/output_file.h"
 #include "tools/transfer/transfer_link.h"
@@ -144,6 +145,12 @@ int Run::read() {
   const auto format = outputFormatFor(options_.output);
   if (!format) {
     return fail(kExitUsage, options_.output + ": unknown output format; name the file .csv, .ks, .xml or .xlsx");
+  }
+  // Said before the gauge is searched for, not after the whole archive was read.
+  if (*format == OutputFormat::Xlsx && !canWriteWorkbooks()) {
+    return fail(kExitUsage, options_.output +
+                                ": this build cannot write .xlsx workbooks (built without libxlsxwriter); "
+                                "name the file .csv, .ks or .xml");
   }
   int status = kExitDone;
   if (!makeLink(&status)) return status;
