@@ -6,6 +6,7 @@
 #   KORSI_HAVE_PTY        the simulated gauge and the tests that talk to it
 #                         through a pseudo-terminal can be built
 #   KORSI_WITH_ARCHIVE_DB the archive database (SQLite)
+#   KORSI_WITH_JOB_FILE   the inspection job file (SQLite)
 #   KORSI_WITH_XLSX       the spreadsheet export (libxlsxwriter)
 #
 #   korsi_platform_source(<var> POSIX <file> WINDOWS <file>)
@@ -16,6 +17,7 @@ if(WIN32)
   # for MinGW-w64: the README's Windows section says what is left out.
   set(KORSI_HAVE_PTY OFF)
   set(KORSI_WITH_ARCHIVE_DB OFF)
+  set(KORSI_WITH_JOB_FILE OFF)
   set(KORSI_WITH_XLSX OFF)
   # Qt for Windows cannot be installed on the build machines.
   set(KORSI_WITH_GUI OFF CACHE BOOL "" FORCE)
@@ -29,6 +31,7 @@ else()
   set(KORSI_PLATFORM posix)
   set(KORSI_HAVE_PTY ON)
   set(KORSI_WITH_ARCHIVE_DB ON)
+  set(KORSI_WITH_JOB_FILE ON)
   set(KORSI_WITH_XLSX ON)
 endif()
 message(STATUS "Platform: ${KORSI_PLATFORM}")

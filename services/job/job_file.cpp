@@ -18,7 +18,7 @@ namespace {
 namespace sqlite = korsi::archive::sqlite;
 
 // "KJOB": tells a job file from any other SQLite database.
-constexpr std::int32_t kApplicationId = 0x4B4A4F42;
+constexpr std::int32_t kApplicationId = kJobApplicationId;
 
 // SQLite stores a NaN as NULL, so a thickness that is not a number (the gauge
 // can send any bit pattern) is kept as this text and refused when judged.
@@ -387,19 +387,7 @@ std::string readJob(sqlite3* db, InspectionJob& job) {
 
 }  // namespace
 
-bool looksLikeJobFile(const std::string& path) {
-  // The database header: a 16-byte magic text, and the application id
-  // big-endian at offset 68.
-  std::FILE* file = std::fopen(path.c_str(), "rb");
-  if (!file) return false;
-  unsigned char head[72] = {};
-  const std::size_t got = std::fread(head, 1, sizeof head, file);
-  std::fclose(file);
-  const auto id = static_cast<std::uint32_t>(head[68]) << 24 | static_cast<std::uint32_t>(head[69]) << 16 |
-                  static_cast<std::uint32_t>(head[70]) << 8 | head[71];
-  return got == sizeof head && std::memcmp(head, "SQLite format 3", 16) == 0 &&
-         id == static_cast<std::uint32_t>(kApplicationId);
-}
+bool jobFilesSupported() { return true; }
 
 std::string saveJob(const std::string& path, const InspectionJob& job) {
   const auto failed = [&](const std::string& cause) {

@@ -10,6 +10,7 @@
 // missing tables, values of the wrong kind, areas that overlap) and a file
 // whose areas miss a reading they held when saved.
 
+#include <cstdint>
 #include <string>
 
 #include "services/job/inspection_job.h"
@@ -18,6 +19,12 @@ namespace korsi::job {
 
 inline constexpr const char* kJobFileExtension = ".kjob";
 inline constexpr int kJobFormatVersion = 1;
+// The SQLite application_id that marks a job file ("KJOB").
+inline constexpr std::int32_t kJobApplicationId = 0x4B4A4F42;
+
+// Whether this build reads and writes job files: a build without SQLite
+// (Windows, for now) refuses both with a text that says so.
+bool jobFilesSupported();
 
 // Whether the file begins as a job file does (an SQLite database marked as
 // one); it says nothing of the rest.
