@@ -12,7 +12,6 @@
 #include <QTableWidget>
 #include <QVBoxLayout>
 #include <algorithm>
-#include <array>
 #include <set>
 
 #include "instrument/inspection/sampling.h"
@@ -234,22 +233,12 @@ void InspectionJobPanel::editHeader() {
   dialog.setObjectName(QStringLiteral("JobHeaderDialog"));
   dialog.setWindowTitle(QStringLiteral("Сведения о проверке"));
   job::JobHeader h = job_.header;
-  const std::array<std::pair<const char*, std::string*>, 8> fields{{
-      {"Объект, конструкция:", &h.object},
-      {"Заказчик:", &h.client},
-      {"Система покрытия:", &h.coatingSystem},
-      {"Слой:", &h.coat},
-      {"Инспектор:", &h.inspector},
-      {"Прибор:", &h.gauge},
-      {"Заводской номер:", &h.gaugeSerial},
-      {"Дата:", &h.date},
-  }};
   auto* form = new QFormLayout;
   std::vector<QLineEdit*> edits;
-  for (const auto& [label, value] : fields) {
-    auto* edit = new QLineEdit(text(*value), &dialog);
+  for (const job::HeaderTextField& field : job::kHeaderTextFields) {
+    auto* edit = new QLineEdit(text(h.*field.member), &dialog);
     edit->setMinimumWidth(320);
-    form->addRow(QString::fromUtf8(label), edit);
+    form->addRow(QString::fromUtf8(field.caption), edit);
     edits.push_back(edit);
   }
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
@@ -260,7 +249,9 @@ void InspectionJobPanel::editHeader() {
   layout->addLayout(form);
   layout->addWidget(buttons);
   if (dialog.exec() != QDialog::Accepted) return;
-  for (std::size_t i = 0; i < fields.size(); ++i) *fields[i].second = edits[i]->text().trimmed().toStdString();
+  for (std::size_t i = 0; i < edits.size(); ++i) {
+    h.*job::kHeaderTextFields[i].member = edits[i]->text().trimmed().toStdString();
+  }
   setHeaderTexts(h);
 }
 

@@ -5,6 +5,7 @@
 // its own without the gauge and without the archive database (emptied at
 // every start). Plain data: judging it is the inspection's matter.
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -44,6 +45,23 @@ struct JobHeader {
 
   friend bool operator==(const JobHeader&, const JobHeader&) = default;
 };
+
+// The header's free-text fields in the order the window asks for them and
+// the report prints them, with their captions.
+struct HeaderTextField {
+  const char* caption;
+  std::string JobHeader::*member;
+};
+inline constexpr std::array<HeaderTextField, 8> kHeaderTextFields{{
+    {"Объект, конструкция:", &JobHeader::object},
+    {"Заказчик:", &JobHeader::client},
+    {"Система покрытия:", &JobHeader::coatingSystem},
+    {"Слой:", &JobHeader::coat},
+    {"Инспектор:", &JobHeader::inspector},
+    {"Прибор:", &JobHeader::gauge},
+    {"Заводской номер:", &JobHeader::gaugeSerial},
+    {"Дата проверки:", &JobHeader::date},
+}};
 
 // What an area may judge differently from the job.
 struct AreaOverrides {

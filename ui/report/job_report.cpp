@@ -134,19 +134,10 @@ int renderJobReport(QPagedPaintDevice& device, const JobReport& report) {
   blocks.push_back({10.0, [&](PageCanvas& c, QPainter&, double top) {
                       c.drawBoxText(top, Box{0.0, 0.0, kWidth, 8.0}, QString::fromUtf8(kJobReportTitle), titleFont);
                     }});
-  const std::array<std::pair<const char*, const std::string*>, 8> fields{{
-      {"Объект, конструкция:", &h.object},
-      {"Заказчик:", &h.client},
-      {"Система покрытия:", &h.coatingSystem},
-      {"Слой:", &h.coat},
-      {"Инспектор:", &h.inspector},
-      {"Прибор:", &h.gauge},
-      {"Заводской номер:", &h.gaugeSerial},
-      {"Дата проверки:", &h.date},
-  }};
-  for (const auto& [label, value] : fields) {
-    const QString shown = value->empty() ? QStringLiteral("—") : text(*value);
-    const QString name = QString::fromUtf8(label);
+  for (const job::HeaderTextField& field : job::kHeaderTextFields) {
+    const std::string& value = h.*field.member;
+    const QString shown = value.empty() ? QStringLiteral("—") : text(value);
+    const QString name = QString::fromUtf8(field.caption);
     blocks.push_back({kLine, [name, shown, &textFont](PageCanvas& c, QPainter&, double top) {
                         c.drawLabel(top, 0.0, 0.0, name, textFont);
                         c.drawLabel(top, 45.0, 0.0, shown, textFont);
