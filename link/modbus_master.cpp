@@ -77,7 +77,6 @@ void MBMaster::send(ADU& request) {
   writeFrame(uart_, request);
   ++owed_;
   owedOpening_ = port.openings();
-  owedSince_ = std::chrono::steady_clock::now();
 }
 
 void MBMaster::awaitQuietLine() {

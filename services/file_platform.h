@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <string_view>
 #include <system_error>
 
@@ -40,9 +41,15 @@ std::error_code writeAccess(const std::string& path);
 class FolderLock {
  public:
   FolderLock() = default;
-  ~FolderLock();
-  FolderLock(FolderLock&& other) noexcept;
-  FolderLock& operator=(FolderLock&& other) noexcept;
+  ~FolderLock() { release(); }
+  FolderLock(FolderLock&& other) noexcept : handle_(std::exchange(other.handle_, -1)) {}
+  FolderLock& operator=(FolderLock&& other) noexcept {
+    if (this != &other) {
+      release();
+      handle_ = std::exchange(other.handle_, -1);
+    }
+    return *this;
+  }
   FolderLock(const FolderLock&) = delete;
   FolderLock& operator=(const FolderLock&) = delete;
 
@@ -54,6 +61,7 @@ class FolderLock {
   bool held() const noexcept { return handle_ >= 0; }
 
  private:
+  // The platform's part: closing the descriptor or handle ends the hold.
   void release() noexcept;
   // A descriptor on POSIX, a HANDLE on Windows; -1 when nothing is held.
   std::intptr_t handle_ = -1;

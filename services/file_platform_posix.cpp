@@ -104,18 +104,6 @@ std::error_code writeAccess(const std::string& path) {
   return {};
 }
 
-FolderLock::~FolderLock() { release(); }
-
-FolderLock::FolderLock(FolderLock&& other) noexcept : handle_(std::exchange(other.handle_, -1)) {}
-
-FolderLock& FolderLock::operator=(FolderLock&& other) noexcept {
-  if (this != &other) {
-    release();
-    handle_ = std::exchange(other.handle_, -1);
-  }
-  return *this;
-}
-
 void FolderLock::release() noexcept {
   if (handle_ >= 0) ::close(static_cast<int>(handle_));  // closing the descriptor ends the hold
   handle_ = -1;

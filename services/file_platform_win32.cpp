@@ -136,18 +136,6 @@ constexpr wchar_t kLockName[] = L"\\korsi7.lock";
 
 }  // namespace
 
-FolderLock::~FolderLock() { release(); }
-
-FolderLock::FolderLock(FolderLock&& other) noexcept : handle_(std::exchange(other.handle_, -1)) {}
-
-FolderLock& FolderLock::operator=(FolderLock&& other) noexcept {
-  if (this != &other) {
-    release();
-    handle_ = std::exchange(other.handle_, -1);
-  }
-  return *this;
-}
-
 void FolderLock::release() noexcept {
   if (handle_ >= 0) ::CloseHandle(asHandle(handle_));  // closing the handle ends the hold
   handle_ = -1;

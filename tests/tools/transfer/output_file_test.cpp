@@ -10,7 +10,6 @@
 #include <algorithm>
 #include <filesystem>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -18,6 +17,7 @@
 #include "services/recordset/data_file.h"
 #include "tests/support/tempdir.h"
 #include "tests/support/workbook_cells.h"
+#include "tests/support/transfer_messages.h"
 #include "tests/tools/transfer/transfer_program.h"
 #include "tools/gauge_sim/gauge_archive.h"
 #include "tools/gauge_sim/gauge_simulator.h"
@@ -45,14 +45,6 @@ mode_t modeOf(const std::string& path) {
   return st.st_mode & 07777;
 }
 
-std::vector<std::string> messageLines(const std::string& err) {
-  std::vector<std::string> lines;
-  std::istringstream in(err);
-  for (std::string line; std::getline(in, line);) {
-    if (line.starts_with("korsi7-transfer: ")) lines.push_back(line);
-  }
-  return lines;
-}
 
 class OutputFile : public ::testing::Test {
  protected:
@@ -158,7 +150,7 @@ TEST_P(NothingRead, LeavesEveryFileInTheFolderAsItWas) {
     Args args = c.args;
     args.insert(args.end(), {"-o", output});
     ASSERT_EQ(run(args), c.exitStatus) << output << "\n" << program_->err();
-    const auto lines = messageLines(program_->err());
+    const auto lines = korsi::test::transferMessageLines(program_->err());
     ASSERT_FALSE(lines.empty()) << program_->err();
     EXPECT_NE(lines.front().find(c.named), std::string::npos) << lines.front();
     EXPECT_EQ(folder(), before) << output;
@@ -292,7 +284,7 @@ TEST_P(PastTheEnd, SaysWhereTheArchiveEndsAndWritesTheRowsItHolds) {
   Args args{"read", "--port", "200", "-o", "out.csv"};
   args.insert(args.begin() + 1, c.numbers.begin(), c.numbers.end());
   ASSERT_EQ(run(args), 4) << program_->err();
-  const auto lines = messageLines(program_->err());
+  const auto lines = korsi::test::transferMessageLines(program_->err());
   ASSERT_FALSE(lines.empty()) << program_->err();
   EXPECT_EQ(lines.front(), "korsi7-transfer: COM200 (" + gauge_->devicePath() + "): " + c.said);
   // Only numbers the gauge holds are asked: it never had to refuse one.

@@ -20,6 +20,7 @@
 #include "tests/support/pty_peer.h"
 #include "tests/support/tempdir.h"
 #include "tests/support/workbook_cells.h"
+#include "tests/support/transfer_messages.h"
 #include "tests/tools/transfer/transfer_program.h"
 #include "tools/gauge_sim/gauge_archive.h"
 #include "tools/gauge_sim/gauge_simulator.h"
@@ -85,15 +86,6 @@ std::optional<std::vector<ArchiveRow>> csvRows(const std::string& text) {
   return rows;
 }
 
-// The lines of standard error that are messages of the program (not progress).
-std::vector<std::string> messageLines(const std::string& err) {
-  std::vector<std::string> lines;
-  std::istringstream in(err);
-  for (std::string line; std::getline(in, line);) {
-    if (line.starts_with("korsi7-transfer: ")) lines.push_back(line);
-  }
-  return lines;
-}
 
 class Transfer : public ::testing::Test {
  protected:
@@ -220,7 +212,7 @@ TEST_F(Transfer, FindOnAPortRefusingTheUserSaysWhichCommandGivesAccess) {
   if (::geteuid() == 0) runner = {"/usr/bin/setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"};
   program_ = std::make_unique<TransferProgram>(dir_.path().string(), Args{"find", "--port", device}, runner);
   ASSERT_EQ(program_->exitStatus(), 3) << program_->err();
-  const auto lines = messageLines(program_->err());
+  const auto lines = korsi::test::transferMessageLines(program_->err());
   ASSERT_EQ(lines.size(), 1u) << program_->err();
   EXPECT_NE(lines[0].find(device + ": cannot open: permission denied; run `sudo usermod -aG dialout $USER`, "
                                    "then log out and in again"),
@@ -250,7 +242,7 @@ TEST_P(NothingFound, ExitsWith3AndWritesNothing) {
     if (a == "<silent>") a = silent.devicePath();
   }
   ASSERT_EQ(run(args), 3) << program_->err();
-  const auto lines = messageLines(program_->err());
+  const auto lines = korsi::test::transferMessageLines(program_->err());
   ASSERT_EQ(lines.size(), 1u) << program_->err();
   EXPECT_NE(lines[0].find(named), std::string::npos) << lines[0];
   EXPECT_FALSE(std::filesystem::exists(dir_.file("out.csv")));
@@ -400,7 +392,7 @@ TEST_F(Transfer, GaugeRefusingAMeasurementExitsWith4AndWritesTheRowsBeforeIt) {
   saysMore.archiveSize = 502;
   startGauge(saysMore);
   ASSERT_EQ(run({"read", "--range", "498-502", "--port", "200", "-o", "out.csv"}), 4) << program_->err();
-  const auto lines = messageLines(program_->err());
+  const auto lines = korsi::test::transferMessageLines(program_->err());
   ASSERT_FALSE(lines.empty());
   EXPECT_NE(lines[0].find("refused measurement 501 (exception code 2)"), std::string::npos) << lines[0];
   const auto rows = csvRows(readFile(dir_.file("out.csv")));
@@ -459,7 +451,7 @@ TEST_P(Refused, WithOneLineAndNothingWritten) {
     if (a.starts_with("<dir>")) a = dir_.path().string() + a.substr(5);
   }
   ASSERT_EQ(run(args), GetParam().exitStatus) << program_->err();
-  const auto lines = messageLines(program_->err());
+  const auto lines = korsi::test::transferMessageLines(program_->err());
   ASSERT_EQ(lines.size(), 1u) << program_->err();
   EXPECT_NE(lines[0].find(GetParam().named), std::string::npos) << lines[0];
   EXPECT_EQ(requestsSeen(), 0u);
