@@ -6,13 +6,13 @@
 // hour, minute and second, read back with that fixed pattern (day.month.year).
 // A field of 100 or more prints with three digits (year 105 gives "20105"), so
 // such a text, like one that names no real date (31.02), is refused.
-// The text forms themselves live with the date type in services/recordset.
+// The text forms themselves live with the date type in storage/recordset.
 
 #include <optional>
 #include <string>
 
 #include "instrument/meash.h"
-#include "services/recordset/date_time.h"
+#include "storage/recordset/date_time.h"
 
 namespace korsi {
 

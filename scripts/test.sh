@@ -1,10 +1,12 @@
 #!/usr/bin/env bash
-# One command on a fresh Debian 12 machine: install the packages, build the
-# normal, address+undefined-sanitizer and thread-sanitizer flavours, and run
-# their tests; the normal build is also packed and its package checked. Each flavour prints CTest's summary. The Windows
-# cross-build runs its tests under Wine and reads the simulated gauge through
-# a Wine COM port. Last the fuzz flavour is built and every fuzz target runs
-# for 60 seconds, two at a time.
+# One command on a fresh Debian 12 machine: install the packages, check that
+# no include runs upward between the rooms, build the normal,
+# address+undefined-sanitizer and thread-sanitizer flavours, and run their
+# tests; the normal build is also packed and its package checked. Each
+# flavour prints CTest's summary. The Windows cross-build runs its tests
+# under Wine and reads the simulated gauge through a Wine COM port. Last the
+# fuzz flavour is built and every fuzz target runs for 60 seconds, two at a
+# time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -48,6 +50,14 @@ run() {
 }
 
 set +e
+# No source includes a header from a room above its own.
+echo "=== layers ==="
+if scripts/check-layers.sh; then
+  passed=$((passed + 1))
+else
+  failed=$((failed + 1))
+  status=1
+fi
 run normal
 # The Debian package of the normal build, checked as a user gets it
 # (installed on this machine and removed again).

@@ -8,10 +8,10 @@
 #include <random>
 #include <string>
 
-#include "services/archive/archive_commands.h"
-#include "services/archive/archive_schema.h"
-#include "services/archive/archive_store.h"
-#include "services/recordset/data_file.h"
+#include "storage/archive/archive_commands.h"
+#include "storage/archive/archive_schema.h"
+#include "storage/archive/archive_store.h"
+#include "storage/recordset/data_file.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // program restores "korsi7.mdb" from:  make_archive_backup <file>
 #include <iostream>
 
-#include "services/archive/archive_schema.h"
+#include "storage/archive/archive_schema.h"
 
 int main(int argc, char** argv) {
   if (argc != 2) {

@@ -8,7 +8,7 @@
 #include <exception>
 
 #include "services/error_box.h"
-#include "ui/dialog_fit.h"
+#include "ui/dialogs/dialog_fit.h"
 
 namespace korsi {
 

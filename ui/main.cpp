@@ -21,8 +21,8 @@
 #include "app/user_folder.h"
 #include "korsi_version.h"
 #include "services/error_box.h"
-#include "tools/gauge_sim/gauge_archive.h"
-#include "tools/gauge_sim/gauge_simulator.h"
+#include "simulator/gauge_archive.h"
+#include "simulator/gauge_simulator.h"
 #include "ui/application.h"
 #include "ui/main_routine.h"
 

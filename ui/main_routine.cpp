@@ -7,20 +7,20 @@
 #include <optional>
 
 #include "services/error_box.h"
-#include "ui/about_window.h"
+#include "ui/dialogs/about_window.h"
 #include "ui/application.h"
-#include "ui/archive_actions.h"
-#include "ui/device_commands.h"
-#include "ui/help_window.h"
-#include "ui/inspection_job_panel.h"
-#include "ui/inspection_window.h"
-#include "ui/main_window.h"
-#include "ui/number_dialog.h"
-#include "ui/progress_window.h"
-#include "ui/range_dialog.h"
-#include "ui/report.h"
-#include "ui/spreadsheet_export.h"
-#include "ui/worker_wait.h"
+#include "ui/main_window/archive_actions.h"
+#include "ui/main_window/device_commands.h"
+#include "ui/dialogs/help_window.h"
+#include "ui/inspection/inspection_job_panel.h"
+#include "ui/inspection/inspection_window.h"
+#include "ui/main_window/main_window.h"
+#include "ui/dialogs/number_dialog.h"
+#include "ui/dialogs/progress_window.h"
+#include "ui/dialogs/range_dialog.h"
+#include "ui/main_window/report_commands.h"
+#include "ui/main_window/spreadsheet_export.h"
+#include "ui/main_window/worker_wait.h"
 
 namespace korsi {
 

@@ -10,8 +10,8 @@
 
 #include "app/process_objects.h"
 #include "instrument/converter_driver.h"
-#include "services/archive/archive_store.h"
-#include "ui/splash_window.h"
+#include "storage/archive/archive_store.h"
+#include "ui/dialogs/splash_window.h"
 
 class QWidget;
 

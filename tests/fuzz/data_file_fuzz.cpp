@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "services/recordset/data_file.h"
-#include "services/recordset/rowset_xml.h"
+#include "storage/recordset/data_file.h"
+#include "storage/recordset/rowset_xml.h"
 
 namespace {
 

@@ -18,8 +18,8 @@
 #include "tests/support/gauge_bench.h"
 #include "tests/support/patient_reply_wait.h"
 #include "tests/support/scripted_gauge.h"
-#include "tools/gauge_sim/gauge_archive.h"
-#include "tools/gauge_sim/gauge_simulator.h"
+#include "simulator/gauge_archive.h"
+#include "simulator/gauge_simulator.h"
 
 namespace {
 

@@ -30,8 +30,8 @@
 #include "tests/support/scripted_gauge.h"
 #include "tests/support/tempdir.h"
 #include "tests/support/view_recorder.h"
-#include "tools/gauge_sim/gauge_archive.h"
-#include "tools/gauge_sim/gauge_simulator.h"
+#include "simulator/gauge_archive.h"
+#include "simulator/gauge_simulator.h"
 
 namespace {
 

@@ -19,8 +19,8 @@
 #include "services/config.h"
 #include "services/logs.h"
 #include "tests/support/tempdir.h"
-#include "tools/gauge_sim/gauge_archive.h"
-#include "tools/gauge_sim/gauge_simulator.h"
+#include "simulator/gauge_archive.h"
+#include "simulator/gauge_simulator.h"
 
 namespace {
 

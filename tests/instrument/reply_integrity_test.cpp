@@ -26,8 +26,8 @@
 #include "tests/support/gauge_bench.h"
 #include "tests/support/pty_peer.h"
 #include "tests/support/view_recorder.h"
-#include "tools/gauge_sim/gauge_archive.h"
-#include "tools/gauge_sim/gauge_protocol.h"
+#include "simulator/gauge_archive.h"
+#include "simulator/gauge_protocol.h"
 
 namespace {
 

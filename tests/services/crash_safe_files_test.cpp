@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "services/config.h"
-#include "services/recordset/data_file.h"
+#include "storage/recordset/data_file.h"
 #include "tests/support/error_box_recorder.h"
 #include "tests/support/tempdir.h"
 

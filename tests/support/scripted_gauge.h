@@ -15,7 +15,7 @@
 
 #include "link/modbus_frame.h"
 #include "tests/support/pty_peer.h"
-#include "tools/gauge_sim/answer_priority.h"
+#include "simulator/answer_priority.h"
 
 namespace korsi::test {
 

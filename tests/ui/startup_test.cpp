@@ -13,15 +13,15 @@
 #include <string>
 #include <vector>
 
-#include "tests/services/archive/database_files.h"
+#include "tests/storage/archive/database_files.h"
 #include "tests/support/error_box_recorder.h"
 #include "tests/support/qt_helpers.h"
 #include "tests/support/tempdir.h"
-#include "ui/splash_window.h"
+#include "ui/dialogs/splash_window.h"
 #include "ui/application.h"
-#include "ui/help_window.h"
-#include "ui/inspection_window.h"
-#include "ui/main_window.h"
+#include "ui/dialogs/help_window.h"
+#include "ui/inspection/inspection_window.h"
+#include "ui/main_window/main_window.h"
 #include "ui/main_routine.h"
 
 namespace {

@@ -13,7 +13,7 @@
 #include <string>
 #include <vector>
 
-#include "services/export/archive_workbook.h"
+#include "storage/export/archive_workbook.h"
 #include "ui/report/archive_report.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include <charconv>
 #include <string_view>
 
-#include "tools/gauge_sim/gauge_archive.h"
+#include "simulator/gauge_archive.h"
 
 namespace korsi::sim {
 

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "tools/gauge_sim/gauge_protocol.h"
+#include "simulator/gauge_protocol.h"
 
 namespace korsi::sim {
 

@@ -7,9 +7,9 @@
 #include <system_error>
 #include <vector>
 
-#include "tools/gauge_sim/gauge_archive.h"
+#include "simulator/gauge_archive.h"
 #include "tools/gauge_sim/gauge_sim_options.h"
-#include "tools/gauge_sim/gauge_simulator.h"
+#include "simulator/gauge_simulator.h"
 
 int main(int argc, char** argv) {
   using namespace korsi::sim;

@@ -22,10 +22,10 @@
 
 #include <unistd.h>
 
-#include "instrument/inspection/acceptance.h"
-#include "instrument/inspection/job_verdict.h"
-#include "services/job/job_file.h"
-#include "instrument/inspection/thickness_statistics.h"
+#include "inspection/acceptance.h"
+#include "inspection/job_verdict.h"
+#include "inspection/job_file.h"
+#include "inspection/thickness_statistics.h"
 
 namespace {
 

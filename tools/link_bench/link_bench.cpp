@@ -24,8 +24,8 @@
 #include "link/comm_port.h"
 #include "link/modbus_master.h"
 #include "link/port_resolver.h"
-#include "tools/gauge_sim/gauge_archive.h"
-#include "tools/gauge_sim/gauge_simulator.h"
+#include "simulator/gauge_archive.h"
+#include "simulator/gauge_simulator.h"
 
 namespace {
 

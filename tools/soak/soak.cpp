@@ -12,7 +12,7 @@
 #include "link/comm_port.h"
 #include "link/modbus_master.h"
 #include "link/port_resolver.h"
-#include "tools/gauge_sim/gauge_archive.h"
+#include "simulator/gauge_archive.h"
 
 namespace korsi::soak {
 

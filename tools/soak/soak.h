@@ -12,8 +12,8 @@
 #include <functional>
 #include <string>
 
-#include "tools/gauge_sim/gauge_protocol.h"
-#include "tools/gauge_sim/gauge_simulator.h"
+#include "simulator/gauge_protocol.h"
+#include "simulator/gauge_simulator.h"
 
 namespace korsi::soak {
 

@@ -6,7 +6,7 @@
 #include <cmath>
 #include <filesystem>
 
-#include "services/job/job_file.h"
+#include "inspection/job_file.h"
 #include "tools/transfer/check_job.h"
 #include "tools/transfer/check_report.h"
 #include "tools/transfer/thickness_file.h"

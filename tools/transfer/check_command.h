@@ -24,7 +24,7 @@
 #include <string>
 #include <vector>
 
-#include "instrument/inspection/acceptance.h"
+#include "inspection/acceptance.h"
 
 namespace korsi::transfer {
 

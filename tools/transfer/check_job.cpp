@@ -1,8 +1,8 @@
 #include "tools/transfer/check_job.h"
 
-#include "instrument/inspection/job_verdict.h"
-#include "instrument/inspection/sampling.h"
-#include "services/job/job_file.h"
+#include "inspection/job_verdict.h"
+#include "inspection/sampling.h"
+#include "inspection/job_file.h"
 #include "tools/transfer/check_command.h"
 #include "tools/transfer/check_report.h"
 #include "tools/transfer/transfer_options.h"

@@ -5,7 +5,7 @@
 #include <optional>
 #include <string>
 
-#include "instrument/inspection/sampling.h"
+#include "inspection/sampling.h"
 
 namespace korsi::transfer {
 

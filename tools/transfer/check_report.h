@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "instrument/inspection/acceptance.h"
+#include "inspection/acceptance.h"
 #include "tools/transfer/check_command.h"
 #include "tools/transfer/thickness_file.h"
 

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "instrument/worker_view.h"
-#include "services/recordset/archive_row.h"
+#include "storage/recordset/archive_row.h"
 #include "tools/transfer/progress_display.h"
 
 namespace korsi::transfer {

@@ -9,9 +9,9 @@
 #include <system_error>
 
 #include "services/atomic_file.h"
-#include "services/recordset/data_file.h"
-#include "services/export/archive_workbook.h"
-#include "services/export/csv_writer.h"
+#include "storage/recordset/data_file.h"
+#include "storage/export/archive_workbook.h"
+#include "storage/export/csv_writer.h"
 #include "services/utf8_path.h"
 
 namespace korsi::transfer {

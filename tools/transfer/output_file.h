@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "services/recordset/archive_row.h"
+#include "storage/recordset/archive_row.h"
 
 namespace korsi::transfer {
 

@@ -8,7 +8,7 @@
 #include <iterator>
 #include <sstream>
 
-#include "services/recordset/data_file.h"
+#include "storage/recordset/data_file.h"
 #include "services/utf8_path.h"
 
 namespace korsi::transfer {

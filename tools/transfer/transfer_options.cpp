@@ -3,7 +3,7 @@
 #include <charconv>
 #include <cstddef>
 
-#include "services/export/archive_workbook.h"
+#include "storage/export/archive_workbook.h"
 
 namespace korsi::transfer {
 

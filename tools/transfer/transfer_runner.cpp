@@ -8,7 +8,7 @@
 #include "instrument/device_found_thread.h"
 #include "instrument/hand_over.h"
 #include "instrument/read_meashs_thread.h"
-#include "services/export/archive_workbook.h"
+#include "storage/export/archive_workbook.h"
 #include "tools/transfer/console_view.h"
 #include "tools/transfer/output_file.h"
 #include "tools/transfer/transfer_link.h"

@@ -24,8 +24,8 @@
 #include <string_view>
 #include <vector>
 
-#include "tools/gauge_sim/gauge_archive.h"
-#include "tools/gauge_sim/gauge_simulator.h"
+#include "simulator/gauge_archive.h"
+#include "simulator/gauge_simulator.h"
 
 extern char** environ;
 

@@ -16,7 +16,7 @@
 #include <array>
 #include <optional>
 
-#include "services/archive/archive_store.h"
+#include "storage/archive/archive_store.h"
 
 namespace korsi::ui {
 

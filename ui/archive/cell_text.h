@@ -5,7 +5,7 @@
 
 #include <QString>
 
-#include "services/recordset/archive_row.h"
+#include "storage/recordset/archive_row.h"
 
 namespace korsi::ui {
 

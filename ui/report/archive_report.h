@@ -8,7 +8,7 @@
 #include <array>
 #include <vector>
 
-#include "services/recordset/archive_row.h"
+#include "storage/recordset/archive_row.h"
 #include "ui/report/page_canvas.h"
 
 class QPagedPaintDevice;

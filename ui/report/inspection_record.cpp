@@ -10,7 +10,7 @@
 #include <cmath>
 #include <optional>
 
-#include "instrument/inspection/wording.h"
+#include "inspection/wording.h"
 #include "ui/report/band_pages.h"
 #include "ui/report/page_canvas.h"
 

@@ -9,7 +9,7 @@
 #include <QString>
 #include <vector>
 
-#include "instrument/inspection/acceptance.h"
+#include "inspection/acceptance.h"
 
 class QPagedPaintDevice;
 class QPainter;

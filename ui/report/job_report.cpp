@@ -8,8 +8,8 @@
 #include <functional>
 #include <vector>
 
-#include "instrument/inspection/sampling.h"
-#include "instrument/inspection/wording.h"
+#include "inspection/sampling.h"
+#include "inspection/wording.h"
 #include "ui/report/inspection_record.h"
 #include "ui/report/page_canvas.h"
 

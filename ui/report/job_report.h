@@ -9,8 +9,8 @@
 
 #include <QDateTime>
 
-#include "instrument/inspection/job_verdict.h"
-#include "services/job/inspection_job.h"
+#include "inspection/job_verdict.h"
+#include "inspection/inspection_job.h"
 
 class QPagedPaintDevice;
 

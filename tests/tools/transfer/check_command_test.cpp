@@ -10,12 +10,12 @@
 #include <string>
 #include <vector>
 
-#include "services/recordset/data_file.h"
+#include "storage/recordset/data_file.h"
 #include "tests/support/tempdir.h"
 #include "tests/tools/transfer/check_program.h"
 #include "tests/tools/transfer/transfer_program.h"
 #include "tools/transfer/check_command.h"
-#include "services/export/csv_writer.h"
+#include "storage/export/csv_writer.h"
 #include "tools/transfer/thickness_file.h"
 
 namespace {

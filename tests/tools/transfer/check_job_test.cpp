@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "services/job/job_file.h"
+#include "inspection/job_file.h"
 #include "tests/tools/transfer/check_program.h"
 
 namespace {

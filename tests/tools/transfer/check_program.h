@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "services/recordset/archive_row.h"
+#include "storage/recordset/archive_row.h"
 #include "tests/support/tempdir.h"
 #include "tests/tools/transfer/transfer_program.h"
 

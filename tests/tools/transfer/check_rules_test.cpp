@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "services/recordset/data_file.h"
+#include "storage/recordset/data_file.h"
 #include "tests/tools/transfer/check_program.h"
 
 namespace {

@@ -16,14 +16,14 @@
 #include <vector>
 
 #include "instrument/meash_date.h"
-#include "services/recordset/data_file.h"
+#include "storage/recordset/data_file.h"
 #include "tests/support/pty_peer.h"
 #include "tests/support/tempdir.h"
 #include "tests/support/workbook_cells.h"
 #include "tests/support/transfer_messages.h"
 #include "tests/tools/transfer/transfer_program.h"
-#include "tools/gauge_sim/gauge_archive.h"
-#include "tools/gauge_sim/gauge_simulator.h"
+#include "simulator/gauge_archive.h"
+#include "simulator/gauge_simulator.h"
 
 namespace korsi {
 // A row as a test failure shows it.

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "services/archive/archive_commands.h"
-#include "tests/services/archive/database_files.h"
+#include "storage/archive/archive_commands.h"
+#include "tests/storage/archive/database_files.h"
 #include "tests/support/log_capture.h"
 #include "tests/support/tempdir.h"
 #include "ui/archive/archive_table_model.h"

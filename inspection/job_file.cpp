@@ -1,0 +1,423 @@
+#include "inspection/job_file.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <map>
+#include <string_view>
+#include <variant>
+
+#include "storage/archive/sqlite.h"
+#include "services/atomic_file.h"
+
+namespace korsi::job {
+
+namespace {
+
+namespace sqlite = korsi::archive::sqlite;
+
+// "KJOB": tells a job file from any other SQLite database.
+constexpr std::int32_t kApplicationId = kJobApplicationId;
+
+// SQLite stores a NaN as NULL, so a thickness that is not a number (the gauge
+// can send any bit pattern) is kept as this text and refused when judged.
+constexpr std::string_view kNanText = "NaN";
+
+constexpr const char* kSchemaSql =
+    "CREATE TABLE header (key TEXT PRIMARY KEY NOT NULL, value);"
+    "CREATE TABLE areas (position INTEGER PRIMARY KEY, name TEXT NOT NULL, surface_m2 REAL,"
+    " numbers TEXT NOT NULL, reading_count INTEGER NOT NULL, rule TEXT, nominal REAL, maximum REAL,"
+    " level INTEGER, spot_size INTEGER);"
+    "CREATE TABLE readings (num INTEGER PRIMARY KEY, date TEXT, thickness_mm NOT NULL, note TEXT);";
+
+const char* ruleWord(JobRule rule) {
+  switch (rule) {
+    case JobRule::Pspc9010:
+      return "pspc";
+    case JobRule::SspcPa2:
+      return "sspc-pa2";
+    case JobRule::Iso19840:
+      break;
+  }
+  return "iso19840";
+}
+
+std::optional<JobRule> ruleFromWord(std::string_view word) {
+  for (JobRule r : {JobRule::Iso19840, JobRule::Pspc9010, JobRule::SspcPa2}) {
+    if (word == ruleWord(r)) return r;
+  }
+  return std::nullopt;
+}
+
+const char* setUpWord(SetUp s) {
+  switch (s) {
+    case SetUp::Fine:
+      return "fine";
+    case SetUp::Medium:
+      return "medium";
+    case SetUp::Coarse:
+      return "coarse";
+    case SetUp::UnknownProfile:
+      return "unknown_profile";
+    case SetUp::Measured:
+      return "measured";
+    case SetUp::None:
+      break;
+  }
+  return "none";
+}
+
+std::optional<SetUp> setUpFromWord(std::string_view word) {
+  for (SetUp s : {SetUp::None, SetUp::Fine, SetUp::Medium, SetUp::Coarse, SetUp::UnknownProfile, SetUp::Measured}) {
+    if (word == setUpWord(s)) return s;
+  }
+  return std::nullopt;
+}
+
+int bindText(sqlite3_stmt* st, int index, std::string_view text) {
+  return sqlite3_bind_text(st, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+}
+
+int bindNumber(sqlite3_stmt* st, int index, std::optional<double> value) {
+  if (!value) return sqlite3_bind_null(st, index);
+  if (std::isnan(*value)) return bindText(st, index, kNanText);
+  return sqlite3_bind_double(st, index, *value);
+}
+
+std::string_view columnText(sqlite3_stmt* st, int column) {
+  const auto* text = reinterpret_cast<const char*>(sqlite3_column_text(st, column));
+  return text ? std::string_view(text, static_cast<std::size_t>(sqlite3_column_bytes(st, column))) : std::string_view();
+}
+
+// Runs one prepared statement to its end.
+bool stepDone(sqlite3* db, sqlite3_stmt* st, std::string& error) {
+  if (sqlite3_step(st) != SQLITE_DONE) {
+    error = sqlite::errorText(db);
+    return false;
+  }
+  sqlite3_reset(st);
+  sqlite3_clear_bindings(st);
+  return true;
+}
+
+using HeaderValue = std::variant<std::string, double, std::int64_t>;
+
+bool writeJob(sqlite3* db, const InspectionJob& job, std::string& error) {
+  // The file is a new temporary one: a journal or waiting for the disk would
+  // only slow the save, the durable replace makes the whole file durable.
+  if (!sqlite::exec(db, "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; BEGIN", error)) return false;
+  const std::string ids = "PRAGMA application_id=" + std::to_string(kApplicationId) +
+                          "; PRAGMA user_version=" + std::to_string(kJobFormatVersion);
+  if (!sqlite::exec(db, ids.c_str(), error) || !sqlite::exec(db, kSchemaSql, error)) return false;
+
+  const JobHeader& h = job.header;
+  std::vector<std::pair<const char*, std::optional<HeaderValue>>> header{
+      {"object", h.object},
+      {"client", h.client},
+      {"coating_system", h.coatingSystem},
+      {"coat", h.coat},
+      {"inspector", h.inspector},
+      {"gauge", h.gauge},
+      {"gauge_serial", h.gaugeSerial},
+      {"date", h.date},
+      {"rule", std::string(ruleWord(h.rule))},
+      {"unit", std::string(h.unit == JobUnit::Mil ? "mil" : "um")},
+      {"level", std::int64_t{h.level}},
+      {"spot_size", static_cast<std::int64_t>(h.spotSize)},
+      {"set_up", std::string(setUpWord(h.setUp))},
+  };
+  if (h.nominal) header.emplace_back("nominal", *h.nominal);
+  if (h.maximum) header.emplace_back("maximum", *h.maximum);
+  if (h.measuredCorrection) header.emplace_back("measured_correction", *h.measuredCorrection);
+  sqlite::Statement put = sqlite::prepare(db, "INSERT INTO header (key, value) VALUES (?, ?)", error);
+  if (!put) return false;
+  for (const auto& [key, value] : header) {
+    bindText(put.get(), 1, key);
+    if (const auto* s = std::get_if<std::string>(&*value)) bindText(put.get(), 2, *s);
+    if (const auto* d = std::get_if<double>(&*value)) bindNumber(put.get(), 2, *d);
+    if (const auto* i = std::get_if<std::int64_t>(&*value)) sqlite3_bind_int64(put.get(), 2, *i);
+    if (!stepDone(db, put.get(), error)) return false;
+  }
+
+  sqlite::Statement area = sqlite::prepare(
+      db,
+      "INSERT INTO areas (position, name, surface_m2, numbers, reading_count, rule, nominal, maximum, level,"
+      " spot_size) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
+      error);
+  if (!area) return false;
+  for (std::size_t i = 0; i < job.areas.size(); ++i) {
+    const JobArea& a = job.areas[i];
+    sqlite3_stmt* st = area.get();
+    sqlite3_bind_int64(st, 1, static_cast<sqlite3_int64>(i + 1));
+    bindText(st, 2, a.name);
+    bindNumber(st, 3, a.surfaceM2);
+    bindText(st, 4, rangesText(a.numbers));
+    sqlite3_bind_int64(st, 5, static_cast<sqlite3_int64>(areaReadings(a, job.readings).size()));
+    if (a.overrides.rule) bindText(st, 6, ruleWord(*a.overrides.rule));
+    bindNumber(st, 7, a.overrides.nominal);
+    bindNumber(st, 8, a.overrides.maximum);
+    if (a.overrides.level) sqlite3_bind_int64(st, 9, *a.overrides.level);
+    if (a.overrides.spotSize) sqlite3_bind_int64(st, 10, static_cast<sqlite3_int64>(*a.overrides.spotSize));
+    if (!stepDone(db, st, error)) return false;
+  }
+
+  sqlite::Statement reading =
+      sqlite::prepare(db, "INSERT INTO readings (num, date, thickness_mm, note) VALUES (?, ?, ?, ?)", error);
+  if (!reading) return false;
+  for (const JobReading& r : job.readings) {
+    sqlite3_stmt* st = reading.get();
+    sqlite3_bind_int64(st, 1, r.num);
+    if (r.date) bindText(st, 2, isoText(*r.date, ' '));
+    bindNumber(st, 3, r.h);
+    if (r.note) bindText(st, 4, *r.note);
+    if (!stepDone(db, st, error)) return false;
+  }
+  return sqlite::exec(db, "COMMIT", error);
+}
+
+// Reading a file refused for a cause; `detail` is SQLite's own text when it has one.
+struct Refusal {
+  std::string cause;
+};
+
+std::string damaged(const std::string& detail) { return "файл повреждён (" + detail + ")"; }
+
+std::optional<double> numberColumn(sqlite3_stmt* st, int column, const char* what, std::string& error) {
+  switch (sqlite3_column_type(st, column)) {
+    case SQLITE_NULL:
+      return std::nullopt;
+    case SQLITE_INTEGER:
+    case SQLITE_FLOAT:
+      return sqlite3_column_double(st, column);
+    case SQLITE_TEXT:
+      if (columnText(st, column) == kNanText) return std::numeric_limits<double>::quiet_NaN();
+      break;
+    default:
+      break;
+  }
+  error = damaged(std::string(what) + " не число");
+  return std::nullopt;
+}
+
+std::optional<std::int64_t> wholeColumn(sqlite3_stmt* st, int column, const char* what, std::string& error) {
+  if (sqlite3_column_type(st, column) == SQLITE_NULL) return std::nullopt;
+  if (sqlite3_column_type(st, column) != SQLITE_INTEGER) {
+    error = damaged(std::string(what) + " не целое число");
+    return std::nullopt;
+  }
+  return sqlite3_column_int64(st, column);
+}
+
+// The header's values by key.
+struct HeaderRow {
+  int type = SQLITE_NULL;
+  std::string text;
+  double number = 0.0;
+  std::int64_t whole = 0;
+};
+
+std::string readHeader(sqlite3* db, JobHeader& h) {
+  std::string error;
+  sqlite::Statement st = sqlite::prepare(db, "SELECT key, value FROM header", error);
+  if (!st) return damaged(error);
+  std::map<std::string, HeaderRow, std::less<>> rows;
+  int rc = SQLITE_ROW;
+  while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
+    HeaderRow row;
+    row.type = sqlite3_column_type(st.get(), 1);
+    row.text = columnText(st.get(), 1);
+    row.number = sqlite3_column_double(st.get(), 1);
+    row.whole = sqlite3_column_int64(st.get(), 1);
+    rows[std::string(columnText(st.get(), 0))] = std::move(row);
+  }
+  if (rc != SQLITE_DONE) return damaged(sqlite::errorText(db));
+
+  const auto text = [&](const char* key, std::string& into) {
+    if (const auto at = rows.find(key); at != rows.end()) into = at->second.text;
+  };
+  text("object", h.object);
+  text("client", h.client);
+  text("coating_system", h.coatingSystem);
+  text("coat", h.coat);
+  text("inspector", h.inspector);
+  text("gauge", h.gauge);
+  text("gauge_serial", h.gaugeSerial);
+  text("date", h.date);
+  const auto word = [&](const char* key) -> std::optional<std::string> {
+    const auto at = rows.find(key);
+    if (at == rows.end() || at->second.type != SQLITE_TEXT) return std::nullopt;
+    return at->second.text;
+  };
+  const auto number = [&](const char* key, std::optional<double>& into) {
+    const auto at = rows.find(key);
+    if (at == rows.end()) return true;
+    if (at->second.type != SQLITE_FLOAT && at->second.type != SQLITE_INTEGER) return false;
+    into = at->second.number;
+    return true;
+  };
+  const auto whole = [&](const char* key) -> std::optional<std::int64_t> {
+    const auto at = rows.find(key);
+    if (at == rows.end() || at->second.type != SQLITE_INTEGER) return std::nullopt;
+    return at->second.whole;
+  };
+  const auto rule = word("rule");
+  const auto unit = word("unit");
+  const auto setUp = word("set_up");
+  const auto level = whole("level");
+  const auto spotSize = whole("spot_size");
+  if (!rule || !ruleFromWord(*rule)) return damaged("правило не указано или неизвестно");
+  if (!unit || (*unit != "um" && *unit != "mil")) return damaged("единицы не указаны или неизвестны");
+  if (!setUp || !setUpFromWord(*setUp)) return damaged("настройка прибора не указана или неизвестна");
+  if (!level || *level < std::numeric_limits<int>::min() || *level > std::numeric_limits<int>::max() || !spotSize ||
+      *spotSize < 0) {
+    return damaged("уровень или размер пятна не целое число");
+  }
+  h.rule = *ruleFromWord(*rule);
+  h.unit = *unit == "mil" ? JobUnit::Mil : JobUnit::Micrometre;
+  h.setUp = *setUpFromWord(*setUp);
+  h.level = static_cast<int>(*level);
+  h.spotSize = static_cast<std::size_t>(*spotSize);
+  if (!number("nominal", h.nominal) || !number("maximum", h.maximum) ||
+      !number("measured_correction", h.measuredCorrection)) {
+    return damaged("толщина в заголовке не число");
+  }
+  return {};
+}
+
+std::string readAreas(sqlite3* db, std::vector<JobArea>& areas, std::vector<std::int64_t>& counts) {
+  std::string error;
+  sqlite::Statement st = sqlite::prepare(
+      db,
+      "SELECT name, surface_m2, numbers, reading_count, rule, nominal, maximum, level, spot_size FROM areas"
+      " ORDER BY position",
+      error);
+  if (!st) return damaged(error);
+  int rc = SQLITE_ROW;
+  while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
+    sqlite3_stmt* s = st.get();
+    JobArea a;
+    a.name = columnText(s, 0);
+    a.surfaceM2 = numberColumn(s, 1, "площадь зоны", error);
+    const ParsedRanges numbers = parseNumberRanges(columnText(s, 2));
+    if (!numbers.ok()) return damaged("номера зоны «" + a.name + "»: " + numbers.error);
+    a.numbers = numbers.ranges;
+    const auto count = wholeColumn(s, 3, "число замеров зоны", error);
+    if (sqlite3_column_type(s, 4) != SQLITE_NULL) {
+      a.overrides.rule = ruleFromWord(columnText(s, 4));
+      if (!a.overrides.rule) return damaged("неизвестное правило зоны «" + a.name + "»");
+    }
+    a.overrides.nominal = numberColumn(s, 5, "толщина зоны", error);
+    a.overrides.maximum = numberColumn(s, 6, "максимум зоны", error);
+    const auto level = wholeColumn(s, 7, "уровень зоны", error);
+    const auto spotSize = wholeColumn(s, 8, "размер пятна зоны", error);
+    if (!error.empty()) return error;
+    if (!count) return damaged("нет числа замеров зоны «" + a.name + "»");
+    if ((level && (*level < 0 || *level > 1000)) || (spotSize && (*spotSize < 0 || *spotSize > 1000000))) {
+      return damaged("уровень или размер пятна зоны «" + a.name + "» вне пределов");
+    }
+    if (level) a.overrides.level = static_cast<int>(*level);
+    if (spotSize) a.overrides.spotSize = static_cast<std::size_t>(*spotSize);
+    counts.push_back(*count);
+    areas.push_back(std::move(a));
+  }
+  if (rc != SQLITE_DONE) return damaged(sqlite::errorText(db));
+  if (const std::string problem = areasProblem(areas); !problem.empty()) return damaged(problem);
+  return {};
+}
+
+std::string readReadings(sqlite3* db, std::vector<JobReading>& readings) {
+  std::string error;
+  sqlite::Statement st = sqlite::prepare(db, "SELECT num, date, thickness_mm, note FROM readings ORDER BY num", error);
+  if (!st) return damaged(error);
+  int rc = SQLITE_ROW;
+  while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
+    sqlite3_stmt* s = st.get();
+    JobReading r;
+    const sqlite3_int64 num = sqlite3_column_int64(s, 0);
+    if (num < 1 || num > std::numeric_limits<std::int32_t>::max()) return damaged("номер замера вне пределов");
+    r.num = static_cast<std::int32_t>(num);
+    if (sqlite3_column_type(s, 1) != SQLITE_NULL) {
+      r.date = parseIsoText(columnText(s, 1));
+      if (!r.date) return damaged("дата замера № " + std::to_string(r.num) + " не дата");
+    }
+    const auto h = numberColumn(s, 2, "толщина замера", error);
+    if (!h) return error.empty() ? damaged("нет толщины замера № " + std::to_string(r.num)) : error;
+    r.h = *h;
+    if (sqlite3_column_type(s, 3) != SQLITE_NULL) r.note = std::string(columnText(s, 3));
+    readings.push_back(std::move(r));
+  }
+  if (rc != SQLITE_DONE) return damaged(sqlite::errorText(db));
+  return {};
+}
+
+std::string readJob(sqlite3* db, InspectionJob& job) {
+  std::string error;
+  sqlite::Statement ids = sqlite::prepare(db, "SELECT application_id, user_version FROM pragma_application_id,"
+                                              " pragma_user_version", error);
+  // A file that is not an SQLite database fails here already.
+  if (!ids) return damaged(error);
+  if (sqlite3_step(ids.get()) != SQLITE_ROW) return damaged(sqlite::errorText(db));
+  const auto application = sqlite3_column_int64(ids.get(), 0);
+  const auto version = sqlite3_column_int64(ids.get(), 1);
+  if (application != kApplicationId) return "это не файл проверки КОРСИ-7";
+  if (version > kJobFormatVersion) {
+    return "файл сохранён более новой версией программы (формат " + std::to_string(version) +
+           ", эта версия читает формат " + std::to_string(kJobFormatVersion) + "); обновите программу";
+  }
+  if (version < 1) return damaged("нет версии формата");
+  sqlite::Statement check = sqlite::prepare(db, "PRAGMA quick_check", error);
+  if (!check) return damaged(error);
+  if (sqlite3_step(check.get()) != SQLITE_ROW) return damaged(sqlite::errorText(db));
+  if (columnText(check.get(), 0) != "ok") return damaged(std::string(columnText(check.get(), 0)));
+
+  if (std::string e = readHeader(db, job.header); !e.empty()) return e;
+  std::vector<std::int64_t> counts;
+  if (std::string e = readAreas(db, job.areas, counts); !e.empty()) return e;
+  if (std::string e = readReadings(db, job.readings); !e.empty()) return e;
+  for (std::size_t i = 0; i < job.areas.size(); ++i) {
+    const std::size_t held = areaReadings(job.areas[i], job.readings).size();
+    if (static_cast<std::int64_t>(held) != counts[i]) {
+      return "в зоне «" + job.areas[i].name + "» не хватает замеров: сохранено " + std::to_string(counts[i]) +
+             ", в файле " + std::to_string(held);
+    }
+  }
+  return {};
+}
+
+}  // namespace
+
+bool jobFilesSupported() { return true; }
+
+std::string saveJob(const std::string& path, const InspectionJob& job) {
+  const auto failed = [&](const std::string& cause) {
+    return "Не удалось сохранить проверку в файл «" + path + "»: " + cause;
+  };
+  if (const std::string problem = areasProblem(job.areas); !problem.empty()) return failed(problem);
+  AtomicFileReplace replace(path, TemporaryName::OwnName);
+  if (!replace.temporaryCreated()) return failed(replace.error().message());
+  std::string error;
+  {
+    sqlite::Connection db = sqlite::open(replace.temporary(), SQLITE_OPEN_READWRITE, error);
+    if (!db || !writeJob(db.get(), job, error)) return failed(error);
+  }
+  if (const std::error_code ec = replace.commit()) return failed(ec.message());
+  return {};
+}
+
+OpenedJob openJob(const std::string& path) {
+  OpenedJob out;
+  std::string error;
+  {
+    // Read only, and never made: a missing file is no empty job.
+    sqlite::Connection db = sqlite::open(path, SQLITE_OPEN_READONLY, error);
+    if (db) error = readJob(db.get(), out.job);
+  }
+  if (!error.empty()) {
+    out.job = {};
+    out.error = "Не удалось открыть файл проверки «" + path + "»: " + error;
+  }
+  return out;
+}
+
+}  // namespace korsi::job
