@@ -14,7 +14,7 @@
 if(WIN32)
   set(KORSI_PLATFORM windows)
   # Neither pseudo-terminals nor Debian packages of SQLite and libxlsxwriter
-  # for MinGW-w64: the README's Windows section says what is left out.
+  # for MinGW-w64: docs/windows.md says what is left out.
   set(KORSI_HAVE_PTY OFF)
   set(KORSI_WITH_ARCHIVE_DB OFF)
   set(KORSI_WITH_JOB_FILE OFF)

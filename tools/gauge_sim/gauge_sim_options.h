@@ -1,6 +1,6 @@
 #pragma once
-// Command line of korsi7-gauge-sim (the README's "Gauge simulator" section
-// lists the options).
+// Command line of korsi7-gauge-sim (docs/gauge-simulator.md lists the
+// options).
 
 #include <cstddef>
 #include <cstdint>
