@@ -56,6 +56,9 @@ PgConnection::PgConnection(const std::string& uri) {
     failure_ = {kind, {}, connectionMessage(kind, detail)};
     return;
   }
+  // The server's notices ("there is no transaction in progress") are no
+  // concern of the user's; libpq would print them on standard error.
+  PQsetNoticeProcessor(conn_, [](void*, const char*) {}, nullptr);
   // Messages in a form the program can read the same on any server, and
   // numbers written to their last bit.
   runScript("SET client_encoding = 'UTF8'; SET extra_float_digits = 3; SET DateStyle = 'ISO, YMD';"

@@ -7,6 +7,8 @@
 #
 #   scripts/pg-test-server.sh start STATE [--tcp] [--ssl CERT KEY]
 #   scripts/pg-test-server.sh stop STATE
+#   scripts/pg-test-server.sh down STATE    stops the server, keeps the cluster
+#   scripts/pg-test-server.sh up STATE      starts it again on the same port
 #
 # start writes STATE, lines of key=value that the tests read:
 #   folder=/tmp/korsi7-pg.XXXX   the cluster's folder (removed by stop)
@@ -22,7 +24,7 @@ set -euo pipefail
 bin=${KORSI_PG_BIN:-/usr/lib/postgresql/15/bin}
 action=${1:-}
 state=${2:-}
-[ -n "$action" ] && [ -n "$state" ] || { echo "usage: $0 start|stop STATE [--tcp] [--ssl CERT KEY]" >&2; exit 2; }
+[ -n "$action" ] && [ -n "$state" ] || { echo "usage: $0 start|stop|down|up STATE [--tcp] [--ssl CERT KEY]" >&2; exit 2; }
 shift 2
 
 as_owner() {
@@ -48,9 +50,26 @@ stop_cluster() {
 
 port_free() { ! (exec 3<>"/dev/tcp/127.0.0.1/$1") 2>/dev/null; }
 
+server_ctl() {
+  local folder port listen
+  folder=$(value folder)
+  port=$(value port)
+  listen=$(value listen)
+  as_owner "$bin/pg_ctl" -D "$folder/data" -l "$folder/server.log" -w -t 60 \
+    -o "-p $port -c listen_addresses='$listen'" "$@" >/dev/null
+}
+
 case "$action" in
   stop)
     stop_cluster
+    exit 0
+    ;;
+  down)
+    server_ctl -m fast stop
+    exit 0
+    ;;
+  up)
+    server_ctl start
     exit 0
     ;;
   start) ;;
@@ -121,6 +140,7 @@ mkdir -p "$(dirname "$state")"
   echo "folder=$folder"
   echo "host=$folder"
   echo "port=$port"
+  echo "listen=$listen"
   echo "uri=postgresql://postgres@/postgres?host=$folder&port=$port"
 } >"$state"
 echo "PostgreSQL test cluster on $folder port $port"
