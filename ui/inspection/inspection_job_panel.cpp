@@ -140,6 +140,11 @@ job::InspectionJob InspectionJobPanel::currentJob() const {
   return j;
 }
 
+job::InspectionJob InspectionJobPanel::jobForPublishing() {
+  if (job_.id.empty()) job_.id = job::newJobId();
+  return currentJob();
+}
+
 void InspectionJobPanel::copyReadings() {
   // The job's own copies first; the table fills in the numbers it lacks.
   std::vector<job::JobReading> source = job_.readings;
