@@ -148,7 +148,7 @@ CompanyArchiveWindow::CompanyArchiveWindow(co::ArchivePlace place, QWidget* pare
   layout->addWidget(JobsTable, 1);
   layout->addWidget(MessageLabel);
   layout->addLayout(buttons);
-  resize(1000, 560);
+  resize(1120, 560);
 
   connect(FindButton, &QPushButton::clicked, this, &CompanyArchiveWindow::refresh);
   for (QLineEdit* edit : {ObjectEdit, ClientEdit, InspectorEdit, SinceEdit, UntilEdit}) {
