@@ -64,14 +64,6 @@ ListedJob listedRow(const PGresult* r, int row) {
   return l;
 }
 
-ServerFailure takeFailure(PgConnection& db) {
-  ServerFailure f = db.failure();
-  db.clearFailure();
-  db.runScript("ROLLBACK");
-  db.clearFailure();
-  return f;
-}
-
 }  // namespace
 
 std::pair<std::string, Params> listQuery(const JobFilter& filter) {
@@ -105,7 +97,7 @@ JobList listJobs(PgConnection& db, const JobFilter& filter) {
   const auto [sql, params] = listQuery(filter);
   const Result r = db.run(sql, params);
   if (!r) {
-    out.failure = takeFailure(db);
+    out.failure = db.abandon();
     return out;
   }
   const int rows = PQntuples(r.get());
@@ -122,7 +114,7 @@ FetchedJob fetchJob(PgConnection& db, const std::string& id, std::optional<int> 
   }
   // One snapshot for the revision and its rows.
   if (!db.runScript("BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY")) {
-    out.failure = takeFailure(db);
+    out.failure = db.abandon();
     return out;
   }
   const std::string which = revision ? "$2::integer" : "j.current_revision";
@@ -133,7 +125,7 @@ FetchedJob fetchJob(PgConnection& db, const std::string& id, std::optional<int> 
                                  which + " WHERE j.id = $1",
                              params);
   if (!head) {
-    out.failure = takeFailure(db);
+    out.failure = db.abandon();
     return out;
   }
   if (PQntuples(head.get()) == 0) {
@@ -155,7 +147,7 @@ FetchedJob fetchJob(PgConnection& db, const std::string& id, std::optional<int> 
                      key)
             : nullptr;
   if (!areas || !readings) {
-    out.failure = takeFailure(db);
+    out.failure = db.abandon();
     return out;
   }
   db.runScript("COMMIT");
@@ -198,7 +190,7 @@ Approval approveJob(PgConnection& db, const std::string& id) {
       " RETURNING r.revision",
       {id});
   if (!done) {
-    out.failure = takeFailure(db);
+    out.failure = db.abandon();
     return out;
   }
   if (PQntuples(done.get()) == 1) {
@@ -208,7 +200,7 @@ Approval approveJob(PgConnection& db, const std::string& id) {
   const Result state = db.run(
       "SELECT current_revision, approved_by FROM korsi7.jobs WHERE id = $1 AND current_revision > 0", {id});
   if (!state) {
-    out.failure = takeFailure(db);
+    out.failure = db.abandon();
   } else if (PQntuples(state.get()) == 0) {
     out.refusal = "В архиве компании нет проверки " + id;
   } else {

@@ -20,11 +20,7 @@ int storedRevision(PgConnection& db, const std::string& id, const std::string& h
 PublishOutcome publishJob(PgConnection& db, const job::InspectionJob& j) {
   PublishOutcome out;
   const auto failed = [&] {
-    out.failure = db.failure();
-    db.clearFailure();
-    db.runScript("ROLLBACK");
-    // A rollback on a broken connection fails too; the first cause is the one to tell.
-    db.clearFailure();
+    out.failure = db.abandon();
     return out;
   };
   const std::string hash = contentHash(j);

@@ -51,10 +51,7 @@ std::optional<int> serverSchemaVersion(PgConnection& db) {
 SchemaOutcome prepareArchive(PgConnection& db, bool create) {
   SchemaOutcome out;
   const auto failed = [&] {
-    out.failure = db.failure();
-    db.clearFailure();
-    db.runScript("ROLLBACK");
-    db.clearFailure();
+    out.failure = db.abandon();
     return out;
   };
   if (!db.runScript("BEGIN") || !db.runScript(kLockSql)) return failed();

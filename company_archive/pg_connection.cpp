@@ -159,6 +159,15 @@ bool PgConnection::copyIn(const std::string& copySql, const std::string& rows) {
   return ok;
 }
 
+ServerFailure PgConnection::abandon() {
+  ServerFailure first = failure_;
+  failure_ = {};
+  // A rollback on a broken connection fails too; the first cause is the one to tell.
+  runScript("ROLLBACK");
+  failure_ = {};
+  return first;
+}
+
 std::string PgConnection::role() {
   Result r = run("SELECT current_user");
   return r && PQntuples(r.get()) == 1 ? PQgetvalue(r.get(), 0, 0) : std::string();

@@ -68,6 +68,9 @@ class PgConnection {
   bool copyIn(const std::string& copySql, const std::string& rows);
 
   void clearFailure() { failure_ = {}; }
+  // Rolls back the transaction under way and returns the failure that ended
+  // it; the connection runs statements again (when it still can).
+  ServerFailure abandon();
   // The current user's role name as the server knows it.
   std::string role();
 
