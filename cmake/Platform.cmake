@@ -8,6 +8,7 @@
 #   KORSI_WITH_ARCHIVE_DB the archive database (SQLite)
 #   KORSI_WITH_JOB_FILE   the inspection job file (SQLite)
 #   KORSI_WITH_XLSX       the spreadsheet export (libxlsxwriter)
+#   KORSI_WITH_COMPANY_ARCHIVE  the company archive on PostgreSQL (libpq)
 #
 #   korsi_platform_source(<var> POSIX <file> WINDOWS <file>)
 #     sets <var> to the file of this platform.
@@ -19,6 +20,8 @@ if(WIN32)
   set(KORSI_WITH_ARCHIVE_DB OFF)
   set(KORSI_WITH_JOB_FILE OFF)
   set(KORSI_WITH_XLSX OFF)
+  # Debian has no libpq for MinGW-w64: the company archive waits.
+  set(KORSI_WITH_COMPANY_ARCHIVE OFF)
   # Qt for Windows cannot be installed on the build machines.
   set(KORSI_WITH_GUI OFF CACHE BOOL "" FORCE)
   # One self-contained program each: no MinGW runtime DLLs to find beside it.
@@ -33,6 +36,7 @@ else()
   set(KORSI_WITH_ARCHIVE_DB ON)
   set(KORSI_WITH_JOB_FILE ON)
   set(KORSI_WITH_XLSX ON)
+  option(KORSI_WITH_COMPANY_ARCHIVE "The company archive on PostgreSQL (libpq)" ON)
 endif()
 message(STATUS "Platform: ${KORSI_PLATFORM}")
 

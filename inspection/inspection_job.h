@@ -93,6 +93,9 @@ struct JobReading {
 };
 
 struct InspectionJob {
+  // The job's UUID (job_id.h); empty for a job never saved or published, and
+  // for a file saved before jobs had one.
+  std::string id;
   JobHeader header;
   std::vector<JobArea> areas;
   std::vector<JobReading> readings;  // ascending numbers, each number once

@@ -8,6 +8,7 @@
 #include <string_view>
 #include <variant>
 
+#include "inspection/job_id.h"
 #include "storage/archive/sqlite.h"
 #include "services/atomic_file.h"
 
@@ -130,6 +131,9 @@ bool writeJob(sqlite3* db, const InspectionJob& job, std::string& error) {
   if (h.nominal) header.emplace_back("nominal", *h.nominal);
   if (h.maximum) header.emplace_back("maximum", *h.maximum);
   if (h.measuredCorrection) header.emplace_back("measured_correction", *h.measuredCorrection);
+  // One more header key, not a new format: a reader that does not know it
+  // passes over it.
+  if (!job.id.empty()) header.emplace_back("job_id", job.id);
   sqlite::Statement put = sqlite::prepare(db, "INSERT INTO header (key, value) VALUES (?, ?)", error);
   if (!put) return false;
   for (const auto& [key, value] : header) {
@@ -217,7 +221,7 @@ struct HeaderRow {
   std::int64_t whole = 0;
 };
 
-std::string readHeader(sqlite3* db, JobHeader& h) {
+std::string readHeader(sqlite3* db, JobHeader& h, std::string& id) {
   std::string error;
   sqlite::Statement st = sqlite::prepare(db, "SELECT key, value FROM header", error);
   if (!st) return damaged(error);
@@ -244,6 +248,9 @@ std::string readHeader(sqlite3* db, JobHeader& h) {
   text("gauge", h.gauge);
   text("gauge_serial", h.gaugeSerial);
   text("date", h.date);
+  // A file saved before jobs had an identity has none; one is given on its next save.
+  text("job_id", id);
+  if (!id.empty() && !isJobId(id)) return damaged("идентификатор проверки не UUID");
   const auto word = [&](const char* key) -> std::optional<std::string> {
     const auto at = rows.find(key);
     if (at == rows.end() || at->second.type != SQLITE_TEXT) return std::nullopt;
@@ -371,7 +378,7 @@ std::string readJob(sqlite3* db, InspectionJob& job) {
   if (sqlite3_step(check.get()) != SQLITE_ROW) return damaged(sqlite::errorText(db));
   if (columnText(check.get(), 0) != "ok") return damaged(std::string(columnText(check.get(), 0)));
 
-  if (std::string e = readHeader(db, job.header); !e.empty()) return e;
+  if (std::string e = readHeader(db, job.header, job.id); !e.empty()) return e;
   std::vector<std::int64_t> counts;
   if (std::string e = readAreas(db, job.areas, counts); !e.empty()) return e;
   if (std::string e = readReadings(db, job.readings); !e.empty()) return e;

@@ -16,13 +16,14 @@ link 1
 instrument 2
 inspection 2
 simulator 3
+company_archive 3
 app 4
 ui 5
 tools 9
 tests 9
 '
 
-find services storage link instrument inspection simulator app ui \
+find services storage link instrument inspection simulator company_archive app ui \
      -type f \( -name '*.h' -o -name '*.cpp' \) -print0 |
   xargs -0 grep -Hn -E '^[[:space:]]*#[[:space:]]*include[[:space:]]*"' |
   awk -v rooms="$rooms" '

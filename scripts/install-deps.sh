@@ -16,6 +16,10 @@ packages=(
   # Tests read the spreadsheet export back with openpyxl, read the printed
   # report's PDF with poppler, and write numbers under a Russian locale.
   python3-openpyxl poppler-utils locales
+  # The company archive's client (libpq) and the private PostgreSQL 15
+  # cluster its tests start (scripts/pg-test-server.sh); openssl makes the
+  # test certificates.
+  libpq-dev postgresql-15 openssl
   # scripts/package.sh and scripts/package-check.sh build the Debian package
   # and check it.
   dpkg-dev fakeroot file lintian desktop-file-utils appstream

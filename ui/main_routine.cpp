@@ -7,6 +7,7 @@
 #include <optional>
 
 #include "services/error_box.h"
+#include "ui/company_archive/company_archive_commands.h"
 #include "ui/dialogs/about_window.h"
 #include "ui/application.h"
 #include "ui/main_window/archive_actions.h"
@@ -47,13 +48,18 @@ Windows::Windows(ProcessObjects& objects, const Created& created, const Converte
       objects, DeviceCommands::Windows{*MainForm, *ProgressForm, *RangeForm1, *NumForm1, *Archive},
       makeConverterDriver(PortResolver::fromConfig(objects.config()), driverRoots),
       [](int exitStatus) { QCoreApplication::exit(exitStatus); });
+  CompanyArchive = makeCompanyArchiveCommands(objects.config(), *MainForm, [this]() -> std::optional<job::InspectionJob> {
+    if (!Inspection) return std::nullopt;
+    return Inspection->JobPanel->jobForPublishing();
+  });
   Form1->setNextWindow(MainForm.get());
   connectCommands();
 }
 
 // The dialogs are children of the main window and go before it; the table's
-// commands go before the window, the table after it.
-Windows::~Windows() = default;
+// commands go before the window, the table after it. The company archive's
+// commands go first, waiting for a call to the server under way.
+Windows::~Windows() { CompanyArchive.reset(); }
 
 HelpWindow& Windows::showHelp() {
   if (!Help) Help = std::make_unique<HelpWindow>(MainForm.get());

@@ -18,6 +18,7 @@ class QWidget;
 namespace korsi {
 
 class ArchiveActions;
+class CompanyArchiveCommands;
 class DeviceCommands;
 class HelpWindow;
 class InspectionWindow;
@@ -66,6 +67,9 @@ class Windows {
 
   // The inspection window, made the first time it is asked for and then reused.
   std::unique_ptr<InspectionWindow> Inspection;
+  // The company archive's commands and window; none when kestro.conf names
+  // no company archive.
+  std::unique_ptr<CompanyArchiveCommands> CompanyArchive;
 
   // Shows the help window ("Справка"), making it if needed.
   HelpWindow& showHelp();

@@ -19,12 +19,14 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QToolTip>
+#include <cstdlib>
 #include <fstream>
 #include <iostream>
 
 #include "storage/archive/archive_schema.h"
 #include "services/error_box.h"
 #include "storage/recordset/date_time.h"
+#include "ui/company_archive/company_archive_commands.h"
 #include "ui/dialogs/splash_window.h"
 #include "ui/dialogs/about_window.h"
 #include "ui/application.h"
@@ -256,5 +258,21 @@ int main(int argc, char** argv) {
   confirm.show();
   shoot("14_confirm_delete");
   confirm.hide();
+
+  // The company archive, when KORSI7_SCREENS_ARCHIVE names a kestro.conf
+  // whose company_archive line reaches a server with jobs on it.
+  if (const char* archiveConfig = std::getenv("KORSI7_SCREENS_ARCHIVE")) {
+    korsi::Config config(archiveConfig, korsi::ConfigWriteBack::OnRequest);
+    if (auto archive = korsi::makeCompanyArchiveCommands(config, *w.MainForm, {})) {
+      openMenu(w.MainForm->MainMenu, "FileMenu");
+      shoot("15_menu_file_archive");
+      w.MainForm->MainMenu->setActiveAction(nullptr);
+      QWidget* window = archive->showWindow();
+      while (archive->busy()) settle(100);
+      if (window != nullptr) window->move(40, 40);
+      shoot("16_company_archive");
+      archive.reset();
+    }
+  }
   return 0;
 }

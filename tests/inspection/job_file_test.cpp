@@ -13,8 +13,11 @@ namespace {
 
 using test::TempDir;
 
+void runSql(const std::string& path, const char* sql);
+
 InspectionJob sampleJob() {
   InspectionJob job;
+  job.id = "0b7e3c1a-5d2f-4e8a-9c41-7f2a6b0d9e13";
   JobHeader& h = job.header;
   h.object = "Танкер «Волга», балластный танк 3";
   h.client = "ООО \"Судоремонт\"";
@@ -48,6 +51,7 @@ InspectionJob sampleJob() {
 }
 
 void expectSameJob(const InspectionJob& a, const InspectionJob& b) {
+  EXPECT_EQ(a.id, b.id);
   EXPECT_EQ(a.header, b.header);
   EXPECT_EQ(a.areas, b.areas);
   ASSERT_EQ(a.readings.size(), b.readings.size());
@@ -88,6 +92,19 @@ TEST(JobFile, AnEmptyJobRoundTrips) {
   ASSERT_TRUE(opened.ok()) << opened.error;
   EXPECT_EQ(opened.job.header, JobHeader{});
   EXPECT_TRUE(opened.job.areas.empty());
+}
+
+TEST(JobFile, AFileSavedBeforeJobsHadAnIdentityOpensWithoutOne) {
+  TempDir dir;
+  const std::string path = dir.file("old.kjob");
+  ASSERT_EQ(saveJob(path, sampleJob()), "");
+  runSql(path, "DELETE FROM header WHERE key='job_id'");
+  const OpenedJob opened = openJob(path);
+  ASSERT_TRUE(opened.ok()) << opened.error;
+  EXPECT_EQ(opened.job.id, "");
+  InspectionJob expected = sampleJob();
+  expected.id.clear();
+  expectSameJob(opened.job, expected);
 }
 
 TEST(JobFile, OverlappingAreasAreNotSavedAndTheOldFileStays) {
@@ -150,6 +167,9 @@ TEST(JobFile, ADamagedNewerOrIncompleteFileIsRefusedNamingFileAndCause) {
        "толщина замера не число"},
       {"an unknown rule", [](const std::string& p) { runSql(p, "UPDATE header SET value='iso' WHERE key='rule'"); },
        "правило"},
+      {"a job id that is no UUID",
+       [](const std::string& p) { runSql(p, "UPDATE header SET value='x; DROP TABLE' WHERE key='job_id'"); },
+       "идентификатор проверки не UUID"},
       {"no file", [](const std::string& p) { std::filesystem::remove(p); }, ""},
   };
   for (const Refused& c : cases) {

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "services/error_box.h"
+#include "tools/transfer/archive_command.h"
 #include "tools/transfer/check_command.h"
 #include "tools/transfer/terminal.h"
 #include "tools/transfer/transfer_options.h"
@@ -12,6 +13,14 @@
 
 int main(int argc, char** argv) {
   using namespace korsi::transfer;
+  // The company archive's commands keep the default signals: a publication
+  // killed at any point loses nothing (the job waits in the outbox).
+  if (const std::vector<std::string> args = programArguments(argc, argv); isArchiveCommand(args)) {
+    ignoreBrokenPipe();
+    useUtf8Console();
+    korsi::setErrorBoxHook([](const std::string&, const std::string&, korsi::BoxIcon) {});
+    return archiveCommand(args, stdout, stderr);
+  }
   Interruption interruption;
   // First, before any thread exists, so that only its watcher takes the signals.
   StopSignals stopSignals([&interruption] { interruption.interrupt(); });
@@ -32,8 +41,9 @@ int main(int argc, char** argv) {
       std::fputs(helpText().c_str(), stdout);
       std::fputs("\nkorsi7-transfer check FILE --rule iso19840|pspc|sspc-pa2 ... judges a saved\n"
                  "archive, korsi7-transfer check JOB every area of a job file: see\n"
-                 "korsi7-transfer check --help.\n",
+                 "korsi7-transfer check --help.\n\n",
                  stdout);
+      std::fputs(archiveHelpSummary().c_str(), stdout);
       return kExitDone;
     case ParsedCommandLine::Action::Version: std::fputs(versionText().c_str(), stdout); return kExitDone;
     case ParsedCommandLine::Action::Error:

@@ -18,6 +18,7 @@
 #include "inspection/wording.h"
 #include "services/error_box.h"
 #include "inspection/job_file.h"
+#include "inspection/job_id.h"
 #include "ui/inspection/area_dialog.h"
 #include "ui/inspection/inspection_look.h"
 #include "ui/inspection/inspection_printing.h"
@@ -139,6 +140,11 @@ job::InspectionJob InspectionJobPanel::currentJob() const {
   return j;
 }
 
+job::InspectionJob InspectionJobPanel::jobForPublishing() {
+  if (job_.id.empty()) job_.id = job::newJobId();
+  return currentJob();
+}
+
 void InspectionJobPanel::copyReadings() {
   // The job's own copies first; the table fills in the numbers it lacks.
   std::vector<job::JobReading> source = job_.readings;
@@ -256,6 +262,8 @@ void InspectionJobPanel::editHeader() {
 }
 
 QString InspectionJobPanel::saveJobTo(const QString& path) {
+  // The job keeps the identity it gets on its first save, in every later file.
+  if (job_.id.empty()) job_.id = job::newJobId();
   const std::string error = job::saveJob(path.toStdString(), currentJob());
   return text(error);
 }

@@ -45,6 +45,9 @@ class InspectionJobPanel : public QWidget {
   const inspection::JobVerdict& verdict() const noexcept { return verdict_; }
   // The job as it would be saved now: the window's entries in its header.
   job::InspectionJob currentJob() const;
+  // The job as it is published now: it gets its identity here when it has
+  // none, and keeps it for its later saves and publications.
+  job::InspectionJob jobForPublishing();
 
   // Adds or replaces (at `index`) an area; refused with the reason when it
   // does not stand with the others. Its readings are copied as said above.

@@ -30,7 +30,8 @@ TEST(HelpWindow, ShowsTheCompiledInHelpWithItsKeySections) {
            "Зоны проверки", "Сохранить проверку…", "Открыть проверку…", ".kjob", "недостаточно измерений",
            "Сбой при передаче данных. Попробуйте перезапустить программу.", "Устройство не найдено",
            "Драйвер устройства не установлен", "программа закрывается", "Изменить можно любую ячейку",
-           "Статистика и приёмка…", "ISO 19840", "IMO PSPC 90/10"}) {
+           "Статистика и приёмка…", "ISO 19840", "IMO PSPC 90/10", "Опубликовать в архив компании",
+           "Архив компании…", "company_archive"}) {
     EXPECT_TRUE(text.contains(QString::fromUtf8(expected))) << expected;
   }
   // Every cell can be typed into: the help must not say otherwise.
