@@ -3,7 +3,7 @@
 // as the desktop program's window "Статистика и приёмка" gives:
 //
 //   korsi7-transfer check FILE --rule iso19840|pspc --ndft UM [--max UM]
-//                   [--surface M2] [--roughness fine|medium|coarse] [--json]
+//                   [--surface M2 [--kind flat|complex]] [--roughness fine|medium|coarse] [--json]
 //   korsi7-transfer check FILE --rule sspc-pa2 --min UM [--max UM]
 //                   [--level 1..5] [--spot-size N] [--surface M2] ...
 //   korsi7-transfer check JOB [--json]
@@ -41,6 +41,7 @@ struct CheckOptions {
   int level = inspection::kDefaultSspcLevel;
   std::size_t spotSize = inspection::kDefaultSpotSize;
   std::optional<double> surfaceM2;
+  std::optional<inspection::SurfaceKind> surfaceKind;  // pspc, with the surface
   bool json = false;
   bool job = false;  // FILE is a job file: it brings its own rules and limits
 };

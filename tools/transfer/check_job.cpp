@@ -23,8 +23,14 @@ std::string limitsText(const in::Entries& e) {
   if (e.rule == in::Rule::SspcPa2) {
     text += "; уровень " + std::to_string(e.level) + "; замеров в пятне " + std::to_string(e.spotSize);
   }
-  if (e.surfaceM2) text += "; площадь " + in::surfaceText(*e.surfaceM2);
+  if (e.surface) text += "; площадь " + in::surfaceText(*e.surface);
+  if (e.surfaceKind) text += std::string(", поверхность ") + in::surfaceKindName(*e.surfaceKind);
   return text;
+}
+
+// The area's surface when it was given in `unit`.
+std::optional<double> surfaceIn(const job::JobArea& area, in::SurfaceUnit unit) {
+  return area.surface && area.surface->unit == unit ? std::optional(area.surface->value) : std::nullopt;
 }
 
 std::string jobHeaderJson(const job::JobHeader& h) {
@@ -95,7 +101,10 @@ int runJobCheck(const std::string& path, bool json, std::FILE* out, std::FILE* e
       areasJson += std::string(areasJson.empty() ? "" : ",") + "{\"area\":" + std::to_string(i + 1) +
                    ",\"name\":" + jsonString(area.name) + ",\"numbers\":" + jsonString(numbers) +
                    ",\"rule\":" + jsonString(checkRuleWord(v.rule)) +
-                   ",\"surface_m2\":" + jsonNumber(area.surfaceM2) +
+                   ",\"surface_m2\":" + jsonNumber(surfaceIn(area, in::SurfaceUnit::SquareMetre)) +
+                   ",\"surface_ft2\":" + jsonNumber(surfaceIn(area, in::SurfaceUnit::SquareFoot)) +
+                   ",\"surface_kind\":" +
+                   (area.kind ? jsonString(*area.kind == in::SurfaceKind::Complex ? "complex" : "flat") : "null") +
                    ",\"max_checked\":" + (v.maximum ? "true" : "false") +
                    ",\"correction_um\":" + jsonNumber(static_cast<double>(v.correction) / 1000.0) + "," + object;
     } else {

@@ -209,6 +209,7 @@ bool renderInspectionRecord(QPagedPaintDevice& device, const InspectionRecord& r
   }
   // Below the criteria: the sample, the spots, and a maximum not entered, in words.
   QStringList notes;
+  if (!v.advice.empty()) notes << QStringLiteral("Указание: ") + text(v.advice);
   if (!v.sampling.empty()) notes << QStringLiteral("Выборка: ") + text(v.sampling);
   if (v.sspc && !v.sspc->spotSums.empty()) {
     // A few lines of them; the rest are in the counts and the criteria.

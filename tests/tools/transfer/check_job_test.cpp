@@ -3,7 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,12 +31,16 @@ class CheckJob : public CheckProgram {
                          80,  110, 120, 100, 110, 120, 100, 110, 120, 100, 110, 120, 100, 110, 120};
     std::int32_t num = 0;
     for (double t : um) j.readings.push_back({++num, std::nullopt, t / 1000.0, std::nullopt});
-    j.areas.push_back({"Палуба", 1.0, job::parseNumberRanges("1-5").ranges, {}});
-    j.areas.push_back({"Борт", std::nullopt, job::parseNumberRanges("6-10").ranges, {}});
-    j.areas.push_back({"Люк", 10.0, job::parseNumberRanges("11-25").ranges,
-                       {job::JobRule::SspcPa2, 100.0, 200.0, 3, std::size_t{3}}});
+    j.areas.push_back({"Палуба", squareMetres(1.0), job::parseNumberRanges("1-5").ranges, {}, {}});
+    j.areas.push_back({"Борт", std::nullopt, job::parseNumberRanges("6-10").ranges, {}, {}});
+    j.areas.push_back({"Люк", squareMetres(10.0), job::parseNumberRanges("11-25").ranges,
+                       {job::JobRule::SspcPa2, 100.0, 200.0, 3, std::size_t{3}}, {}});
     return j;
   }
+  static std::optional<korsi::inspection::Surface> squareMetres(double value) {
+    return korsi::inspection::squareMetresSurface(value);
+  }
+  static void withoutBort(job::InspectionJob& j) { j.areas.erase(j.areas.begin() + 1); }
   static bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 };
 
@@ -74,14 +80,32 @@ TEST_F(CheckJob, TheExitStatusIsThatOfTheWholeJob) {
     const char* judgement;  // of the whole, in the JSON; "null" without a verdict
   };
   const Case cases[] = {
-      {"all pass", [](job::InspectionJob& j) { j.areas.erase(j.areas.begin() + 1); }, 0, "\"pass\""},
-      {"too few for 2 m²", [](job::InspectionJob& j) { j.areas[0].surfaceM2 = 2.0; }, 1,
-       "\"too_few_measurements\""},
-      {"SSPC area of 25 m²", [](job::InspectionJob& j) { j.areas[2].surfaceM2 = 25.0; }, 1,
-       "\"too_few_measurements\""},
+      {"all pass", withoutBort, 0, "\"pass\""},
+      {"too few for 2 m²",
+       [](job::InspectionJob& j) {
+         withoutBort(j);
+         j.areas[0].surface = squareMetres(2.0);
+       },
+       1, "\"too_few_measurements\""},
+      {"SSPC area of 25 m²",
+       [](job::InspectionJob& j) {
+         withoutBort(j);
+         j.areas[1].surface = squareMetres(25.0);
+       },
+       1, "\"too_few_measurements\""},
+      // "Борт" fails: more readings on the deck could not make the job pass.
+      {"a failing area beside one with too few", [](job::InspectionJob& j) { j.areas[0].surface = squareMetres(2.0); },
+       1, "\"fail\""},
+      {"a failing area beside one without a verdict", [](job::InspectionJob& j) { j.readings[0].h = std::nan(""); },
+       1, "\"fail\""},
       {"no NDFT for an area", [](job::InspectionJob& j) { j.header.nominal.reset(); }, 2, "null"},
       {"ISO under 40 µm", [](job::InspectionJob& j) { j.header.nominal = 30.0; }, 2, "null"},
-      {"a reading not a number", [](job::InspectionJob& j) { j.readings[0].h = std::nan(""); }, 2, "null"},
+      {"a reading not a number",
+       [](job::InspectionJob& j) {
+         withoutBort(j);
+         j.readings[0].h = std::nan("");
+       },
+       2, "null"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -99,7 +123,7 @@ TEST_F(CheckJob, AFileThatCannotBeReadOrExtraEntriesGiveNoVerdict) {
   Run run = check({"broken.kjob", "--json"});
   EXPECT_EQ(run.status, 2);
   EXPECT_TRUE(run.out.empty());
-  EXPECT_TRUE(has(run.err, "Не удалось открыть файл проверки «broken.kjob»: файл повреждён")) << run.err;
+  EXPECT_TRUE(has(run.err, "Не удалось открыть файл проверки «broken.kjob»: это не файл проверки КОРСИ-7")) << run.err;
 
   // A job file under another name is still known by its content.
   ASSERT_EQ(job::saveJob(dir.file("job.dat"), threeAreas()), "");
