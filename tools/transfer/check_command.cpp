@@ -196,9 +196,13 @@ const char* checkRuleWord(in::Rule rule) {
   return "iso19840";
 }
 
-int runCheck(const CheckOptions& o, std::FILE* out, std::FILE* err) {
-  if (o.job) return runJobCheck(o.file, o.json, out, err);
+int runCheck(const CheckOptions& o, std::FILE* out, std::FILE* err, const std::atomic<bool>* stop) {
+  if (o.job) return runJobCheck(o.file, o.json, out, err, stop);
   const ThicknessRows file = readThicknessFile(o.file);
+  if (stop && stop->load()) {
+    std::fprintf(err, "%s: %s: interrupted\n", kProgramName, o.file.c_str());
+    return kExitInterrupted;
+  }
   if (!file.ok()) {
     std::fprintf(err, "%s: %s\n", kProgramName, file.error.c_str());
     return kCheckUsage;
@@ -248,7 +252,7 @@ int runCheck(const CheckOptions& o, std::FILE* out, std::FILE* err) {
   return kCheckUsage;
 }
 
-int checkCommand(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
+int checkCommand(const std::vector<std::string>& args, std::FILE* out, std::FILE* err, const std::atomic<bool>* stop) {
   const ParsedCheck parsed = parseCheckCommandLine(args);
   switch (parsed.action) {
     case ParsedCheck::Action::Help:
@@ -260,7 +264,7 @@ int checkCommand(const std::vector<std::string>& args, std::FILE* out, std::FILE
     case ParsedCheck::Action::Run:
       break;
   }
-  return runCheck(parsed.options, out, err);
+  return runCheck(parsed.options, out, err, stop);
 }
 
 std::string checkHelpText() {
@@ -330,6 +334,8 @@ whole job.
 Rows without a thickness are left out. Every limit is compared exactly, to
 the nanometre, and no figure is rounded onto a limit it is not on.
 
+Ctrl+C (SIGINT) or SIGTERM stops the reading of a job file at once.
+
 Exit status:
   0    the coat passes (for a JOB: every area passes)
   1    the coat (an area) fails, or there are too few measurements
@@ -340,6 +346,7 @@ Exit status:
        damaged, of a newer version or misses a reading), no readings, a
        reading that is not a number, an area without entries, a rule that
        does not apply
+  130  interrupted by SIGINT or SIGTERM
 )";
 }
 

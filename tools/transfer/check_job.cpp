@@ -46,8 +46,12 @@ std::string jobHeaderJson(const job::JobHeader& h) {
 
 }  // namespace
 
-int runJobCheck(const std::string& path, bool json, std::FILE* out, std::FILE* err) {
-  const job::OpenedJob opened = job::openJob(path);
+int runJobCheck(const std::string& path, bool json, std::FILE* out, std::FILE* err, const std::atomic<bool>* stop) {
+  const job::OpenedJob opened = job::openJob(path, stop);
+  if (opened.stopped) {
+    std::fprintf(err, "%s: %s: interrupted while reading the job file\n", kProgramName, path.c_str());
+    return kExitInterrupted;
+  }
   if (!opened.ok()) {
     std::fprintf(err, "%s: %s\n", kProgramName, opened.error.c_str());
     return kCheckUsage;

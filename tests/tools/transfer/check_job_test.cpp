@@ -3,14 +3,18 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "inspection/job_file.h"
+#include "storage/recordset/data_file.h"
 #include "tests/tools/transfer/check_program.h"
+#include "tools/transfer/check_command.h"
 
 namespace {
 
@@ -131,6 +135,39 @@ TEST_F(CheckJob, AFileThatCannotBeReadOrExtraEntriesGiveNoVerdict) {
   EXPECT_EQ(run.status, 2);
   EXPECT_TRUE(has(run.err, "--rule: a job file brings its own rules and limits; only --json goes with it")) << run.err;
   EXPECT_EQ(check({"job.dat"}).status, 1);
+}
+
+// A stop signal during check (the flag the signal watcher sets) ends the
+// reading of a job file and the check with 130, as read does; nothing is
+// printed as a verdict.
+TEST_F(CheckJob, AStopEndsTheCheckWith130) {
+  ASSERT_EQ(job::saveJob(dir.file("job.kjob"), threeAreas()), "");
+  ASSERT_EQ(korsi::recordset::writeDataFile(dir.file("deck.ks"), onTheLimit), "");
+  const std::atomic<bool> stop{true};
+  struct Case {
+    std::vector<std::string> args;
+    std::string said;
+  };
+  const Case cases[] = {
+      {{dir.file("job.kjob"), "--json"}, "korsi7-transfer: " + dir.file("job.kjob") + ": interrupted while reading the job file\n"},
+      {{dir.file("deck.ks"), "--rule", "iso19840", "--ndft", "120"}, "korsi7-transfer: " + dir.file("deck.ks") + ": interrupted\n"},
+  };
+  for (const Case& c : cases) {
+    std::FILE* out = std::tmpfile();
+    std::FILE* err = std::tmpfile();
+    ASSERT_TRUE(out && err);
+    EXPECT_EQ(korsi::transfer::checkCommand(c.args, out, err, &stop), 130);
+    const auto text = [](std::FILE* f) {
+      std::string t(static_cast<std::size_t>(std::ftell(f)), '\0');
+      std::rewind(f);
+      t.resize(std::fread(t.data(), 1, t.size(), f));
+      return t;
+    };
+    EXPECT_EQ(text(out), "");
+    EXPECT_EQ(text(err), c.said);
+    std::fclose(out);
+    std::fclose(err);
+  }
 }
 
 }  // namespace
