@@ -97,6 +97,17 @@ std::error_code AtomicFileReplace::commit() {
   return {};
 }
 
+std::error_code AtomicFileReplace::commitWithoutReplacing() {
+  if (error_) return error_;
+  if (!written_) {
+    if (const std::error_code error = platform::finishFile(temporary_, target_)) return error;
+  }
+  if (const std::error_code error = platform::placeWithoutReplacing(temporary_, target_)) return error;
+  committed_ = true;
+  platform::syncFolder(utf8Text(utf8Path(target_).parent_path()));
+  return {};
+}
+
 ReplaceOutcome replaceFileAtomically(const std::string& path, std::string_view bytes, TemporaryName naming) {
   AtomicFileReplace replace(path, naming);
   ReplaceOutcome outcome;
