@@ -64,7 +64,7 @@ AreaDialog::AreaDialog(const job::JobArea& area, std::vector<job::JobArea> other
                                                               : in::SurfaceUnit::SquareMetre;
   SurfaceUnitBox->setCurrentIndex(SurfaceUnitBox->findData(static_cast<int>(unit)));
   KindBox->setObjectName(QStringLiteral("KindBox"));
-  KindBox->addItem(QStringLiteral("не задан"), -1);
+  KindBox->addItem(QStringLiteral("не задана"), -1);
   KindBox->addItem(QStringLiteral("ровная (1 замер на 5 м²)"), static_cast<int>(in::SurfaceKind::Flat));
   KindBox->addItem(QStringLiteral("сложная (5 замеров на 1 м²)"), static_cast<int>(in::SurfaceKind::Complex));
   if (area.kind) KindBox->setCurrentIndex(KindBox->findData(static_cast<int>(*area.kind)));
