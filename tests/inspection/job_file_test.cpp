@@ -126,7 +126,7 @@ TEST(JobFile, ADamagedNewerOrIncompleteFileIsRefusedNamingFileAndCause) {
       {"text, no database", [](const std::string& p) { test::writeFile(p, "num;date;h\n1;2;3\n"); },
        "это не файл проверки КОРСИ-7"},
       {"empty", [](const std::string& p) { test::writeFile(p, ""); }, "это не файл проверки КОРСИ-7"},
-      {"a data file", [](const std::string& p) { test::writeFile(p, std::string("\x01\x00\x00\x00ADTG", 8)); },
+      {"a data file", [](const std::string& p) { test::writeFile(p, std::string("\x01\x00\x00\x00", 4) + "ADTG"); },
        "это не файл проверки КОРСИ-7"},
       {"cut in half",
        [](const std::string& p) {

@@ -99,12 +99,12 @@ void printAreaText(std::FILE* out, const CheckReport& report, const CheckedArea&
   std::fprintf(out, "Замеров: %zu", s.count);
   if (report.rowsWithoutThickness > 0) std::fprintf(out, " (строк без толщины пропущено: %d)", report.rowsWithoutThickness);
   std::fprintf(out, "\n");
-  std::fprintf(out, "Среднее %s мкм, наименьший %s, наибольший %s, стандартное отклонение %s, "
+  // One precision for the line's figures, none shown on a limit it is not on.
+  const in::StatisticsTexts figures = in::statisticsTexts(s, in::Unit::Micrometre, limits);
+  std::fprintf(out, "Среднее %s мкм, наименьший %s мкм, наибольший %s мкм, стандартное отклонение %s, "
                "коэффициент вариации %s\n",
-               in::textBesideLimits(s.mean, in::Unit::Micrometre, limits).c_str(),
-               thickness(static_cast<double>(s.minimum)).c_str(), thickness(static_cast<double>(s.maximum)).c_str(),
-               s.standardDeviation ? (in::roundedText(*s.standardDeviation, in::Unit::Micrometre) + " мкм").c_str()
-                                   : "—",
+               figures.mean.c_str(), figures.minimum.c_str(), figures.maximum.c_str(),
+               s.standardDeviation ? (figures.standardDeviation + " мкм").c_str() : "—",
                s.coefficientOfVariation ? (in::fixedText(*s.coefficientOfVariation, 1) + " %").c_str() : "—");
   if (v.sspc && !v.sspc->spotSums.empty()) {
     std::string spots;

@@ -2,6 +2,7 @@
 // by Python's json module, and the exit status of the whole job.
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <atomic>
 #include <cmath>
@@ -120,6 +121,20 @@ TEST_F(CheckJob, TheExitStatusIsThatOfTheWholeJob) {
     EXPECT_EQ(run.status, c.status) << run.err << run.out;
     EXPECT_TRUE(has(run.out, std::string(",\"judgement\":") + c.judgement + ",\"pass\":")) << run.out;
   }
+}
+
+// A file an earlier version saved with "NaN" for a maximum typed as no
+// number is judged, the maximum not set, instead of refused as damaged.
+TEST_F(CheckJob, AJobSavedWithANumberNeverSetIsJudged) {
+  ASSERT_EQ(job::saveJob(dir.file("old.kjob"), threeAreas()), "");
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(dir.file("old.kjob").c_str(), &db), SQLITE_OK);
+  EXPECT_EQ(sqlite3_exec(db, "UPDATE header SET value='NaN' WHERE key='maximum'", nullptr, nullptr, nullptr), SQLITE_OK);
+  sqlite3_close(db);
+  const Run run = check({"old.kjob"});
+  EXPECT_EQ(run.status, 1) << run.err;
+  EXPECT_EQ(run.err, "");
+  EXPECT_TRUE(has(run.out, "Зона 1 «Палуба», замеры 1-5\nПравило: ISO 19840; NDFT 100,0 мкм; максимум не задан")) << run.out;
 }
 
 TEST_F(CheckJob, AFileThatCannotBeReadOrExtraEntriesGiveNoVerdict) {
