@@ -51,6 +51,9 @@ class AtomicFileReplace {
   std::error_code commitWithoutReplacing();
 
  private:
+  enum class Placing { Replace, WhereNoFileIs };
+  std::error_code place(Placing placing);
+
   std::string target_;
   std::string temporary_;
   std::error_code error_;

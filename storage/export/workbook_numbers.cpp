@@ -3,16 +3,21 @@
 #include <zlib.h>
 
 #include <cstdint>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <optional>
+#include <span>
 #include <string_view>
+
+#include "storage/recordset/byte_reader.h"
 
 namespace korsi {
 
 namespace {
+
+using recordset::detail::ByteReader;
+using recordset::detail::FormatError;
 
 constexpr std::uint32_t kLocalHeader = 0x04034b50;
 constexpr std::uint32_t kCentralHeader = 0x02014b50;
@@ -22,12 +27,6 @@ constexpr std::uint16_t kDeflated = 8;
 // The sizes and CRC follow the data; the new file puts them in the header.
 constexpr std::uint16_t kDataDescriptorFlag = 0x0008;
 
-std::uint16_t u16(std::string_view b, std::size_t at) {
-  return static_cast<std::uint16_t>(static_cast<unsigned char>(b[at]) | static_cast<unsigned char>(b[at + 1]) << 8);
-}
-std::uint32_t u32(std::string_view b, std::size_t at) {
-  return static_cast<std::uint32_t>(u16(b, at)) | static_cast<std::uint32_t>(u16(b, at + 2)) << 16;
-}
 void put16(std::string& out, std::uint16_t v) {
   out += static_cast<char>(v & 0xff);
   out += static_cast<char>(v >> 8);
@@ -54,47 +53,61 @@ struct Member {
 };
 
 std::optional<std::vector<Member>> readMembers(std::string_view zip) {
+  const std::span<const std::uint8_t> bytes(reinterpret_cast<const std::uint8_t*>(zip.data()), zip.size());
+  const auto at = [&](std::size_t offset) { return ByteReader(bytes.subspan(offset), offset); };
   if (zip.size() < 22) return std::nullopt;
-  // The end record, with a comment of up to 65,535 bytes behind it.
-  std::size_t end = zip.size() - 22;
-  const std::size_t lowest = zip.size() > 22 + 65535 ? zip.size() - 22 - 65535 : 0;
-  while (u32(zip, end) != kEndOfDirectory) {
-    if (end == lowest) return std::nullopt;
-    --end;
+  try {
+    // The end record, with a comment of up to 65,535 bytes behind it.
+    std::size_t end = zip.size() - 22;
+    const std::size_t lowest = zip.size() > 22 + 65535 ? zip.size() - 22 - 65535 : 0;
+    while (at(end).u32() != kEndOfDirectory) {
+      if (end == lowest) return std::nullopt;
+      --end;
+    }
+    ByteReader record = at(end + 10);
+    const std::size_t count = record.u16();
+    record.skip(4);
+    ByteReader directory = at(record.u32());
+    std::vector<Member> members;
+    for (std::size_t i = 0; i < count; ++i) {
+      if (directory.u32() != kCentralHeader) return std::nullopt;
+      Member m;
+      m.madeBy = directory.u16();
+      m.needed = directory.u16();
+      m.flags = directory.u16();
+      m.method = directory.u16();
+      m.time = directory.u16();
+      m.date = directory.u16();
+      m.crc = directory.u32();
+      const std::uint32_t stored = directory.u32();
+      m.size = directory.u32();
+      const std::size_t nameLength = directory.u16();
+      const std::size_t extra = directory.u16();
+      const std::size_t comment = directory.u16();
+      directory.skip(2);  // disk
+      m.internal = directory.u16();
+      m.external = directory.u32();
+      const std::uint32_t local = directory.u32();
+      // Sizes past 4 GB live in the zip64 extra field: not written here.
+      if (stored == 0xffffffffU || m.size == 0xffffffffU || local == 0xffffffffU) return std::nullopt;
+      const auto name = directory.take(nameLength);
+      m.name.assign(name.begin(), name.end());
+      directory.skip(extra + comment);
+      ByteReader header = at(local);
+      if (header.u32() != kLocalHeader) return std::nullopt;
+      header.skip(22);
+      const std::size_t localName = header.u16();
+      const std::size_t localExtra = header.u16();
+      header.skip(localName + localExtra);
+      const auto data = header.take(stored);
+      m.data.assign(data.begin(), data.end());
+      members.push_back(std::move(m));
+    }
+    return members;
+  } catch (const FormatError&) {
+    // A member or a record past the file's end.
+    return std::nullopt;
   }
-  const std::size_t count = u16(zip, end + 10);
-  std::size_t at = u32(zip, end + 16);
-  std::vector<Member> members;
-  for (std::size_t i = 0; i < count; ++i) {
-    if (at + 46 > zip.size() || u32(zip, at) != kCentralHeader) return std::nullopt;
-    Member m;
-    m.madeBy = u16(zip, at + 4);
-    m.needed = u16(zip, at + 6);
-    m.flags = u16(zip, at + 8);
-    m.method = u16(zip, at + 10);
-    m.time = u16(zip, at + 12);
-    m.date = u16(zip, at + 14);
-    m.crc = u32(zip, at + 16);
-    const std::uint32_t stored = u32(zip, at + 20);
-    m.size = u32(zip, at + 24);
-    const std::size_t nameLength = u16(zip, at + 28);
-    const std::size_t extra = u16(zip, at + 30);
-    const std::size_t comment = u16(zip, at + 32);
-    m.internal = u16(zip, at + 36);
-    m.external = u32(zip, at + 38);
-    const std::size_t local = u32(zip, at + 42);
-    // Sizes past 4 GB live in the zip64 extra field: not written here.
-    if (stored == 0xffffffffU || m.size == 0xffffffffU || local == 0xffffffffU) return std::nullopt;
-    if (at + 46 + nameLength > zip.size()) return std::nullopt;
-    m.name = std::string(zip.substr(at + 46, nameLength));
-    at += 46 + nameLength + extra + comment;
-    if (local + 30 > zip.size() || u32(zip, local) != kLocalHeader) return std::nullopt;
-    const std::size_t data = local + 30 + u16(zip, local + 26) + u16(zip, local + 28);
-    if (data + stored > zip.size()) return std::nullopt;
-    m.data = std::string(zip.substr(data, stored));
-    members.push_back(std::move(m));
-  }
-  return members;
 }
 
 std::optional<std::string> inflated(const Member& m) {

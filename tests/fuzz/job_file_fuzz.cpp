@@ -7,8 +7,6 @@
 //
 // Input: the file's bytes.
 
-#include <unistd.h>
-
 #include <cmath>
 #include <cstdint>
 #include <cstdlib>
@@ -18,6 +16,7 @@
 
 #include "inspection/job_file.h"
 #include "inspection/job_verdict.h"
+#include "tests/fuzz/fuzz_folder.h"
 
 namespace {
 
@@ -25,27 +24,10 @@ void require(bool promise) {
   if (!promise) std::abort();
 }
 
-// One folder per fuzzing process, removed at its end; in memory where the
-// system has such a folder.
-struct Folder {
-  Folder() {
-    std::error_code ec;
-    const std::filesystem::path base =
-        std::filesystem::is_directory("/dev/shm", ec) ? std::filesystem::path("/dev/shm") : std::filesystem::temp_directory_path();
-    path = base / ("korsi-fuzz-job-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(path);
-  }
-  ~Folder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path, ignored);
-  }
-  std::filesystem::path path;
-};
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static Folder folder;
+  static korsi::fuzz::FuzzFolder folder("job");
   const std::string path = (folder.path / "received.kjob").string();
   {
     std::ofstream out(path, std::ios::binary | std::ios::trunc);

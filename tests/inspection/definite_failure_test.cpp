@@ -3,8 +3,8 @@
 // an SSPC-PA 2 spot out of its range) fails the area whatever the count;
 // one that more readings could still turn (the mean, a share of readings, the
 // mean of the spots) leaves "недостаточно измерений". Hand-computed per rule,
-// each on a surface that asks for more than is given; and the job fails when
-// one area fails, however few the readings of another.
+// each on a surface that asks for more than is given. (The job that fails
+// when one area fails, however few the readings of another: job_verdict_test.)
 
 #include <gtest/gtest.h>
 
@@ -14,7 +14,6 @@
 #include <vector>
 
 #include "inspection/acceptance.h"
-#include "inspection/job_verdict.h"
 
 namespace {
 
@@ -117,20 +116,5 @@ INSTANTIATE_TEST_SUITE_P(
         Case{"AreaMeanOnly", times(15, 0.095), sspc(), {"зона мин."}, Judgement::TooFewMeasurements},
         Case{"NothingFails", join({k110, k110, k110, k110, k110}), sspc(), {}, Judgement::TooFewMeasurements}),
     [](const auto& info) { return std::string(info.param.name); });
-
-TEST(JobWithAFailingArea, FailsHoweverFewTheReadingsElsewhere) {
-  struct JobCase {
-    std::vector<std::optional<Judgement>> areas;
-    std::optional<Judgement> overall;
-  };
-  const auto P = Judgement::Pass, F = Judgement::Fail, T = Judgement::TooFewMeasurements,
-             N = Judgement::NotApplicable;
-  const JobCase cases[] = {
-      {{F, T}, F}, {{T, F, P}, F}, {{T, P}, T}, {{P, P}, P},
-      // A failing area fails the job even beside an area without a verdict.
-      {{F, std::nullopt}, F}, {{F, N}, F}, {{T, std::nullopt}, std::nullopt},
-  };
-  for (const JobCase& c : cases) EXPECT_EQ(in::overallJudgement(c.areas), c.overall);
-}
 
 }  // namespace

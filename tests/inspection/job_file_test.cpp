@@ -120,6 +120,14 @@ struct Refused {
   const char* cause;
 };
 
+// The sample job saved at `path`, spoiled as a case says and opened again,
+// with a time limit of its own (a file may be made to hang the reader).
+OpenedJob openSpoiled(const std::string& path, void (*spoil)(const std::string& path)) {
+  EXPECT_EQ(saveJob(path, sampleJob()), "");
+  spoil(path);
+  return test::returnsWithin(test::kHangLimit, [&] { return openJob(path); });
+}
+
 TEST(JobFile, ADamagedNewerOrIncompleteFileIsRefusedNamingFileAndCause) {
   const Refused cases[] = {
       // Files that are no job file at all are not called damaged.
@@ -168,9 +176,7 @@ TEST(JobFile, ADamagedNewerOrIncompleteFileIsRefusedNamingFileAndCause) {
     SCOPED_TRACE(c.what);
     TempDir dir;
     const std::string path = dir.file("job.kjob");
-    ASSERT_EQ(saveJob(path, sampleJob()), "");
-    c.spoil(path);
-    const OpenedJob opened = openJob(path);
+    const OpenedJob opened = openSpoiled(path, c.spoil);
     EXPECT_FALSE(opened.ok());
     EXPECT_TRUE(opened.error.starts_with("Не удалось открыть файл проверки «" + path + "»: ")) << opened.error;
     EXPECT_NE(opened.error.find(c.cause), std::string::npos) << opened.error;
@@ -222,9 +228,7 @@ TEST(JobFile, AFileWithMoreThanTheProgramsTablesIsRefusedBeforeItRuns) {
     SCOPED_TRACE(c.what);
     TempDir dir;
     const std::string path = dir.file("job.kjob");
-    ASSERT_EQ(saveJob(path, sampleJob()), "");
-    c.spoil(path);
-    const OpenedJob opened = test::returnsWithin(test::kHangLimit, [&] { return openJob(path); });
+    const OpenedJob opened = openSpoiled(path, c.spoil);
     EXPECT_EQ(opened.error, "Не удалось открыть файл проверки «" + path + "»: файл повреждён (" + c.cause + ")");
     EXPECT_TRUE(opened.job.areas.empty() && opened.job.readings.empty());
   }

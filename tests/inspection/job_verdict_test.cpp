@@ -60,7 +60,7 @@ TEST(JobVerdict, EachAreaByItsOwnRuleAndTheWholeByTheWorst) {
   EXPECT_EQ(judgeJob(without).summary, "Проверка в целом: недостаточно измерений");
 }
 
-TEST(JobVerdict, TheWholeHasNoVerdictWhenAnAreaHasNone) {
+TEST(JobVerdict, TheWholeFailsWithAnAreaElseHasNoVerdictWithoutOne) {
   struct Case {
     std::vector<std::optional<Judgement>> areas;
     std::optional<Judgement> overall;
@@ -70,6 +70,9 @@ TEST(JobVerdict, TheWholeHasNoVerdictWhenAnAreaHasNone) {
   const Case cases[] = {
       {{P, P}, P}, {{P, F}, F}, {{T, P}, T}, {{P, N}, std::nullopt}, {{T, std::nullopt}, std::nullopt},
       {{}, std::nullopt},
+      // One failing area fails the job, however few the readings of another
+      // and whether or not another has a verdict.
+      {{F, T}, F}, {{T, F, P}, F}, {{F, std::nullopt}, F}, {{F, N}, F},
   };
   for (const Case& c : cases) EXPECT_EQ(overallJudgement(c.areas), c.overall);
 
