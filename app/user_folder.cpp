@@ -1,8 +1,11 @@
 #include "app/user_folder.h"
 
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <system_error>
 
+#include "services/atomic_file.h"
 #include "services/config.h"
 
 namespace korsi {
@@ -25,11 +28,29 @@ std::string failure(const fs::path& folder, const std::string& what, const std::
 }
 
 // Copies only where no file of that name is there, so a user's file (or a
-// link the user put there) is never replaced.
+// link the user put there) is never replaced. The copy is written to a
+// temporary name beside it and takes the name only when whole, so a copy cut
+// short (a full disk, a power cut) leaves no half file that later starts
+// would keep; the next start copies again.
 bool copyMissing(const fs::path& from, const fs::path& to, std::error_code& error) {
   error.clear();
   if (fs::exists(fs::symlink_status(to, error))) return true;
-  return fs::copy_file(from, to, fs::copy_options::none, error);
+  std::ifstream in(from, std::ios::binary);
+  if (!in) {
+    error = std::make_error_code(std::errc::no_such_file_or_directory);
+    return false;
+  }
+  const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  if (in.bad()) {
+    error = std::make_error_code(std::errc::io_error);
+    return false;
+  }
+  AtomicFileReplace copy(to.string());
+  if ((error = copy.write(bytes))) return false;
+  error = copy.commitWithoutReplacing();
+  // Another start made the file in the meantime: it is whole, and stays.
+  if (error == std::errc::file_exists) error.clear();
+  return !error;
 }
 
 }  // namespace

@@ -26,7 +26,9 @@ struct PreparedFolder {
 // Creates `folder` (with its parents) when missing and copies into it from
 // `templates` each of kestro.conf and korsi7.mdb.backup that it lacks;
 // korsi7.mdb is made from the backup when missing, since the program never
-// creates its database. A file already there is never touched.
+// creates its database. A file already there is never touched. Each copy
+// goes to a temporary name in the folder and takes its name when whole, so
+// a user file is whole or absent.
 PreparedFolder prepareUserFolder(const std::string& folder, const std::string& templates);
 
 // Why a folder or file could not be made or opened, in the user's words for

@@ -138,7 +138,7 @@ FetchedJob fetchJob(PgConnection& db, const std::string& id, std::optional<int> 
   out.job.header = out.listed.header;
   const Params key{id, std::to_string(out.listed.revision)};
   const Result areas = db.run(
-      "SELECT name, surface_m2, numbers, rule, nominal, maximum, level, spot_size FROM korsi7.areas"
+      "SELECT name, surface_m2, surface_ft2, kind, numbers, rule, nominal, maximum, level, spot_size FROM korsi7.areas"
       " WHERE job_id = $1 AND revision = $2 ORDER BY position",
       key);
   const Result readings =
@@ -155,13 +155,15 @@ FetchedJob fetchJob(PgConnection& db, const std::string& id, std::optional<int> 
     const PGresult* a = areas.get();
     job::JobArea area;
     area.name = value(a, i, 0);
-    area.surfaceM2 = number(a, i, 1);
-    area.numbers = job::parseNumberRanges(value(a, i, 2)).ranges;
-    if (!PQgetisnull(a, i, 3)) area.overrides.rule = job::ruleFromWord(value(a, i, 3));
-    area.overrides.nominal = number(a, i, 4);
-    area.overrides.maximum = number(a, i, 5);
-    if (!PQgetisnull(a, i, 6)) area.overrides.level = static_cast<int>(whole(a, i, 6));
-    if (!PQgetisnull(a, i, 7)) area.overrides.spotSize = static_cast<std::size_t>(whole(a, i, 7));
+    if (const auto m2 = number(a, i, 1)) area.surface = inspection::squareMetresSurface(*m2);
+    if (const auto ft2 = number(a, i, 2)) area.surface = inspection::squareFeetSurface(*ft2);
+    if (!PQgetisnull(a, i, 3)) area.kind = job::kindFromWord(value(a, i, 3));
+    area.numbers = job::parseNumberRanges(value(a, i, 4)).ranges;
+    if (!PQgetisnull(a, i, 5)) area.overrides.rule = job::ruleFromWord(value(a, i, 5));
+    area.overrides.nominal = number(a, i, 6);
+    area.overrides.maximum = number(a, i, 7);
+    if (!PQgetisnull(a, i, 8)) area.overrides.level = static_cast<int>(whole(a, i, 8));
+    if (!PQgetisnull(a, i, 9)) area.overrides.spotSize = static_cast<std::size_t>(whole(a, i, 9));
     out.job.areas.push_back(std::move(area));
   }
   const PGresult* rr = readings.get();

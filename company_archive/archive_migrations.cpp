@@ -80,6 +80,8 @@ CREATE TABLE korsi7.areas (
   position integer NOT NULL,
   name text NOT NULL,
   surface_m2 double precision,
+  surface_ft2 double precision,
+  kind text,
   numbers text NOT NULL,
   reading_count integer NOT NULL,
   rule text,

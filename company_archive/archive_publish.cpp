@@ -71,7 +71,7 @@ PublishOutcome publishJob(PgConnection& db, const job::InspectionJob& j) {
   }
   const RevisionRows rows = revisionRows(j, j.id, revision);
   if (!rows.areas.empty() &&
-      !db.copyIn("COPY korsi7.areas (job_id, revision, position, name, surface_m2, numbers, reading_count, rule,"
+      !db.copyIn("COPY korsi7.areas (job_id, revision, position, name, surface_m2, surface_ft2, kind, numbers, reading_count, rule,"
                  " nominal, maximum, level, spot_size) FROM STDIN",
                  rows.areas)) {
     return failed();

@@ -51,6 +51,11 @@ void copyField(std::string& out, const std::optional<std::string>& text) {
   }
 }
 
+// The area's surface in the one unit given, none in the other.
+std::optional<double> surfaceIn(const job::JobArea& a, inspection::SurfaceUnit unit) {
+  return a.surface && a.surface->unit == unit ? std::optional(a.surface->value) : std::nullopt;
+}
+
 }  // namespace
 
 std::string numberText(double value) {
@@ -81,7 +86,9 @@ std::string contentHash(const job::InspectionJob& j) {
   field(text, std::optional<std::int64_t>(static_cast<std::int64_t>(j.areas.size())));
   for (const job::JobArea& a : j.areas) {
     field(text, a.name);
-    field(text, a.surfaceM2);
+    field(text, surfaceIn(a, inspection::SurfaceUnit::SquareMetre));
+    field(text, surfaceIn(a, inspection::SurfaceUnit::SquareFoot));
+    field(text, a.kind ? job::kindWord(*a.kind) : "-");
     field(text, job::rangesText(a.numbers));
     field(text, a.overrides.rule ? job::ruleWord(*a.overrides.rule) : "-");
     field(text, a.overrides.nominal);
@@ -141,7 +148,9 @@ RevisionRows revisionRows(const job::InspectionJob& j, const std::string& jobId,
     const std::optional<std::string> fields[] = {
         whole(i + 1),
         a.name,
-        numberText(a.surfaceM2),
+        numberText(surfaceIn(a, inspection::SurfaceUnit::SquareMetre)),
+        numberText(surfaceIn(a, inspection::SurfaceUnit::SquareFoot)),
+        a.kind ? std::optional<std::string>(job::kindWord(*a.kind)) : std::nullopt,
         job::rangesText(a.numbers),
         whole(av.readings.size()),
         a.overrides.rule ? std::optional<std::string>(job::ruleWord(*a.overrides.rule)) : std::nullopt,

@@ -21,40 +21,77 @@ std::string shareText(std::size_t k, std::size_t n) {
 constexpr Nanometres kIsoSmallestNdft = 40 * kNanometresPerMicrometre;
 
 Criterion maximumCriterion(std::string label, const std::vector<Nanometres>& readings,
-                           std::optional<Nanometres> maximum, Nanometres largest, const Words& words) {
+                           std::optional<Nanometres> maximum, Nanometres largest, Unit unit) {
   Criterion c{std::move(label), "Каждый замер не больше максимума", Outcome::NotChecked,
-              "максимум не задан, не проверялось"};
+              "максимум не задан, не проверялось", true};
   if (!maximum) return c;
   const auto above = static_cast<std::size_t>(
       std::count_if(readings.begin(), readings.end(), [&](Nanometres r) { return r > *maximum; }));
   const auto m = static_cast<double>(*maximum);
   const auto big = static_cast<double>(largest);
+  const double limits[] = {m};
+  const double figures[] = {big};
+  const SharedPrecision t(unit, limits, figures);
   if (above == 0) {
     c.outcome = Outcome::Pass;
-    c.figures = "наибольший замер " + words(big) + " при максимуме " + words(m);
+    c.figures = "наибольший замер " + t.withUnit(big) + " при максимуме " + t.withUnit(m);
   } else {
     c.outcome = Outcome::Fail;
-    c.figures = std::to_string(above) + " " + ofReadings(readings.size()) + " выше максимума " + words(m) +
-                ", наибольший " + words(big);
+    c.figures = std::to_string(above) + " " + ofReadings(readings.size()) + " выше максимума " + t.withUnit(m) +
+                ", наибольший " + t.withUnit(big);
   }
   return c;
 }
 
 // Every reading at least tenths/10 of NDFT.
 Criterion minimumCriterion(std::string label, int tenths, const std::vector<Nanometres>& readings, Nanometres ndft,
-                           Nanometres smallest, const Words& words) {
+                           Nanometres smallest, Unit unit) {
   const std::string percent = std::to_string(tenths * 10) + " % NDFT";
   const auto limit = static_cast<double>(ndft) * tenths / 10.0;
   const auto below = static_cast<std::size_t>(std::count_if(
       readings.begin(), readings.end(), [&](Nanometres r) { return r * 10 < ndft * tenths; }));
-  Criterion c{std::move(label), "", below == 0 ? Outcome::Pass : Outcome::Fail, ""};
+  const double limits[] = {limit};
+  const double figures[] = {static_cast<double>(smallest)};
+  const SharedPrecision t(unit, limits, figures);
+  Criterion c{std::move(label), "", below == 0 ? Outcome::Pass : Outcome::Fail, "", true};
   if (below == 0) {
-    c.figures = "наименьший замер " + words(static_cast<double>(smallest)) + ", " + percent + " = " + words(limit);
+    c.figures = "наименьший замер " + t.withUnit(figures[0]) + ", " + percent + " = " + t.withUnit(limit);
   } else {
     c.figures = std::to_string(below) + " " + ofReadings(readings.size()) + " ниже " + percent + " (" +
-                words(limit) + "), наименьший " + words(static_cast<double>(smallest));
+                t.withUnit(limit) + "), наименьший " + t.withUnit(figures[0]);
   }
   return c;
+}
+
+// What the surface asks of one area judged by ISO 19840 or IMO PSPC, in
+// readings: the sampling text and the shortage (empty: enough).
+void readingsForSurface(Verdict& v, const Entries& e, std::string& shortage) {
+  const std::size_t n = v.readings.size();
+  if (!e.surface) {
+    v.sampling = "площадь не задана, число замеров не проверялось";
+    return;
+  }
+  const Surface& surface = *e.surface;
+  std::string where = surfaceText(surface);
+  // Square feet are converted for the rules that count in square metres.
+  if (surface.unit != SurfaceUnit::SquareMetre) where += " (" + surfaceText(squareMetresSurface(squareMetres(surface))) + ")";
+  std::size_t required = 0;
+  std::string basis;
+  if (e.rule == Rule::Iso19840) {
+    required = isoReadingsRequired(squareMetres(surface));
+  } else if (!e.surfaceKind) {
+    v.sampling = "вид поверхности (ровная или сложная) не задан, число замеров не проверялось";
+    return;
+  } else {
+    required = pspcReadingsRequired(squareMetres(surface), *e.surfaceKind);
+    where = std::string(*e.surfaceKind == SurfaceKind::Complex ? "сложной" : "ровной") + " поверхности " + where;
+    basis = *e.surfaceKind == SurfaceKind::Complex ? " (5 замеров на 1 м², с округлением вверх, и не меньше 3)"
+                                                   : " (1 замер на каждые 5 м², с округлением вверх)";
+    v.advice = "По IMO PSPC вдоль рёбер жёсткости и балок набора нужен комплект замеров через каждые 2–3 м; "
+               "их число программа не проверяет.";
+  }
+  v.sampling = "для " + where + " нужно не меньше " + readingsCount(required) + basis + ", дано " + std::to_string(n);
+  if (n < required) shortage = v.sampling;
 }
 
 std::string refusedReadingText(std::size_t index, std::size_t total, const char* what) {
@@ -131,11 +168,13 @@ std::string readingsCount(std::size_t n) { return plural(n, "замер", "за�
 
 void settleVerdict(Verdict& v, const std::string& title, const std::string& shortage) {
   std::string failed;
+  bool definite = false;
   for (const Criterion& c : v.criteria) {
     if (c.outcome != Outcome::Fail) continue;
     failed += (failed.empty() ? "" : ", ") + c.label;
+    definite = definite || c.definite;
   }
-  if (!shortage.empty()) {
+  if (!shortage.empty() && !definite) {
     v.judgement = Judgement::TooFewMeasurements;
     v.summary = title + ": недостаточно измерений — " + shortage;
     if (!failed.empty()) v.summary += "; не выполнено " + failed;
@@ -143,10 +182,48 @@ void settleVerdict(Verdict& v, const std::string& title, const std::string& shor
     v.judgement = Judgement::Pass;
     v.summary = "Соответствует " + title;
   } else {
+    // More readings could not undo a definite failure; the shortage is said too.
     v.judgement = Judgement::Fail;
     v.summary = "Не соответствует " + title + ": не выполнено " + failed;
+    if (!shortage.empty()) v.summary += "; кроме того, недостаточно измерений — " + shortage;
   }
   v.pass = v.judgement == Judgement::Pass;
+}
+
+CorrectedReadings correctReadings(std::span<const double> readingsMm, const Entries& entries) {
+  CorrectedReadings out;
+  const Unit unit = entries.unit;
+  if (entries.measuredCorrection) {
+    const std::optional<Nanometres> measured = nanometresFrom(*entries.measuredCorrection, unit);
+    if (!measured || *measured < 0) {
+      out.refusal = "Поправка должна быть числом не меньше нуля";
+      return out;
+    }
+    out.correction = *measured;
+    if (out.correction > 0) {
+      out.correctionText = "из каждого замера вычтена измеренная поправка " + exactText(static_cast<double>(out.correction), unit) +
+                           " " + unitName(unit);
+    }
+  } else if ((out.correction = roughnessCorrection(entries.roughness)) > 0) {
+    out.correctionText = std::string("из каждого замера вычтена поправка на шероховатость (") +
+                         roughnessName(entries.roughness) + ") " +
+                         exactText(static_cast<double>(out.correction), unit) + " " + unitName(unit);
+  }
+  out.readings.reserve(readingsMm.size());
+  for (std::size_t i = 0; i < readingsMm.size(); ++i) {
+    const std::optional<Nanometres> nm = nanometresFromMm(readingsMm[i]);
+    if (!nm) {
+      out.refusal = refusedReadingText(i, readingsMm.size(),
+                                       std::isfinite(readingsMm[i]) ? "толщина больше 1000 мм, это не замер"
+                                                                    : "толщина не число");
+      out.refusedReading = i;
+      out.readings.clear();
+      return out;
+    }
+    out.readings.push_back(*nm - out.correction);
+  }
+  out.statistics = describe(out.readings);
+  return out;
 }
 
 Assessment assess(std::span<const double> readingsMm, const Entries& entries) {
@@ -154,9 +231,9 @@ Assessment assess(std::span<const double> readingsMm, const Entries& entries) {
   Verdict& v = out.verdict;
   v.rule = entries.rule;
   v.unit = entries.unit;
-  const Words words(entries.unit);
+  const Unit unit = entries.unit;
 
-  const std::optional<Nanometres> ndft = nanometresFrom(entries.ndft, entries.unit);
+  const std::optional<Nanometres> ndft = nanometresFrom(entries.ndft, unit);
   if (!ndft || *ndft <= 0) {
     out.refusal = entries.rule == Rule::SspcPa2 ? "Минимум должен быть числом больше нуля"
                                                 : "NDFT должна быть числом больше нуля";
@@ -164,20 +241,21 @@ Assessment assess(std::span<const double> readingsMm, const Entries& entries) {
   }
   v.ndft = *ndft;
   if (entries.maximum) {
-    const std::optional<Nanometres> maximum = nanometresFrom(*entries.maximum, entries.unit);
+    const std::optional<Nanometres> maximum = nanometresFrom(*entries.maximum, unit);
     if (!maximum) {
       out.refusal = "Максимум должен быть числом";
       return out;
     }
     if (*maximum < v.ndft) {
-      out.refusal = "Максимум " + words(static_cast<double>(*maximum)) +
-                    (entries.rule == Rule::SspcPa2 ? " меньше минимума " : " меньше NDFT ") +
-                    words(static_cast<double>(v.ndft));
+      const double limits[] = {static_cast<double>(*maximum), static_cast<double>(v.ndft)};
+      const SharedPrecision t(unit, limits);
+      out.refusal = "Максимум " + t.withUnit(limits[0]) +
+                    (entries.rule == Rule::SspcPa2 ? " меньше минимума " : " меньше NDFT ") + t.withUnit(limits[1]);
       return out;
     }
     v.maximum = maximum;
   }
-  if (entries.surfaceM2 && !(std::isfinite(*entries.surfaceM2) && *entries.surfaceM2 > 0.0)) {
+  if (entries.surface && !(std::isfinite(entries.surface->value) && entries.surface->value > 0.0)) {
     out.refusal = "Площадь должна быть числом больше нуля";
     return out;
   }
@@ -197,35 +275,18 @@ Assessment assess(std::span<const double> readingsMm, const Entries& entries) {
     return out;
   }
 
-  if (entries.measuredCorrection) {
-    const std::optional<Nanometres> measured = nanometresFrom(*entries.measuredCorrection, entries.unit);
-    if (!measured || *measured < 0) {
-      out.refusal = "Поправка должна быть числом не меньше нуля";
-      return out;
-    }
-    v.correction = *measured;
-    if (v.correction > 0) {
-      v.correctionText = "из каждого замера вычтена измеренная поправка " + words(static_cast<double>(v.correction));
-    }
-  } else if ((v.correction = roughnessCorrection(entries.roughness)) > 0) {
-    v.correctionText = std::string("из каждого замера вычтена поправка на шероховатость (") +
-                       roughnessName(entries.roughness) + ") " + words(static_cast<double>(v.correction));
+  CorrectedReadings corrected = correctReadings(readingsMm, entries);
+  if (!corrected.ok()) {
+    out.refusal = std::move(corrected.refusal);
+    out.refusedReading = corrected.refusedReading;
+    return out;
   }
-  v.readings.reserve(readingsMm.size());
-  for (std::size_t i = 0; i < readingsMm.size(); ++i) {
-    const std::optional<Nanometres> nm = nanometresFromMm(readingsMm[i]);
-    if (!nm) {
-      out.refusal = refusedReadingText(i, readingsMm.size(),
-                                       std::isfinite(readingsMm[i]) ? "толщина больше 1000 мм, это не замер"
-                                                                    : "толщина не число");
-      out.refusedReading = i;
-      return out;
-    }
-    v.readings.push_back(*nm - v.correction);
-  }
+  v.correction = corrected.correction;
+  v.correctionText = std::move(corrected.correctionText);
+  v.readings = std::move(corrected.readings);
+  v.statistics = corrected.statistics;
 
   const std::size_t n = v.readings.size();
-  v.statistics = describe(v.readings);
   const Statistics& s = v.statistics;
   v.marks.assign(n, ReadingMark::Ok);
   if (entries.rule == Rule::SspcPa2) {
@@ -234,8 +295,10 @@ Assessment assess(std::span<const double> readingsMm, const Entries& entries) {
   }
   if (entries.rule == Rule::Iso19840 && v.ndft < kIsoSmallestNdft) {
     v.judgement = Judgement::NotApplicable;
-    v.summary = "ISO 19840 не применяется: NDFT " + words(static_cast<double>(v.ndft)) + " меньше " +
-                words(static_cast<double>(kIsoSmallestNdft));
+    const double limits[] = {static_cast<double>(kIsoSmallestNdft)};
+    const double figures[] = {static_cast<double>(v.ndft)};
+    const SharedPrecision t(unit, limits, figures);
+    v.summary = "ISO 19840 не применяется: NDFT " + t.withUnit(figures[0]) + " меньше " + t.withUnit(limits[0]);
     return out;
   }
   const Nanometres nominal = v.ndft;
@@ -257,43 +320,41 @@ Assessment assess(std::span<const double> readingsMm, const Entries& entries) {
     if (v.marks[i] == ReadingMark::BelowMinimum || v.marks[i] == ReadingMark::AboveMaximum) v.failing.push_back(i);
   }
 
+  const auto nominalNm = static_cast<double>(nominal);
   if (entries.rule == Rule::Iso19840) {
     // The mean is at least NDFT exactly when the floor of the exact mean is.
     const Nanometres meanFloor = floorDiv(s.sum, static_cast<Nanometres>(n));
+    const double meanLimits[] = {nominalNm};
+    const double mean[] = {s.mean};
+    const SharedPrecision meanText(unit, meanLimits, mean);
     v.criteria.push_back({"(a)", "Среднее не меньше NDFT", meanFloor >= nominal ? Outcome::Pass : Outcome::Fail,
-                          "среднее " + words(static_cast<double>(meanFloor)) + " при NDFT " +
-                              words(static_cast<double>(nominal))});
-    Criterion b = minimumCriterion("(b)", 8, v.readings, nominal, s.minimum, words);
+                          "среднее " + meanText.withUnit(s.mean) + " при NDFT " + meanText.withUnit(nominalNm)});
+    Criterion b = minimumCriterion("(b)", 8, v.readings, nominal, s.minimum, unit);
     b.requirement = "Каждый замер не меньше 80 % NDFT";
     v.criteria.push_back(std::move(b));
+    const double bandLimits[] = {nominalNm * 0.8, nominalNm};
+    const SharedPrecision bandText(unit, bandLimits);
     v.criteria.push_back({"(c)", "Замеров от 80 % до 100 % NDFT меньше 20 %",
                           band * 5 < n ? Outcome::Pass : Outcome::Fail,
                           std::to_string(band) + " " + ofReadings(n) + " (" + shareText(band, n) +
-                              ") от 80 % до 100 % NDFT (" + words(static_cast<double>(nominal) * 0.8) + " – " +
-                              words(static_cast<double>(nominal)) + ")"});
-    v.criteria.push_back(maximumCriterion("(d)", v.readings, v.maximum, s.maximum, words));
+                              ") от 80 % до 100 % NDFT (" + bandText.withUnit(bandLimits[0]) + " – " +
+                              bandText.withUnit(nominalNm) + ")"});
+    v.criteria.push_back(maximumCriterion("(d)", v.readings, v.maximum, s.maximum, unit));
   } else {
+    const double limits[] = {nominalNm};
+    const SharedPrecision t(unit, limits);
     v.criteria.push_back({"90 %", "Не меньше 90 % замеров не ниже NDFT",
                           atLeastNominal * 10 >= n * 9 ? Outcome::Pass : Outcome::Fail,
                           std::to_string(atLeastNominal) + " " + ofReadings(n) + " (" + shareText(atLeastNominal, n) +
-                              ") не ниже NDFT " + words(static_cast<double>(nominal))});
-    Criterion rest = minimumCriterion("10 %", 9, v.readings, nominal, s.minimum, words);
+                              ") не ниже NDFT " + t.withUnit(nominalNm)});
+    Criterion rest = minimumCriterion("10 %", 9, v.readings, nominal, s.minimum, unit);
     rest.requirement = "Остальные замеры не ниже 90 % NDFT";
     v.criteria.push_back(std::move(rest));
-    v.criteria.push_back(maximumCriterion("максимум", v.readings, v.maximum, s.maximum, words));
+    v.criteria.push_back(maximumCriterion("максимум", v.readings, v.maximum, s.maximum, unit));
   }
 
   std::string shortage;
-  if (entries.rule == Rule::Iso19840) {
-    if (entries.surfaceM2) {
-      const std::size_t required = isoReadingsRequired(*entries.surfaceM2);
-      v.sampling = "для " + surfaceText(*entries.surfaceM2) + " нужно не меньше " + readingsCount(required) +
-                   ", дано " + std::to_string(n);
-      if (n < required) shortage = v.sampling;
-    } else {
-      v.sampling = "площадь не задана, число замеров не проверялось";
-    }
-  }
+  readingsForSurface(v, entries, shortage);
   settleVerdict(v, ruleName(v.rule), shortage);
   return out;
 }

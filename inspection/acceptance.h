@@ -11,7 +11,9 @@
 //   the readings must be as many as the surface needs (sampling.h).
 // IMO PSPC "90/10", with NDFT and an optional maximum:
 //   at least 90 % of the readings are at least NDFT; none of the others is
-//   below 90 % of NDFT; every reading is at most the maximum.
+//   below 90 % of NDFT; every reading is at most the maximum. With the
+//   area's surface and its kind (flat or complex), the readings must be as
+//   many as the surface needs.
 // SSPC-PA 2, with a required minimum and maximum, a restriction level and a
 //   spot size: see sspc_pa2.h.
 //
@@ -23,6 +25,11 @@
 // Every limit is compared in whole nanometres with integer arithmetic
 // (80 % of NDFT as 10 x reading >= 8 x NDFT), so a reading on a limit is on
 // it, not a rounding error away. The words are Russian, as the program's.
+//
+// A criterion that more readings cannot cure (a single reading below the
+// floor or above the maximum, a spot out of its range) fails the area
+// whatever the count; too few measurements is the verdict only when nothing
+// failed that way.
 
 #include <cstddef>
 #include <optional>
@@ -31,6 +38,7 @@
 #include <vector>
 
 #include "inspection/sspc_pa2.h"
+#include "inspection/surface.h"
 #include "inspection/thickness_statistics.h"
 #include "inspection/thickness_units.h"
 
@@ -74,9 +82,10 @@ struct Entries {
   // SSPC-PA 2 only.
   int level = kDefaultSspcLevel;
   std::size_t spotSize = kDefaultSpotSize;
-  // The area's surface in m², for ISO 19840 and SSPC-PA 2; without it no
-  // sample size is required.
-  std::optional<double> surfaceM2;
+  // The area's surface; without it no sample size is required. IMO PSPC
+  // also needs its kind.
+  std::optional<Surface> surface;
+  std::optional<SurfaceKind> surfaceKind;
 };
 
 enum class Outcome { Pass, Fail, NotChecked };
@@ -86,6 +95,9 @@ struct Criterion {
   std::string requirement;  // what the rule asks
   Outcome outcome = Outcome::NotChecked;
   std::string figures;  // the figures behind the outcome
+  // A failure that more readings cannot undo: a single reading below the
+  // floor or above the maximum, a spot out of its range.
+  bool definite = false;
 };
 
 // How one reading stands against the rule.
@@ -96,8 +108,9 @@ enum class ReadingMark {
   AboveMaximum,  // over the maximum: fails by itself
 };
 
-// The verdict as a whole. Too few measurements is never a pass, whatever the
-// criteria say; a rule that does not apply judges nothing.
+// The verdict as a whole. Too few measurements is never a pass, and a
+// definite failure is a failure however few the measurements; a rule that
+// does not apply judges nothing.
 enum class Judgement { Pass, Fail, TooFewMeasurements, NotApplicable };
 
 struct Verdict {
@@ -107,8 +120,12 @@ struct Verdict {
   bool pass = false;    // judgement == Pass
   std::string summary;  // "Соответствует ISO 19840", "Не соответствует ...: не выполнено (b), (c)"
   // How many measurements the surface needs against how many there are, or
-  // why none are required; empty for IMO PSPC 90/10.
+  // why none are required.
   std::string sampling;
+  // What the inspector should do next, in a sentence or two; empty when
+  // nothing: more spots around a spot out of range (SSPC-PA 2), the sets
+  // along stiffeners (IMO PSPC with a surface).
+  std::string advice;
   std::vector<Criterion> criteria;
   Nanometres ndft = 0;
   std::optional<Nanometres> maximum;
@@ -129,6 +146,22 @@ struct Assessment {
   std::optional<std::size_t> refusedReading;
   bool ok() const { return refusal.empty(); }
 };
+
+// The readings in millimetres taken from every reading the correction,
+// with their statistics: what a rule judges, and what the window shows
+// before NDFT is entered. Refuses as assess does a reading that is not a
+// finite number (or is beyond kLargestReadingMm) and a measured correction
+// that is not a number at least zero; an empty set has count 0.
+struct CorrectedReadings {
+  std::vector<Nanometres> readings;
+  Statistics statistics;
+  Nanometres correction = 0;
+  std::string correctionText;  // empty without a correction
+  std::string refusal;
+  std::optional<std::size_t> refusedReading;
+  bool ok() const { return refusal.empty(); }
+};
+CorrectedReadings correctReadings(std::span<const double> readingsMm, const Entries& entries);
 
 // Judges readings in millimetres, as one area. Refuses an empty set, a
 // reading that is not a finite number (or is beyond kLargestReadingMm), an
@@ -155,7 +188,8 @@ std::vector<double> limitPositions(const Verdict& verdict);
 const char* judgementWord(Judgement judgement);
 
 // Sets the judgement and the summary from the criteria; a shortage of
-// measurements (empty: enough) makes it too few whatever the criteria say.
+// measurements (empty: enough) makes it too few unless a definite
+// criterion failed.
 // `title` names the rule: "ISO 19840", "SSPC-PA 2, уровень 3".
 void settleVerdict(Verdict& verdict, const std::string& title, const std::string& shortage);
 

@@ -1,8 +1,43 @@
 #include "inspection/inspection_job.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace korsi::job {
+
+namespace {
+
+// A NaN thickness counts as equal to a NaN.
+bool sameReading(JobReading x, JobReading y) {
+  if (std::isnan(x.h) && std::isnan(y.h)) x.h = y.h = 0.0;
+  return x == y;
+}
+
+}  // namespace
+
+bool sameJob(const InspectionJob& a, const InspectionJob& b) {
+  if (a.header != b.header || a.areas != b.areas || a.readings.size() != b.readings.size()) return false;
+  return std::equal(a.readings.begin(), a.readings.end(), b.readings.begin(), sameReading);
+}
+
+ReadingsChange readingsChange(const std::vector<JobReading>& before, const std::vector<JobReading>& after) {
+  ReadingsChange change;
+  auto b = before.begin();
+  auto a = after.begin();
+  while (b != before.end() || a != after.end()) {
+    if (a == after.end() || (b != before.end() && b->num < a->num)) {
+      change.dropped.push_back((b++)->num);
+    } else if (b == before.end() || a->num < b->num) {
+      ++change.added;
+      ++a;
+    } else {
+      if (!sameReading(*b, *a)) change.changed.push_back(b->num);
+      ++a;
+      ++b;
+    }
+  }
+  return change;
+}
 
 std::string areasProblem(const std::vector<JobArea>& areas) {
   for (std::size_t i = 0; i < areas.size(); ++i) {

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "inspection/number_ranges.h"
+#include "inspection/surface.h"
 #include "storage/recordset/date_time.h"
 
 namespace korsi::job {
@@ -76,9 +77,13 @@ struct AreaOverrides {
 
 struct JobArea {
   std::string name;
-  std::optional<double> surfaceM2;
+  // In square metres, or in square feet for a job in mils; each surface
+  // keeps the unit it was given in.
+  std::optional<inspection::Surface> surface;
   NumberRanges numbers;
   AreaOverrides overrides;
+  // Flat or complex, for IMO PSPC's count of readings; none: not given.
+  std::optional<inspection::SurfaceKind> kind;
 
   friend bool operator==(const JobArea&, const JobArea&) = default;
 };
@@ -102,6 +107,21 @@ struct InspectionJob {
 
   friend bool operator==(const InspectionJob&, const InspectionJob&) = default;
 };
+
+// The same job, a NaN thickness counting as equal to a NaN (the gauge can
+// send any bit pattern): whether there is anything left to save.
+bool sameJob(const InspectionJob& a, const InspectionJob& b);
+
+// What taking the readings anew would do to the job's copies (both
+// ascending by number): copies that would change (thickness, date or note)
+// or go (the number is no longer to be had), and readings new to the job.
+struct ReadingsChange {
+  std::vector<std::int32_t> changed;
+  std::vector<std::int32_t> dropped;
+  std::size_t added = 0;
+  bool replacesAny() const { return !changed.empty() || !dropped.empty(); }
+};
+ReadingsChange readingsChange(const std::vector<JobReading>& before, const std::vector<JobReading>& after);
 
 // Why the areas cannot stand together, in Russian: an area without a name
 // or numbers, two areas of one name, or a number in two areas. Empty when

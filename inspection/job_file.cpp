@@ -3,12 +3,16 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <limits>
 #include <map>
 #include <string_view>
 #include <variant>
 
 #include "inspection/job_id.h"
+#include "inspection/job_words.h"
+#include "storage/archive/guarded_database.h"
 #include "storage/archive/sqlite.h"
 #include "services/atomic_file.h"
 
@@ -25,56 +29,25 @@ constexpr std::int32_t kApplicationId = kJobApplicationId;
 // can send any bit pattern) is kept as this text and refused when judged.
 constexpr std::string_view kNanText = "NaN";
 
-constexpr const char* kSchemaSql =
-    "CREATE TABLE header (key TEXT PRIMARY KEY NOT NULL, value);"
+// The tables as this program makes them. Opening compares a file's schema
+// with these statements word for word, so that a file holds nothing else (a
+// view or a trigger that would run when the file is read).
+constexpr const char* kHeaderSql = "CREATE TABLE header (key TEXT PRIMARY KEY NOT NULL, value)";
+constexpr const char* kReadingsSql = "CREATE TABLE readings (num INTEGER PRIMARY KEY, date TEXT, thickness_mm NOT NULL, note TEXT)";
+// Format 1: a surface in square metres only.
+constexpr const char* kAreasSql1 =
     "CREATE TABLE areas (position INTEGER PRIMARY KEY, name TEXT NOT NULL, surface_m2 REAL,"
     " numbers TEXT NOT NULL, reading_count INTEGER NOT NULL, rule TEXT, nominal REAL, maximum REAL,"
-    " level INTEGER, spot_size INTEGER);"
-    "CREATE TABLE readings (num INTEGER PRIMARY KEY, date TEXT, thickness_mm NOT NULL, note TEXT);";
+    " level INTEGER, spot_size INTEGER)";
+// Format 2: or in square feet, and the kind of surface (flat or complex).
+constexpr const char* kAreasSql2 =
+    "CREATE TABLE areas (position INTEGER PRIMARY KEY, name TEXT NOT NULL, surface_m2 REAL,"
+    " numbers TEXT NOT NULL, reading_count INTEGER NOT NULL, rule TEXT, nominal REAL, maximum REAL,"
+    " level INTEGER, spot_size INTEGER, surface_ft2 REAL, kind TEXT)";
+static_assert(kJobFormatVersion == 2, "the tables below are of format 2");
 
-const char* ruleWord(JobRule rule) {
-  switch (rule) {
-    case JobRule::Pspc9010:
-      return "pspc";
-    case JobRule::SspcPa2:
-      return "sspc-pa2";
-    case JobRule::Iso19840:
-      break;
-  }
-  return "iso19840";
-}
-
-std::optional<JobRule> ruleFromWord(std::string_view word) {
-  for (JobRule r : {JobRule::Iso19840, JobRule::Pspc9010, JobRule::SspcPa2}) {
-    if (word == ruleWord(r)) return r;
-  }
-  return std::nullopt;
-}
-
-const char* setUpWord(SetUp s) {
-  switch (s) {
-    case SetUp::Fine:
-      return "fine";
-    case SetUp::Medium:
-      return "medium";
-    case SetUp::Coarse:
-      return "coarse";
-    case SetUp::UnknownProfile:
-      return "unknown_profile";
-    case SetUp::Measured:
-      return "measured";
-    case SetUp::None:
-      break;
-  }
-  return "none";
-}
-
-std::optional<SetUp> setUpFromWord(std::string_view word) {
-  for (SetUp s : {SetUp::None, SetUp::Fine, SetUp::Medium, SetUp::Coarse, SetUp::UnknownProfile, SetUp::Measured}) {
-    if (word == setUpWord(s)) return s;
-  }
-  return std::nullopt;
-}
+constexpr sqlite::ExpectedTable kTables1[] = {{"header", kHeaderSql}, {"areas", kAreasSql1}, {"readings", kReadingsSql}};
+constexpr sqlite::ExpectedTable kTables2[] = {{"header", kHeaderSql}, {"areas", kAreasSql2}, {"readings", kReadingsSql}};
 
 int bindText(sqlite3_stmt* st, int index, std::string_view text) {
   return sqlite3_bind_text(st, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
@@ -110,7 +83,10 @@ bool writeJob(sqlite3* db, const InspectionJob& job, std::string& error) {
   if (!sqlite::exec(db, "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; BEGIN", error)) return false;
   const std::string ids = "PRAGMA application_id=" + std::to_string(kApplicationId) +
                           "; PRAGMA user_version=" + std::to_string(kJobFormatVersion);
-  if (!sqlite::exec(db, ids.c_str(), error) || !sqlite::exec(db, kSchemaSql, error)) return false;
+  if (!sqlite::exec(db, ids.c_str(), error)) return false;
+  for (const sqlite::ExpectedTable& table : kTables2) {
+    if (!sqlite::exec(db, table.createSql, error)) return false;
+  }
 
   const JobHeader& h = job.header;
   std::vector<std::pair<const char*, std::optional<HeaderValue>>> header{
@@ -123,7 +99,7 @@ bool writeJob(sqlite3* db, const InspectionJob& job, std::string& error) {
       {"gauge_serial", h.gaugeSerial},
       {"date", h.date},
       {"rule", std::string(ruleWord(h.rule))},
-      {"unit", std::string(h.unit == JobUnit::Mil ? "mil" : "um")},
+      {"unit", std::string(unitWord(h.unit))},
       {"level", std::int64_t{h.level}},
       {"spot_size", static_cast<std::int64_t>(h.spotSize)},
       {"set_up", std::string(setUpWord(h.setUp))},
@@ -147,7 +123,7 @@ bool writeJob(sqlite3* db, const InspectionJob& job, std::string& error) {
   sqlite::Statement area = sqlite::prepare(
       db,
       "INSERT INTO areas (position, name, surface_m2, numbers, reading_count, rule, nominal, maximum, level,"
-      " spot_size) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
+      " spot_size, surface_ft2, kind) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)",
       error);
   if (!area) return false;
   for (std::size_t i = 0; i < job.areas.size(); ++i) {
@@ -155,7 +131,10 @@ bool writeJob(sqlite3* db, const InspectionJob& job, std::string& error) {
     sqlite3_stmt* st = area.get();
     sqlite3_bind_int64(st, 1, static_cast<sqlite3_int64>(i + 1));
     bindText(st, 2, a.name);
-    bindNumber(st, 3, a.surfaceM2);
+    const auto surfaceIn = [&](inspection::SurfaceUnit unit) {
+      return a.surface && a.surface->unit == unit ? std::optional(a.surface->value) : std::nullopt;
+    };
+    bindNumber(st, 3, surfaceIn(inspection::SurfaceUnit::SquareMetre));
     bindText(st, 4, rangesText(a.numbers));
     sqlite3_bind_int64(st, 5, static_cast<sqlite3_int64>(areaReadings(a, job.readings).size()));
     if (a.overrides.rule) bindText(st, 6, ruleWord(*a.overrides.rule));
@@ -163,6 +142,8 @@ bool writeJob(sqlite3* db, const InspectionJob& job, std::string& error) {
     bindNumber(st, 8, a.overrides.maximum);
     if (a.overrides.level) sqlite3_bind_int64(st, 9, *a.overrides.level);
     if (a.overrides.spotSize) sqlite3_bind_int64(st, 10, static_cast<sqlite3_int64>(*a.overrides.spotSize));
+    bindNumber(st, 11, surfaceIn(inspection::SurfaceUnit::SquareFoot));
+    if (a.kind) bindText(st, 12, kindWord(*a.kind));
     if (!stepDone(db, st, error)) return false;
   }
 
@@ -186,6 +167,18 @@ struct Refusal {
 };
 
 std::string damaged(const std::string& detail) { return "файл повреждён (" + detail + ")"; }
+
+constexpr const char* kNotAJobFile = "это не файл проверки КОРСИ-7";
+
+// Why a statement on the file did not run to its end.
+std::string readFailure(const sqlite::GuardedDatabase& file) {
+  return file.cutShort() ? file.errorText() : damaged(file.errorText());
+}
+
+// A number that was never set: written as "NaN" by an earlier version.
+std::optional<double> setNumber(std::optional<double> value) {
+  return value && std::isfinite(*value) ? value : std::nullopt;
+}
 
 std::optional<double> numberColumn(sqlite3_stmt* st, int column, const char* what, std::string& error) {
   switch (sqlite3_column_type(st, column)) {
@@ -221,10 +214,11 @@ struct HeaderRow {
   std::int64_t whole = 0;
 };
 
-std::string readHeader(sqlite3* db, JobHeader& h, std::string& id) {
+std::string readHeader(const sqlite::GuardedDatabase& file, JobHeader& h, std::string& id) {
+  sqlite3* db = file.get();
   std::string error;
   sqlite::Statement st = sqlite::prepare(db, "SELECT key, value FROM header", error);
-  if (!st) return damaged(error);
+  if (!st) return damaged(file.errorText());
   std::map<std::string, HeaderRow, std::less<>> rows;
   int rc = SQLITE_ROW;
   while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
@@ -235,7 +229,7 @@ std::string readHeader(sqlite3* db, JobHeader& h, std::string& id) {
     row.whole = sqlite3_column_int64(st.get(), 1);
     rows[std::string(columnText(st.get(), 0))] = std::move(row);
   }
-  if (rc != SQLITE_DONE) return damaged(sqlite::errorText(db));
+  if (rc != SQLITE_DONE) return readFailure(file);
 
   const auto text = [&](const char* key, std::string& into) {
     if (const auto at = rows.find(key); at != rows.end()) into = at->second.text;
@@ -258,10 +252,12 @@ std::string readHeader(sqlite3* db, JobHeader& h, std::string& id) {
   };
   const auto number = [&](const char* key, std::optional<double>& into) {
     const auto at = rows.find(key);
-    if (at == rows.end()) return true;
+    // "NaN" is what an earlier version wrote for a field typed as no number:
+    // the value was never set, and the rest of the job is whole.
+    if (at == rows.end() || (at->second.type == SQLITE_TEXT && at->second.text == kNanText)) return true;
     if (at->second.type != SQLITE_FLOAT && at->second.type != SQLITE_INTEGER) return false;
     into = at->second.number;
-    return true;
+    return std::isfinite(*into);
   };
   const auto whole = [&](const char* key) -> std::optional<std::int64_t> {
     const auto at = rows.find(key);
@@ -274,14 +270,14 @@ std::string readHeader(sqlite3* db, JobHeader& h, std::string& id) {
   const auto level = whole("level");
   const auto spotSize = whole("spot_size");
   if (!rule || !ruleFromWord(*rule)) return damaged("правило не указано или неизвестно");
-  if (!unit || (*unit != "um" && *unit != "mil")) return damaged("единицы не указаны или неизвестны");
+  if (!unit || !unitFromWord(*unit)) return damaged("единицы не указаны или неизвестны");
   if (!setUp || !setUpFromWord(*setUp)) return damaged("настройка прибора не указана или неизвестна");
   if (!level || *level < std::numeric_limits<int>::min() || *level > std::numeric_limits<int>::max() || !spotSize ||
       *spotSize < 0) {
     return damaged("уровень или размер пятна не целое число");
   }
   h.rule = *ruleFromWord(*rule);
-  h.unit = *unit == "mil" ? JobUnit::Mil : JobUnit::Micrometre;
+  h.unit = *unitFromWord(*unit);
   h.setUp = *setUpFromWord(*setUp);
   h.level = static_cast<int>(*level);
   h.spotSize = static_cast<std::size_t>(*spotSize);
@@ -292,20 +288,31 @@ std::string readHeader(sqlite3* db, JobHeader& h, std::string& id) {
   return {};
 }
 
-std::string readAreas(sqlite3* db, std::vector<JobArea>& areas, std::vector<std::int64_t>& counts) {
+std::string readAreas(const sqlite::GuardedDatabase& file, int version, std::vector<JobArea>& areas,
+                      std::vector<std::int64_t>& counts) {
   std::string error;
   sqlite::Statement st = sqlite::prepare(
-      db,
-      "SELECT name, surface_m2, numbers, reading_count, rule, nominal, maximum, level, spot_size FROM areas"
-      " ORDER BY position",
+      file.get(),
+      version >= 2 ? "SELECT name, surface_m2, numbers, reading_count, rule, nominal, maximum, level, spot_size,"
+                     " surface_ft2, kind FROM areas ORDER BY position"
+                   : "SELECT name, surface_m2, numbers, reading_count, rule, nominal, maximum, level, spot_size,"
+                     " NULL, NULL FROM areas ORDER BY position",
       error);
-  if (!st) return damaged(error);
+  if (!st) return damaged(file.errorText());
   int rc = SQLITE_ROW;
   while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
     sqlite3_stmt* s = st.get();
     JobArea a;
     a.name = columnText(s, 0);
-    a.surfaceM2 = numberColumn(s, 1, "площадь зоны", error);
+    const auto m2 = setNumber(numberColumn(s, 1, "площадь зоны", error));
+    const auto ft2 = setNumber(numberColumn(s, 9, "площадь зоны", error));
+    if (m2 && ft2) return damaged("площадь зоны «" + a.name + "» задана и в м², и в фут²");
+    if (m2) a.surface = inspection::squareMetresSurface(*m2);
+    if (ft2) a.surface = inspection::squareFeetSurface(*ft2);
+    if (sqlite3_column_type(s, 10) != SQLITE_NULL) {
+      a.kind = kindFromWord(columnText(s, 10));
+      if (!a.kind) return damaged("неизвестный вид поверхности зоны «" + a.name + "»");
+    }
     const ParsedRanges numbers = parseNumberRanges(columnText(s, 2));
     if (!numbers.ok()) return damaged("номера зоны «" + a.name + "»: " + numbers.error);
     a.numbers = numbers.ranges;
@@ -314,8 +321,8 @@ std::string readAreas(sqlite3* db, std::vector<JobArea>& areas, std::vector<std:
       a.overrides.rule = ruleFromWord(columnText(s, 4));
       if (!a.overrides.rule) return damaged("неизвестное правило зоны «" + a.name + "»");
     }
-    a.overrides.nominal = numberColumn(s, 5, "толщина зоны", error);
-    a.overrides.maximum = numberColumn(s, 6, "максимум зоны", error);
+    a.overrides.nominal = setNumber(numberColumn(s, 5, "толщина зоны", error));
+    a.overrides.maximum = setNumber(numberColumn(s, 6, "максимум зоны", error));
     const auto level = wholeColumn(s, 7, "уровень зоны", error);
     const auto spotSize = wholeColumn(s, 8, "размер пятна зоны", error);
     if (!error.empty()) return error;
@@ -328,15 +335,16 @@ std::string readAreas(sqlite3* db, std::vector<JobArea>& areas, std::vector<std:
     counts.push_back(*count);
     areas.push_back(std::move(a));
   }
-  if (rc != SQLITE_DONE) return damaged(sqlite::errorText(db));
+  if (rc != SQLITE_DONE) return readFailure(file);
   if (const std::string problem = areasProblem(areas); !problem.empty()) return damaged(problem);
   return {};
 }
 
-std::string readReadings(sqlite3* db, std::vector<JobReading>& readings) {
+std::string readReadings(const sqlite::GuardedDatabase& file, std::vector<JobReading>& readings) {
   std::string error;
-  sqlite::Statement st = sqlite::prepare(db, "SELECT num, date, thickness_mm, note FROM readings ORDER BY num", error);
-  if (!st) return damaged(error);
+  sqlite::Statement st =
+      sqlite::prepare(file.get(), "SELECT num, date, thickness_mm, note FROM readings ORDER BY num", error);
+  if (!st) return damaged(file.errorText());
   int rc = SQLITE_ROW;
   while ((rc = sqlite3_step(st.get())) == SQLITE_ROW) {
     sqlite3_stmt* s = st.get();
@@ -354,40 +362,65 @@ std::string readReadings(sqlite3* db, std::vector<JobReading>& readings) {
     if (sqlite3_column_type(s, 3) != SQLITE_NULL) r.note = std::string(columnText(s, 3));
     readings.push_back(std::move(r));
   }
-  if (rc != SQLITE_DONE) return damaged(sqlite::errorText(db));
+  if (rc != SQLITE_DONE) return readFailure(file);
   return {};
 }
 
-std::string readJob(sqlite3* db, InspectionJob& job) {
+std::string readJob(sqlite::GuardedDatabase& file, InspectionJob& job) {
+  sqlite3* db = file.get();
+  if (file.stopRequested()) return sqlite::kReadStoppedText;
   std::string error;
   sqlite::Statement ids = sqlite::prepare(db, "SELECT application_id, user_version FROM pragma_application_id,"
                                               " pragma_user_version", error);
-  // A file that is not an SQLite database fails here already.
-  if (!ids) return damaged(error);
-  if (sqlite3_step(ids.get()) != SQLITE_ROW) return damaged(sqlite::errorText(db));
+  if (!ids) return damaged(file.errorText());
+  if (sqlite3_step(ids.get()) != SQLITE_ROW) return readFailure(file);
   const auto application = sqlite3_column_int64(ids.get(), 0);
   const auto version = sqlite3_column_int64(ids.get(), 1);
-  if (application != kApplicationId) return "это не файл проверки КОРСИ-7";
+  ids.reset();
+  if (application != kApplicationId) return kNotAJobFile;
   if (version > kJobFormatVersion) {
     return "файл сохранён более новой версией программы (формат " + std::to_string(version) +
            ", эта версия читает формат " + std::to_string(kJobFormatVersion) + "); обновите программу";
   }
   if (version < 1) return damaged("нет версии формата");
+  // Before any query touches a table: a view or trigger would run here.
+  const std::string schema = version == 1 ? file.schemaProblem(kTables1) : file.schemaProblem(kTables2);
+  if (!schema.empty()) return file.cutShort() ? schema : damaged(schema);
   sqlite::Statement check = sqlite::prepare(db, "PRAGMA quick_check", error);
-  if (!check) return damaged(error);
-  if (sqlite3_step(check.get()) != SQLITE_ROW) return damaged(sqlite::errorText(db));
+  if (!check) return damaged(file.errorText());
+  if (sqlite3_step(check.get()) != SQLITE_ROW) return readFailure(file);
   if (columnText(check.get(), 0) != "ok") return damaged(std::string(columnText(check.get(), 0)));
+  check.reset();
 
-  if (std::string e = readHeader(db, job.header, job.id); !e.empty()) return e;
+  if (file.stopRequested()) return sqlite::kReadStoppedText;
+  if (std::string e = readHeader(file, job.header, job.id); !e.empty()) return e;
   std::vector<std::int64_t> counts;
-  if (std::string e = readAreas(db, job.areas, counts); !e.empty()) return e;
-  if (std::string e = readReadings(db, job.readings); !e.empty()) return e;
+  if (std::string e = readAreas(file, static_cast<int>(version), job.areas, counts); !e.empty()) return e;
+  if (file.stopRequested()) return sqlite::kReadStoppedText;
+  if (std::string e = readReadings(file, job.readings); !e.empty()) return e;
   for (std::size_t i = 0; i < job.areas.size(); ++i) {
     const std::size_t held = areaReadings(job.areas[i], job.readings).size();
     if (static_cast<std::int64_t>(held) != counts[i]) {
       return "в зоне «" + job.areas[i].name + "» не хватает замеров: сохранено " + std::to_string(counts[i]) +
              ", в файле " + std::to_string(held);
     }
+  }
+  return {};
+}
+
+// Why a number of the job cannot be saved so that it reads back, naming the
+// field; empty when every number can.
+std::string unreadableNumber(const InspectionJob& job) {
+  const auto bad = [](const std::optional<double>& v) { return v && !std::isfinite(*v); };
+  const JobHeader& h = job.header;
+  const bool sspc = h.rule == JobRule::SspcPa2;
+  if (bad(h.nominal)) return sspc ? "поле «Минимальная толщина» не число" : "поле «Номинальная толщина NDFT» не число";
+  if (bad(h.maximum)) return "поле «Максимальная толщина» не число";
+  if (bad(h.measuredCorrection)) return "поле «Измеренная поправка» не число";
+  for (const JobArea& a : job.areas) {
+    if (a.surface && !std::isfinite(a.surface->value)) return "площадь зоны «" + a.name + "» не число";
+    if (bad(a.overrides.nominal)) return "толщина зоны «" + a.name + "» не число";
+    if (bad(a.overrides.maximum)) return "максимум зоны «" + a.name + "» не число";
   }
   return {};
 }
@@ -401,6 +434,8 @@ std::string saveJob(const std::string& path, const InspectionJob& job) {
     return "Не удалось сохранить проверку в файл «" + path + "»: " + cause;
   };
   if (const std::string problem = areasProblem(job.areas); !problem.empty()) return failed(problem);
+  // A value that would not read back is refused now, not when the file is opened.
+  if (const std::string problem = unreadableNumber(job); !problem.empty()) return failed(problem);
   AtomicFileReplace replace(path, TemporaryName::OwnName);
   if (!replace.temporaryCreated()) return failed(replace.error().message());
   std::string error;
@@ -412,16 +447,24 @@ std::string saveJob(const std::string& path, const InspectionJob& job) {
   return {};
 }
 
-OpenedJob openJob(const std::string& path) {
+OpenedJob openJob(const std::string& path, const std::atomic<bool>* stop) {
   OpenedJob out;
   std::string error;
-  {
+  // A file that is no SQLite database marked as a job file is not taken for
+  // a damaged job; a missing or unreadable one is said by SQLite below.
+  if (std::ifstream head(std::filesystem::path(path), std::ios::binary); head && !looksLikeJobFile(path)) {
+    error = kNotAJobFile;
+  }
+  if (error.empty()) {
     // Read only, and never made: a missing file is no empty job.
-    sqlite::Connection db = sqlite::open(path, SQLITE_OPEN_READONLY, error);
-    if (db) error = readJob(db.get(), out.job);
+    sqlite::ReadBudget budget;
+    budget.stop = stop;
+    sqlite::GuardedDatabase file(path, SQLITE_OPEN_READONLY, budget);
+    error = file ? readJob(file, out.job) : file.openError();
   }
   if (!error.empty()) {
     out.job = {};
+    out.stopped = error == sqlite::kReadStoppedText;
     out.error = "Не удалось открыть файл проверки «" + path + "»: " + error;
   }
   return out;

@@ -8,8 +8,16 @@
 // Opening refuses, with a text naming the file and the cause: a file that is
 // no job file, a file of a newer format, a damaged file (SQLite's own check,
 // missing tables, values of the wrong kind, areas that overlap) and a file
-// whose areas miss a reading they held when saved.
+// whose areas miss a reading they held when saved. A job file comes from
+// other people: it is opened guarded (storage/archive/guarded_database.h),
+// so a file whose tables are not exactly the program's (a view, a trigger)
+// is refused before anything in it runs, and a read that takes too long
+// ends with a refusal.
+//
+// Saving refuses a number that would not read back (not a number,
+// infinite), naming the field, and leaves the old file as it was.
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 
@@ -18,7 +26,9 @@
 namespace korsi::job {
 
 inline constexpr const char* kJobFileExtension = ".kjob";
-inline constexpr int kJobFormatVersion = 1;
+// 1: the first; 2: a surface in square feet and the kind of surface. Files
+// of format 1 open as they were.
+inline constexpr int kJobFormatVersion = 2;
 // The SQLite application_id that marks a job file ("KJOB").
 inline constexpr std::int32_t kJobApplicationId = 0x4B4A4F42;
 
@@ -37,8 +47,10 @@ std::string saveJob(const std::string& path, const InspectionJob& job);
 struct OpenedJob {
   InspectionJob job;
   std::string error;  // "Не удалось открыть файл проверки «...»: ..."
+  bool stopped = false;  // the stop flag ended the read
   bool ok() const { return error.empty(); }
 };
-OpenedJob openJob(const std::string& path);
+// `stop`, when given, ends the read as soon as it is set (from any thread).
+OpenedJob openJob(const std::string& path, const std::atomic<bool>* stop = nullptr);
 
 }  // namespace korsi::job

@@ -17,7 +17,7 @@ std::string saveJob(const std::string& path, const InspectionJob&) {
   return "Не удалось сохранить проверку в файл «" + path + "»: " + kNoJobFiles;
 }
 
-OpenedJob openJob(const std::string& path) {
+OpenedJob openJob(const std::string& path, const std::atomic<bool>*) {
   OpenedJob out;
   out.error = "Не удалось открыть файл проверки «" + path + "»: " + kNoJobFiles;
   return out;

@@ -1,5 +1,7 @@
 #include "inspection/job_verdict.h"
 
+#include <algorithm>
+
 namespace korsi::inspection {
 
 namespace {
@@ -46,17 +48,19 @@ Entries areaEntries(const job::JobHeader& h, const job::JobArea& area) {
   if (h.setUp == job::SetUp::Measured) e.measuredCorrection = h.measuredCorrection.value_or(0.0);
   e.level = o.level.value_or(h.level);
   e.spotSize = o.spotSize.value_or(h.spotSize);
-  // A surface asks nothing of IMO PSPC 90/10.
-  if (e.rule != Rule::Pspc9010) e.surfaceM2 = area.surfaceM2;
+  e.surface = area.surface;
+  e.surfaceKind = area.kind;
   return e;
 }
 
 std::optional<Judgement> overallJudgement(const std::vector<std::optional<Judgement>>& areas) {
   if (areas.empty()) return std::nullopt;
+  // One failing area fails the job, whatever the others; more readings elsewhere cannot change that.
+  if (std::find(areas.begin(), areas.end(), Judgement::Fail) != areas.end()) return Judgement::Fail;
   Judgement overall = Judgement::Pass;
   for (const std::optional<Judgement>& j : areas) {
     if (!j || *j == Judgement::NotApplicable) return std::nullopt;
-    if (*j == Judgement::TooFewMeasurements || (*j == Judgement::Fail && overall == Judgement::Pass)) overall = *j;
+    if (*j == Judgement::TooFewMeasurements) overall = *j;
   }
   return overall;
 }

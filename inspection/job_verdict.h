@@ -2,7 +2,8 @@
 // Judging an inspection job: each area by its rule (the job's, or the
 // area's own where it overrides it) on the job's copy of its readings, and
 // the verdict of the whole job. An area with too few readings, spots or
-// areas for its surface is "недостаточно измерений", never a pass.
+// areas for its surface is "недостаточно измерений", never a pass; a job
+// with a failing area fails, however few the readings elsewhere.
 
 #include <cstddef>
 #include <optional>
@@ -32,9 +33,9 @@ struct AreaVerdict {
 
 struct JobVerdict {
   std::vector<AreaVerdict> areas;
-  // Nothing when an area has no verdict or its rule does not apply, or the
-  // job has no area; else too few when an area has too few measurements,
-  // else a failure when one fails, else a pass.
+  // A failure when an area fails; else nothing when an area has no verdict
+  // or its rule does not apply, or the job has no area; else too few when an
+  // area has too few measurements, else a pass.
   std::optional<Judgement> overall;
   std::string summary;  // the job's verdict in words
 };

@@ -14,6 +14,7 @@ constexpr JobRule kRules[] = {JobRule::Iso19840, JobRule::Pspc9010, JobRule::Ssp
 constexpr JobUnit kUnits[] = {JobUnit::Micrometre, JobUnit::Mil};
 constexpr SetUp kSetUps[] = {SetUp::None, SetUp::Fine, SetUp::Medium, SetUp::Coarse, SetUp::UnknownProfile,
                              SetUp::Measured};
+constexpr inspection::SurfaceKind kKinds[] = {inspection::SurfaceKind::Flat, inspection::SurfaceKind::Complex};
 }  // namespace
 
 const char* ruleWord(JobRule rule) {
@@ -44,5 +45,11 @@ const char* setUpWord(SetUp setUp) {
 }
 
 std::optional<SetUp> setUpFromWord(std::string_view word) { return fromWord(word, kSetUps, setUpWord); }
+
+const char* kindWord(inspection::SurfaceKind kind) {
+  return kind == inspection::SurfaceKind::Complex ? "complex" : "flat";
+}
+
+std::optional<inspection::SurfaceKind> kindFromWord(std::string_view word) { return fromWord(word, kKinds, kindWord); }
 
 }  // namespace korsi::job

@@ -5,15 +5,18 @@
 #include <cmath>
 #include <utility>
 
-#include "inspection/thickness_units.h"
-
 namespace korsi::inspection {
 
 namespace {
 
-// Each further 100 m² above the first 100 m², a part counting whole.
-std::size_t hundredsAbove100(double squareMetres) {
-  return static_cast<std::size_t>(std::ceil((squareMetres - 100.0) / 100.0));
+// Each further `step` above the first `first`, a part counting whole.
+std::size_t stepsAbove(double surface, double first, double step) {
+  return static_cast<std::size_t>(std::ceil((surface - first) / step));
+}
+
+// One for each `per` or part of it, at least one.
+std::size_t onePer(double surface, double per) {
+  return std::max<std::size_t>(1, static_cast<std::size_t>(std::ceil(surface / per)));
 }
 
 }  // namespace
@@ -24,20 +27,27 @@ std::size_t isoReadingsRequired(double squareMetres) {
   for (const auto& [bound, readings] : kUpTo) {
     if (squareMetres <= bound) return readings;
   }
-  return 30 + 10 * hundredsAbove100(squareMetres);
+  return 30 + 10 * stepsAbove(squareMetres, 100.0, 100.0);
 }
 
-std::size_t sspcAreasRequired(double squareMetres) {
-  if (squareMetres < 30.0) return std::max<std::size_t>(1, static_cast<std::size_t>(std::ceil(squareMetres / 10.0)));
-  if (squareMetres <= 100.0) return 3;
-  return 3 + hundredsAbove100(squareMetres);
+std::size_t pspcReadingsRequired(double squareMetres, SurfaceKind kind) {
+  if (kind == SurfaceKind::Flat) return onePer(squareMetres, 5.0);
+  // 5 per square metre, rounded up; the product is rounded first, so that
+  // 0.6 m² asks for 3 and not for 4.
+  const double readings = std::ceil(std::round(squareMetres * 5.0 * 1e9) / 1e9);
+  return std::max<std::size_t>(3, static_cast<std::size_t>(readings));
 }
 
-std::string surfaceText(double squareMetres) {
-  std::string text = fixedText(squareMetres, 2);
-  while (text.back() == '0') text.pop_back();
-  if (text.back() == ',') text.pop_back();
-  return text + " м²";
+std::size_t sspcAreasRequired(const Surface& surface) {
+  // The US table is the SI one in tenfold units, with the additional areas
+  // counted per 1,000 ft² instead of 100 m².
+  const bool us = surface.unit == SurfaceUnit::SquareFoot;
+  const double small = us ? 300.0 : 30.0;
+  const double large = us ? 1000.0 : 100.0;
+  const double s = surface.value;
+  if (s <= small) return onePer(s, small / 3.0);
+  if (s <= large) return 3;
+  return 3 + stepsAbove(s, large, large);
 }
 
 }  // namespace korsi::inspection

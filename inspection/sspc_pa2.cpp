@@ -1,6 +1,7 @@
 #include "inspection/sspc_pa2.h"
 
 #include <algorithm>
+#include <functional>
 #include <numeric>
 #include <string>
 
@@ -31,7 +32,6 @@ std::optional<SspcLevel> sspcLevel(int level) {
 }
 
 void judgeSspcPa2(Verdict& v, const Entries& entries) {
-  const Words words(v.unit);
   SspcSpots spots;
   spots.level = *sspcLevel(entries.level);
   spots.spotSize = entries.spotSize;
@@ -49,26 +49,28 @@ void judgeSspcPa2(Verdict& v, const Entries& entries) {
   if (v.maximum && spots.level.spotMaximumPercent) {
     spots.spotMaximum = static_cast<double>(*v.maximum) * *spots.level.spotMaximumPercent / 100.0;
   }
-  std::vector<double> spotLimits{spots.spotMinimum};
-  if (spots.spotMaximum) spotLimits.push_back(*spots.spotMaximum);
-  const auto spotWords = [&](double nanometres) {
-    return textBesideLimits(nanometres, v.unit, spotLimits) + " " + unitName(v.unit);
-  };
 
+  std::vector<std::size_t> outOfRange;  // spots, 0-based
   if (count > 0) {
     const auto [smallest, largest] = std::minmax_element(spots.spotSums.begin(), spots.spotSums.end());
     const double low = static_cast<double>(*smallest) / static_cast<double>(n);
     const double high = static_cast<double>(*largest) / static_cast<double>(n);
     const std::string lowShare = percentOf(lowPercent, "минимума");
-    const auto below = static_cast<std::size_t>(std::count_if(
-        spots.spotSums.begin(), spots.spotSums.end(), [&](Nanometres sum) { return sum * 100 < lowPercent * n * minimum; }));
-    Criterion spotLow{"пятна мин.", "Каждое пятно не меньше " + lowShare, below == 0 ? Outcome::Pass : Outcome::Fail, ""};
-    spotLow.figures = below == 0 ? "наименьшее пятно " + spotWords(low) + ", " + lowShare + " = " + words(spots.spotMinimum)
+    const auto isLow = [&](Nanometres sum) { return sum * 100 < lowPercent * n * minimum; };
+    const auto below = static_cast<std::size_t>(std::count_if(spots.spotSums.begin(), spots.spotSums.end(), isLow));
+    const double lowLimits[] = {spots.spotMinimum};
+    const double lowFigures[] = {low};
+    const SharedPrecision lowText(v.unit, lowLimits, lowFigures);
+    Criterion spotLow{"пятна мин.", "Каждое пятно не меньше " + lowShare, below == 0 ? Outcome::Pass : Outcome::Fail, "",
+                      true};
+    spotLow.figures = below == 0 ? "наименьшее пятно " + lowText.withUnit(low) + ", " + lowShare + " = " +
+                                       lowText.withUnit(spots.spotMinimum)
                                  : std::to_string(below) + " " + ofSpots(count) + " ниже " + lowShare + " (" +
-                                       words(spots.spotMinimum) + "), наименьшее " + spotWords(low);
+                                       lowText.withUnit(spots.spotMinimum) + "), наименьшее " + lowText.withUnit(low);
     v.criteria.push_back(std::move(spotLow));
 
-    Criterion spotHigh{"пятна макс.", "Каждое пятно не больше ", Outcome::NotChecked, kNoMaximum};
+    Criterion spotHigh{"пятна макс.", "Каждое пятно не больше ", Outcome::NotChecked, kNoMaximum, true};
+    std::function<bool(Nanometres)> isHigh = [](Nanometres) { return false; };
     if (!spots.level.spotMaximumPercent) {
       spotHigh.requirement = "Пятна сверху не ограничены";
       spotHigh.figures = "уровень " + std::to_string(spots.level.level) + ": пятна сверху не ограничены";
@@ -77,17 +79,23 @@ void judgeSspcPa2(Verdict& v, const Entries& entries) {
       const std::string highShare = percentOf(highPercent, "максимума");
       spotHigh.requirement += highShare;
       if (v.maximum) {
-        const auto above = static_cast<std::size_t>(std::count_if(
-            spots.spotSums.begin(), spots.spotSums.end(),
-            [&](Nanometres sum) { return sum * 100 > highPercent * n * *v.maximum; }));
+        isHigh = [&, highPercent](Nanometres sum) { return sum * 100 > highPercent * n * *v.maximum; };
+        const auto above = static_cast<std::size_t>(std::count_if(spots.spotSums.begin(), spots.spotSums.end(), isHigh));
+        const double highLimits[] = {*spots.spotMaximum};
+        const double highFigures[] = {high};
+        const SharedPrecision highText(v.unit, highLimits, highFigures);
         spotHigh.outcome = above == 0 ? Outcome::Pass : Outcome::Fail;
-        spotHigh.figures = above == 0 ? "наибольшее пятно " + spotWords(high) + ", " + highShare + " = " +
-                                            words(*spots.spotMaximum)
+        spotHigh.figures = above == 0 ? "наибольшее пятно " + highText.withUnit(high) + ", " + highShare + " = " +
+                                            highText.withUnit(*spots.spotMaximum)
                                       : std::to_string(above) + " " + ofSpots(count) + " выше " + highShare + " (" +
-                                            words(*spots.spotMaximum) + "), наибольшее " + spotWords(high);
+                                            highText.withUnit(*spots.spotMaximum) + "), наибольшее " +
+                                            highText.withUnit(high);
       }
     }
     v.criteria.push_back(std::move(spotHigh));
+    for (std::size_t s = 0; s < count; ++s) {
+      if (isLow(spots.spotSums[s]) || isHigh(spots.spotSums[s])) outOfRange.push_back(s);
+    }
 
     // The mean of the spot means is the mean of all readings in whole spots.
     const Nanometres total = std::accumulate(spots.spotSums.begin(), spots.spotSums.end(), Nanometres{0});
@@ -95,15 +103,16 @@ void judgeSspcPa2(Verdict& v, const Entries& entries) {
     spots.areaMean = static_cast<double>(total) / static_cast<double>(divisor);
     std::vector<double> areaLimits{static_cast<double>(minimum)};
     if (v.maximum) areaLimits.push_back(static_cast<double>(*v.maximum));
-    const std::string areaMean =
-        "среднее зоны " + textBesideLimits(spots.areaMean, v.unit, areaLimits) + " " + unitName(v.unit);
+    const double areaFigures[] = {spots.areaMean};
+    const SharedPrecision areaText(v.unit, areaLimits, areaFigures);
+    const std::string areaMean = "среднее зоны " + areaText.withUnit(spots.areaMean);
     v.criteria.push_back({"зона мин.", "Среднее зоны не меньше минимума",
                           total >= minimum * divisor ? Outcome::Pass : Outcome::Fail,
-                          areaMean + " при минимуме " + words(static_cast<double>(minimum))});
+                          areaMean + " при минимуме " + areaText.withUnit(static_cast<double>(minimum))});
     Criterion areaHigh{"зона макс.", "Среднее зоны не больше максимума", Outcome::NotChecked, kNoMaximum};
     if (v.maximum) {
       areaHigh.outcome = total <= *v.maximum * divisor ? Outcome::Pass : Outcome::Fail;
-      areaHigh.figures = areaMean + " при максимуме " + words(static_cast<double>(*v.maximum));
+      areaHigh.figures = areaMean + " при максимуме " + areaText.withUnit(static_cast<double>(*v.maximum));
     }
     v.criteria.push_back(std::move(areaHigh));
   }
@@ -120,9 +129,10 @@ void judgeSspcPa2(Verdict& v, const Entries& entries) {
   if (spots.leftOver > 0) {
     v.sampling += " (не учтено замеров после последнего пятна: " + std::to_string(spots.leftOver) + ")";
   }
-  if (entries.surfaceM2) {
-    const std::size_t areas = sspcAreasRequired(*entries.surfaceM2);
-    const std::string need = "для " + surfaceText(*entries.surfaceM2) + (areas == 1 ? " нужна " : " нужно ") +
+  if (entries.surface) {
+    // Counted in the surface's own units: 1,050 ft² asks for 4 areas, 97.5 m² for 3.
+    const std::size_t areas = sspcAreasRequired(*entries.surface);
+    const std::string need = "для " + surfaceText(*entries.surface) + (areas == 1 ? " нужна " : " нужно ") +
                              plural(areas, "зона", "зоны", "зон");
     v.sampling += "; " + need + ", дана 1";
     if (areas > 1) shortage += (shortage.empty() ? "" : "; ") + need + ", дана 1";
@@ -130,7 +140,21 @@ void judgeSspcPa2(Verdict& v, const Entries& entries) {
     v.sampling += "; площадь не задана, число зон не проверялось";
   }
   v.sspc = std::move(spots);
-  settleVerdict(v, std::string(ruleName(v.rule)) + ", уровень " + std::to_string(v.sspc->level.level), shortage);
+  std::string title = std::string(ruleName(v.rule)) + ", уровень " + std::to_string(v.sspc->level.level);
+  settleVerdict(v, title, shortage);
+  if (!outOfRange.empty()) {
+    // The standard asks for the extent of the nonconforming area: more spots
+    // in each direction until two in a row conform.
+    std::string which;
+    for (std::size_t s : outOfRange) which += (which.empty() ? "" : ", ") + std::to_string(s + 1);
+    v.summary += outOfRange.size() == 1 ? "; пятно вне пределов — снимите дополнительные пятна вокруг него"
+                                        : "; пятна вне пределов — снимите дополнительные пятна вокруг них";
+    v.advice = std::string(outOfRange.size() == 1 ? "Пятно " : "Пятна ") + which + " вне пределов уровня " +
+               std::to_string(v.sspc->level.level) +
+               ". Чтобы найти границы несоответствующего участка, снимайте дополнительные пятна в каждом "
+               "направлении от " + (outOfRange.size() == 1 ? "него" : "каждого") +
+               ", пока два пятна подряд не окажутся в пределах.";
+  }
 }
 
 }  // namespace korsi::inspection

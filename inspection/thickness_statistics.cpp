@@ -78,4 +78,12 @@ double roundStep(double raw) {
   return decade * 10.0;
 }
 
+StatisticsTexts statisticsTexts(const Statistics& s, Unit unit, std::span<const double> limits) {
+  const double figures[] = {s.mean, static_cast<double>(s.minimum), static_cast<double>(s.maximum)};
+  const SharedPrecision shown(unit, limits, figures);
+  StatisticsTexts out{shown(figures[0]), shown(figures[1]), shown(figures[2]), {}};
+  if (s.standardDeviation) out.standardDeviation = fixedText(inUnit(*s.standardDeviation, unit), shown.decimals());
+  return out;
+}
+
 }  // namespace korsi::inspection

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <optional>
 #include <span>
+#include <string>
 #include <vector>
 
 #include "inspection/thickness_units.h"
@@ -27,6 +28,18 @@ struct Statistics {
 
 // Statistics of a non-empty set; an empty set gives count 0 and nothing else.
 Statistics describe(std::span<const Nanometres> readings);
+
+// The mean, the extremes and the standard deviation as one text shows them:
+// at one precision (SharedPrecision) beside the rule's limits, so that none
+// reads as a limit it is not on; without the unit's name. The standard
+// deviation is empty when there is none.
+struct StatisticsTexts {
+  std::string mean;
+  std::string minimum;
+  std::string maximum;
+  std::string standardDeviation;
+};
+StatisticsTexts statisticsTexts(const Statistics& statistics, Unit unit, std::span<const double> limits = {});
 
 struct HistogramBin {
   Nanometres lower = 0;  // included

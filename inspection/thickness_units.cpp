@@ -55,6 +55,64 @@ std::string roundedText(double nanometres, Unit unit) {
   return fixedText(inUnit(nanometres, unit), unit == Unit::Mil ? 2 : 1);
 }
 
+namespace {
+
+// Values that differ are at least a millionth of a nanometre apart (sums of
+// whole nanometres over at most a million readings); closer is the same.
+constexpr double kSameNanometres = 1e-7;
+
+int sideOf(double value, double limit) {
+  return value < limit - kSameNanometres ? -1 : value > limit + kSameNanometres ? 1 : 0;
+}
+
+int firstDecimals(Unit unit) { return unit == Unit::Mil ? 2 : 1; }
+int lastDecimals(Unit unit) { return unit == Unit::Mil ? 4 : 3; }
+
+// A thickness in steps of the last shown decimal.
+double stepsOf(double nanometres, Unit unit, int decimals) {
+  return inUnit(nanometres, unit) * std::pow(10.0, decimals);
+}
+
+}  // namespace
+
+SharedPrecision::SharedPrecision(Unit unit, std::span<const double> limits, std::span<const double> figures)
+    : unit_(unit), limits_(limits.begin(), limits.end()), decimals_(lastDecimals(unit)) {
+  const auto sign = [](double d) { return d < 0 ? -1 : d > 0 ? 1 : 0; };
+  for (int d = firstDecimals(unit); d < lastDecimals(unit); ++d) {
+    bool fits = true;
+    for (const double limit : limits_) {
+      const double steps = stepsOf(limit, unit, d);
+      fits = fits && std::fabs(steps - std::round(steps)) < 1e-6;
+    }
+    for (const double figure : figures) {
+      for (const double limit : limits_) {
+        const double shown = std::round(stepsOf(figure, unit, d)) - std::round(stepsOf(limit, unit, d));
+        fits = fits && sign(shown) == sideOf(figure, limit);
+      }
+    }
+    if (fits) {
+      decimals_ = d;
+      return;
+    }
+  }
+}
+
+std::string SharedPrecision::operator()(double nanometres) const {
+  double steps = std::round(stepsOf(nanometres, unit_, decimals_));
+  if (decimals_ == lastDecimals(unit_)) {
+    for (const double limit : limits_) {
+      const int own = sideOf(nanometres, limit);
+      const double shownLimit = std::round(stepsOf(limit, unit_, decimals_));
+      if (own != 0 && (steps - shownLimit) * own <= 0) steps = shownLimit + own;
+    }
+  }
+  return fixedText(steps / std::pow(10.0, decimals_), decimals_);
+}
+
+std::string SharedPrecision::withUnit(double nanometres) const {
+  return (*this)(nanometres) + " " + unitName(unit_);
+}
+
 std::string textBesideLimits(double nanometres, Unit unit, std::span<const double> limits) {
   // Values that differ are at least a millionth of a nanometre apart (sums of
   // whole nanometres over at most a million readings); closer is the same.

@@ -13,6 +13,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 namespace korsi::inspection {
 
@@ -53,5 +54,27 @@ std::string roundedText(double nanometres, Unit unit);
 std::string textBesideLimits(double nanometres, Unit unit, std::span<const double> limits);
 // A number with a fixed count of decimals and a decimal comma.
 std::string fixedText(double value, int decimals);
+
+// Thicknesses that one text shows side by side, all with one count of
+// decimals, so a sentence never reads "1115,766 мкм при NDFT 1000,0 мкм":
+// the unit's usual (µm 1, mils 2), or more where an entered limit would not
+// show as entered, or where a figure would show on or across a limit it is
+// not on; at most the unit's last (µm 3, mils 4). At the last, a figure that
+// would still read as a limit it is not on is moved one step to its own side.
+class SharedPrecision {
+ public:
+  // `limits` and `figures` in nanometres; every thickness the text shows is one of them.
+  SharedPrecision(Unit unit, std::span<const double> limits, std::span<const double> figures = {});
+  int decimals() const noexcept { return decimals_; }
+  // A figure or a limit at the shared decimals, without the unit's name.
+  std::string operator()(double nanometres) const;
+  // The same with the unit's name: "96,0 мкм".
+  std::string withUnit(double nanometres) const;
+
+ private:
+  Unit unit_;
+  std::vector<double> limits_;
+  int decimals_;
+};
 
 }  // namespace korsi::inspection

@@ -1,6 +1,5 @@
 #pragma once
-// The words the rules share: counts with the Russian plural and thicknesses
-// with their unit.
+// The words the rules share: counts with the Russian plural.
 
 #include <cstddef>
 #include <string>
@@ -15,17 +14,6 @@ std::string plural(std::size_t n, const char* one, const char* few, const char* 
 
 // "из 1 замера", "из 21 замера", "из 11 замеров".
 std::string ofReadings(std::size_t n);
-
-// An exact thickness with its unit: "96,0 мкм".
-class Words {
- public:
-  explicit Words(Unit unit) : unit_(unit) {}
-  std::string operator()(double nanometres) const { return exactText(nanometres, unit_) + " " + unitName(unit_); }
-  Unit unit() const { return unit_; }
-
- private:
-  Unit unit_;
-};
 
 // The floor of a / b for b above zero.
 inline Nanometres floorDiv(Nanometres a, Nanometres b) {

@@ -84,12 +84,18 @@ std::error_code AtomicFileReplace::write(std::string_view bytes) {
   return error;
 }
 
-std::error_code AtomicFileReplace::commit() {
+std::error_code AtomicFileReplace::commit() { return place(Placing::Replace); }
+
+std::error_code AtomicFileReplace::commitWithoutReplacing() { return place(Placing::WhereNoFileIs); }
+
+std::error_code AtomicFileReplace::place(Placing placing) {
   if (error_) return error_;
   if (!written_) {
     if (const std::error_code error = platform::finishFile(temporary_, target_)) return error;
   }
-  if (const std::error_code error = platform::replaceByRename(temporary_, target_)) return error;
+  const std::error_code placed = placing == Placing::Replace ? platform::replaceByRename(temporary_, target_)
+                                                             : platform::placeWithoutReplacing(temporary_, target_);
+  if (placed) return placed;
   committed_ = true;
   // The new name is in place; a folder that cannot be synced only makes it
   // less certain to survive a power cut, so the replace still counts.

@@ -45,8 +45,15 @@ class AtomicFileReplace {
   // another writer has filled by name (a library that writes files itself),
   // call commit() without write(): the file is then made durable first.
   std::error_code commit();
+  // The same, but only where no file of the target's name is: EEXIST
+  // otherwise, and the temporary file goes. For a file that must never
+  // replace one already there, yet be whole or absent.
+  std::error_code commitWithoutReplacing();
 
  private:
+  enum class Placing { Replace, WhereNoFileIs };
+  std::error_code place(Placing placing);
+
   std::string target_;
   std::string temporary_;
   std::error_code error_;

@@ -30,6 +30,11 @@ std::error_code finishFile(const std::string& path, const std::string& permissio
 // file or the new one, never a mix or nothing.
 std::error_code replaceByRename(const std::string& from, const std::string& to);
 
+// Puts `from` in the place of `to` only where no file of that name is (links
+// included): EEXIST otherwise, and `from` stays. A reader sees no file or
+// the whole new one.
+std::error_code placeWithoutReplacing(const std::string& from, const std::string& to);
+
 // Makes the folder's list of names durable, so that a replaced name survives
 // a power cut. File systems that cannot do this are not an error.
 std::error_code syncFolder(const std::string& folder);

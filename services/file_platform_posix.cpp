@@ -90,6 +90,21 @@ std::error_code replaceByRename(const std::string& from, const std::string& to) 
   return {};
 }
 
+std::error_code placeWithoutReplacing(const std::string& from, const std::string& to) {
+  // A second name that fails where one is, then the temporary name goes.
+  if (::link(from.c_str(), to.c_str()) == 0) {
+    ::unlink(from.c_str());
+    return {};
+  }
+  const std::error_code error = lastError();
+  if (error != std::errc::operation_not_permitted && error != std::errc::not_supported) return error;
+  // A file system without hard links (FAT): rename, after a look that no
+  // file is there; only a file made in the moment between can be replaced.
+  struct stat there {};
+  if (::lstat(to.c_str(), &there) == 0) return std::make_error_code(std::errc::file_exists);
+  return replaceByRename(from, to);
+}
+
 std::error_code syncFolder(const std::string& folder) {
   const int fd = ::open(folder.empty() ? "." : folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) return lastError();

@@ -99,6 +99,12 @@ std::error_code replaceByRename(const std::string& from, const std::string& to) 
   return {};
 }
 
+std::error_code placeWithoutReplacing(const std::string& from, const std::string& to) {
+  // Without MOVEFILE_REPLACE_EXISTING the move fails where a file is.
+  if (!::MoveFileExW(wide(from).c_str(), wide(to).c_str(), MOVEFILE_WRITE_THROUGH)) return lastError();
+  return {};
+}
+
 // replaceByRename already wrote the folder's names through; Windows has no
 // flush of a folder's list of names for a program without administrator rights.
 std::error_code syncFolder(const std::string&) { return {}; }

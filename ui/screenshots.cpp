@@ -2,6 +2,7 @@
 // screen for each, for a person to look at (scripts/screenshots.sh runs it on
 // a virtual X display). Usage: korsi7_screens <output folder>
 
+#include <QAbstractButton>
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
@@ -183,10 +184,16 @@ int main(int argc, char** argv) {
   w.MainForm->setWindowTitle(QStringLiteral("Всего найдено 80 измерений"));
   w.MainForm->resize(1280, 780);  // as maximised, also without a window manager
   w.MainForm->command("InspectionItem")->trigger();
-  w.Inspection->NdftEdit->setText(QStringLiteral("120"));
-  w.Inspection->MaximumEdit->setText(QStringLiteral("360"));
   w.Inspection->move(240, 40);
   w.Inspection->resize(900, 720);
+  // Before NDFT: the statistics and the histogram at once, no verdict.
+  shoot("11c_inspection_before_ndft");
+  w.Inspection->NdftEdit->setText(QStringLiteral("120"));
+  // A maximum typed with its unit is refused where it is typed.
+  w.Inspection->MaximumEdit->setText(QStringLiteral("360 мкм"));
+  w.Inspection->updateNow();
+  shoot("11c_inspection_no_number");
+  w.Inspection->MaximumEdit->setText(QStringLiteral("360"));
   grid->scrollTo(grid->model()->index(29, 0));
   shoot("11d_inspection");
   w.Inspection->RuleBox->setCurrentIndex(1);
@@ -214,13 +221,19 @@ int main(int argc, char** argv) {
   texts.inspector = "Иванов И. И.";
   w.Inspection->JobPanel->setHeaderTexts(texts);
   const auto area = [](const char* name, const char* numbers, std::optional<double> surface) {
-    return korsi::job::JobArea{name, surface, korsi::job::parseNumberRanges(numbers).ranges, {}};
+    return korsi::job::JobArea{name, surface ? std::optional(korsi::inspection::squareMetresSurface(*surface)) : std::nullopt,
+                               korsi::job::parseNumberRanges(numbers).ranges, {}, {}};
   };
   w.Inspection->JobPanel->addArea(area("Палуба", "13-40", 25.0));
   w.Inspection->JobPanel->addArea(area("Борт", "41-60", std::nullopt));
   korsi::job::JobArea hatch = area("Люк", "61-80", 8.0);
   hatch.overrides.rule = korsi::job::JobRule::SspcPa2;
   w.Inspection->JobPanel->addArea(hatch);
+  // The tank by IMO PSPC on a complex surface of 3 m²: 15 readings needed.
+  korsi::job::JobArea tank = area("Танк", "1-12", 3.0);
+  tank.overrides.rule = korsi::job::JobRule::Pspc9010;
+  tank.kind = korsi::inspection::SurfaceKind::Complex;
+  w.Inspection->JobPanel->addArea(tank);
   w.Inspection->updateNow();
   w.Inspection->Pages->setCurrentWidget(w.Inspection->JobPanel);
   shoot("11i_inspection_job");
@@ -229,14 +242,32 @@ int main(int argc, char** argv) {
   {
     korsi::AreaDialog dialog(w.Inspection->JobPanel->job().areas[1],
                              {w.Inspection->JobPanel->job().areas[0], w.Inspection->JobPanel->job().areas[2]},
-                             w.Inspection.get());
+                             korsi::job::JobUnit::Micrometre, w.Inspection.get());
     dialog.NumbersEdit->setText(QStringLiteral("41-62"));
     dialog.show();
     dialog.move(500, 200);
     dialog.ProblemLabel->setText(dialog.problem());
     shoot("11k_area_dialog");
   }
+  {
+    // A new area of a job in mils: its surface in square feet.
+    korsi::AreaDialog dialog({"Зона 5", std::nullopt, {}, {}, {}}, {}, korsi::job::JobUnit::Mil, w.Inspection.get());
+    dialog.NumbersEdit->setText(QStringLiteral("81-95"));
+    dialog.SurfaceEdit->setText(QStringLiteral("1050"));
+    dialog.MaximumEdit->setText(QStringLiteral("12,5,3"));
+    dialog.show();
+    dialog.move(500, 200);
+    dialog.ProblemLabel->setText(dialog.problem());
+    shoot("11l_area_dialog_mils");
+  }
   w.Inspection->Pages->setCurrentIndex(0);
+  // Closing with the job not saved asks first; the picture, then "Не сохранять".
+  QTimer::singleShot(500, [] {
+    shoot("11m_unsaved_job_question");
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+      box->button(QMessageBox::Discard)->click();
+    }
+  });
   w.Inspection->close();
 
   QMessageBox box(QMessageBox::Critical, QString::fromUtf8(korsi::kErrorCaption),

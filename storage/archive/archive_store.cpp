@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <functional>
 #include <limits>
 #include <optional>
@@ -10,7 +12,9 @@
 #include <utility>
 
 #include "services/logs.h"
+#include "storage/archive/guarded_database.h"
 #include "storage/archive/sqlite.h"
+#include "services/atomic_file.h"
 #include "services/error_box.h"
 #include "services/file_platform.h"
 #include "storage/recordset/text_codec.h"
@@ -111,15 +115,45 @@ std::string readOnlyCause(const std::string& database) {
   return {};
 }
 
-bool restoreFromBackup(const StorePaths& paths) {
+// The archive's table exactly as the program makes it, and nothing else.
+constexpr sqlite::ExpectedTable kArchiveTables[] = {{kTableName, kCreateTableSql}};
+
+// Why a database file is no sound archive (read guarded: a backup may come
+// from anywhere), or an empty text when it is one.
+std::string archiveFileProblem(const std::string& path) {
+  const sqlite::GuardedDatabase file(path, SQLITE_OPEN_READONLY, sqlite::ReadBudget{});
+  if (!file) return file.openError();
+  if (std::string problem = file.schemaProblem(kArchiveTables); !problem.empty()) return problem;
+  std::string error;
+  sqlite::Statement check = sqlite::prepare(file.get(), "PRAGMA quick_check", error);
+  if (!check) return file.errorText();
+  if (sqlite3_step(check.get()) != SQLITE_ROW) return file.errorText();
+  if (columnText(check.get(), 0) != "ok") return std::string(columnText(check.get(), 0));
+  return {};
+}
+
+// Copies the backup over the database when the backup is a sound archive;
+// otherwise says why and leaves the database as it is.
+std::string restoreFromBackup(const StorePaths& paths) {
+  if (const std::string problem = archiveFileProblem(paths.backup); !problem.empty()) {
+    return "резервная копия " + paths.backup + " не годится: " + problem;
+  }
   std::error_code ec;
+  std::string bytes;
+  {
+    std::ifstream in(std::filesystem::path(paths.backup), std::ios::binary);
+    bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    if (!in.good() && !in.eof()) return "не удалось прочитать " + paths.backup;
+  }
   bool ok = true;
   for (const char* suffix : {"-wal", "-shm"}) {
     std::filesystem::remove(paths.database + suffix, ec);
     if (ec) ok = false;
   }
-  std::filesystem::copy_file(paths.backup, paths.database, std::filesystem::copy_options::overwrite_existing, ec);
-  return ok && !ec;
+  // The restored file is whole or the old one stays, whatever cuts the copy short.
+  const ReplaceOutcome replaced = replaceFileAtomically(paths.database, bytes);
+  if (!replaced.ok()) return replaced.error.message();
+  return ok ? std::string() : "не удалось удалить журнал " + paths.database + "-wal";
 }
 
 }  // namespace
@@ -174,19 +208,37 @@ std::unique_ptr<ArchiveStore> ArchiveStore::openAtStartup(const StorePaths& path
   }
   LOG_INF(kRestoreLog);
   showErrorBox(kRestoreBoxText, kErrorCaption);
-  if (!restoreFromBackup(paths)) LOG_ERR(kRestoreFailLog);
+  const std::string restore = restoreFromBackup(paths);
+  if (!restore.empty()) {
+    LOG_ERR(kRestoreFailLog);
+    LOG_ERR(restore);
+  }
   error.clear();
   if (!store->openDatabase(paths.database, error) || !store->loadRows(error)) {
-    throw OpenError(std::string(kOpenErrorLog) + " " + paths.database + ": " + error);
+    throw OpenError(std::string(kOpenErrorLog) + " " + paths.database + ": " + error +
+                    (restore.empty() ? "" : "; " + restore));
   }
   return store;
 }
 
 bool ArchiveStore::openDatabase(const std::string& path, std::string& error) {
   auto connection = std::make_unique<Connection>();
-  // Without SQLITE_OPEN_CREATE a missing file is an error, not a new database.
-  connection->db = sqlite::open(path, SQLITE_OPEN_READWRITE, error);
-  if (!connection->db) return false;
+  {
+    // Without SQLITE_OPEN_CREATE a missing file is an error, not a new
+    // database. Guarded, and its schema checked before anything runs: a
+    // file that holds a trigger or a view besides the table is restored
+    // from the backup like a damaged one.
+    sqlite::GuardedDatabase file(path, SQLITE_OPEN_READWRITE, sqlite::ReadBudget{});
+    if (!file) {
+      error = file.openError();
+      return false;
+    }
+    if (std::string problem = file.schemaProblem(kArchiveTables); !problem.empty()) {
+      error = std::move(problem);
+      return false;
+    }
+    connection->db = file.release();
+  }
   sqlite3* db = connection->db.get();
   sqlite3_busy_timeout(db, kBusyTimeoutMs);
   if (sqlite3_db_readonly(db, "main") == 1) {

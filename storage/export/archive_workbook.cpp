@@ -5,13 +5,16 @@
 #include <algorithm>
 #include <array>
 #include <cerrno>
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <system_error>
 
 #include "services/atomic_file.h"
+#include "storage/export/csv_writer.h"
 #include "storage/export/numeric_locale.h"
+#include "storage/export/workbook_numbers.h"
 
 namespace korsi {
 
@@ -74,8 +77,27 @@ std::size_t shownCharacters(const std::string& utf8) {
   return count;
 }
 
-// A number in Excel's General format shows at most this many characters.
-constexpr std::size_t kGeneralNumberCharacters = 11;
+// A thickness in millimetres with three decimals, as the grid shows it.
+constexpr const char* kThicknessFormat = "0.000";
+constexpr std::size_t kThicknessCharacters = 9;  // "1000.000"
+// The worksheet's part in the workbook's zip file (constant-memory mode
+// writes its values inline, so the only <v> elements are the thicknesses).
+constexpr const char* kSheetPart = "xl/worksheets/sheet1.xml";
+
+// The value written for a thickness, and its text in the file: the shortest
+// decimal that reads back as the gauge's 32-bit float, as the CSV has it
+// (0.843, not 0.8429999947547913); a value that is no float, as it is.
+struct ThicknessValue {
+  double value;
+  std::string text;
+};
+ThicknessValue thicknessValue(double h) {
+  ThicknessValue t{h, csv::thicknessText(h)};
+  double shortest = h;
+  const auto [end, error] = std::from_chars(t.text.data(), t.text.data() + t.text.size(), shortest);
+  if (error == std::errc{} && end == t.text.data() + t.text.size()) t.value = shortest;
+  return t;
+}
 
 // A column's width in Excel's units, characters of the sheet's font: the
 // widest text, and a little for the cell's margins, so that nothing shows
@@ -104,7 +126,14 @@ std::string writeWorkbook(const std::string& file, const std::array<std::string,
     keep(worksheet_write_string(sheet, 0, column, titles[column].c_str(), nullptr));
     widest[column] = shownCharacters(titles[column]);
   }
-  widest[2] = std::max(widest[2], kGeneralNumberCharacters);
+  widest[2] = std::max(widest[2], kThicknessCharacters);
+  lxw_format* thickness = workbook_add_format(book);
+  if (thickness == nullptr) {
+    keep(LXW_ERROR_MEMORY_MALLOC_FAILED);
+  } else {
+    format_set_num_format(thickness, kThicknessFormat);
+  }
+  std::vector<std::string> numberTexts;
   std::string text;
   for (std::size_t i = 0; i < rows.size() && status == LXW_NO_ERROR; ++i) {
     const ArchiveRow& row = rows[i];
@@ -120,7 +149,11 @@ std::string writeWorkbook(const std::string& file, const std::array<std::string,
       widest[1] = std::max(widest[1], text.size());
     }
     // A value that is not a finite number has no form in the file's XML.
-    if (row.h && std::isfinite(*row.h)) keep(worksheet_write_number(sheet, line, 2, *row.h, nullptr));
+    if (row.h && std::isfinite(*row.h)) {
+      ThicknessValue t = thicknessValue(*row.h);
+      keep(worksheet_write_number(sheet, line, 2, t.value, thickness));
+      numberTexts.push_back(std::move(t.text));
+    }
   }
   for (lxw_col_t column = 0; column < widest.size() && status == LXW_NO_ERROR; ++column) {
     keep(worksheet_set_column(sheet, column, column, columnWidth(widest[column]), nullptr));
@@ -132,7 +165,8 @@ std::string writeWorkbook(const std::string& file, const std::array<std::string,
 
   errno = 0;
   const lxw_error closed = workbook_close(book);
-  if (closed == LXW_NO_ERROR) return {};
+  // libxlsxwriter writes numbers with 16 digits: their shortest texts go in afterwards.
+  if (closed == LXW_NO_ERROR) return rewriteWorksheetNumbers(file, kSheetPart, numberTexts);
   // A failing write leaves the system's reason (a full disk) in errno.
   const int cause = errno;
   if (closed != LXW_ERROR_MEMORY_MALLOC_FAILED && cause != 0) {

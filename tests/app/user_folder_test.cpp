@@ -6,7 +6,9 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
+#include <csignal>
 #include <filesystem>
 #include <string>
 
@@ -61,6 +63,36 @@ TEST_F(UserFolder, LaterStartsKeepWhatTheUserHasAndOnlyFillWhatIsMissing) {
   fs::remove(folder / "korsi7.mdb");
   ASSERT_TRUE(korsi::prepareUserFolder(folder.string(), templates.string()).ok);
   EXPECT_EQ(file("korsi7.mdb"), "my backup");
+}
+
+// A copy cut short (here by a file-size limit, as a full disk would) leaves
+// no half file under the user's name, which later starts would keep as it
+// is; the next start copies it whole.
+TEST_F(UserFolder, ACopyCutShortLeavesNoHalfFile) {
+  const std::string big(64 * 1024, 'b');
+  writeFile((templates / "korsi7.mdb.backup").string(), big);
+  rlimit before{};
+  ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &before), 0);
+  // A write past the limit fails with EFBIG instead of ending the process.
+  const auto previous = std::signal(SIGXFSZ, SIG_IGN);
+  rlimit small = before;
+  small.rlim_cur = 16 * 1024;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  const korsi::PreparedFolder cut = korsi::prepareUserFolder(folder.string(), templates.string());
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &before), 0);
+  std::signal(SIGXFSZ, previous);
+
+  EXPECT_FALSE(cut.ok);
+  EXPECT_THAT(cut.message, testing::StartsWith("Не удалось создать файл " + (folder / "korsi7.mdb.backup").string()));
+  EXPECT_EQ(file("kestro.conf"), kConfigTemplate);  // small: whole
+  EXPECT_FALSE(fs::exists(folder / "korsi7.mdb.backup"));
+  EXPECT_FALSE(fs::exists(folder / "korsi7.mdb"));
+  for (const auto& entry : fs::directory_iterator(folder)) EXPECT_EQ(entry.path().filename(), "kestro.conf");
+
+  const korsi::PreparedFolder next = korsi::prepareUserFolder(folder.string(), templates.string());
+  ASSERT_TRUE(next.ok) << next.message;
+  EXPECT_EQ(file("korsi7.mdb.backup"), big);
+  EXPECT_EQ(file("korsi7.mdb"), big);
 }
 
 TEST_F(UserFolder, FolderThatCannotBeMadeIsRefusedWithAMessageNamingIt) {

@@ -1,6 +1,7 @@
 #pragma once
 // Jobs for the company archive's tests: a small one with every kind of
-// field (overrides, no date, a NaN thickness, empty and missing notes) and a
+// field (surfaces in m² and ft², a surface's kind, overrides, no date, a NaN
+// thickness, empty and missing notes) and a
 // large one of up to 65,535 readings.
 
 #include <cmath>
@@ -28,9 +29,10 @@ inline job::InspectionJob sampleArchiveJob() {
   h.nominal = 100.0;
   h.maximum = 300.0;
   h.setUp = job::SetUp::Medium;
-  j.areas.push_back({"Палуба", 8.5, job::parseNumberRanges("1-12").ranges, {}});
-  j.areas.push_back({"Борт", std::nullopt, job::parseNumberRanges("13-20, 25").ranges,
-                     {job::JobRule::SspcPa2, 120.0, 300.0, 2, std::size_t{3}}});
+  j.areas.push_back({"Палуба", inspection::squareMetresSurface(8.5), job::parseNumberRanges("1-12").ranges, {},
+                     inspection::SurfaceKind::Flat});
+  j.areas.push_back({"Борт", inspection::squareFeetSurface(1050), job::parseNumberRanges("13-20, 25").ranges,
+                     {job::JobRule::SspcPa2, 120.0, 300.0, 2, std::size_t{3}}, std::nullopt});
   for (std::int32_t n = 1; n <= 25; ++n) {
     if (n > 20 && n < 25) continue;
     job::JobReading r;
@@ -50,7 +52,8 @@ inline job::InspectionJob largeArchiveJob(std::int32_t readings) {
   j.header.object = "Балкер, трюм 1";
   j.header.inspector = "Петров";
   j.header.nominal = 150.0;
-  j.areas.push_back({"Трюм", std::nullopt, job::parseNumberRanges("1-" + std::to_string(readings)).ranges, {}});
+  j.areas.push_back({"Трюм", std::nullopt, job::parseNumberRanges("1-" + std::to_string(readings)).ranges, {},
+                     std::nullopt});
   j.readings.reserve(static_cast<std::size_t>(readings));
   for (std::int32_t n = 1; n <= readings; ++n) {
     j.readings.push_back({n, DateTime{2026, 12, 10, (n / 3600) % 24, (n / 60) % 60, n % 60},

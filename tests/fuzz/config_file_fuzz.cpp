@@ -7,8 +7,6 @@
 // Input: the file's bytes; its first two bytes also choose the value setInt
 // writes.
 
-#include <unistd.h>
-
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -18,6 +16,7 @@
 
 #include "services/config.h"
 #include "services/error_box.h"
+#include "tests/fuzz/fuzz_folder.h"
 
 namespace {
 
@@ -30,27 +29,11 @@ std::string readWhole(const std::string& path) {
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-// One folder per fuzzing process, removed at its end; in memory where the
-// system has such a folder, as each write-back syncs the file and the folder.
-struct Folder {
-  Folder() {
-    std::error_code ec;
-    const std::filesystem::path base =
-        std::filesystem::is_directory("/dev/shm", ec) ? std::filesystem::path("/dev/shm") : std::filesystem::temp_directory_path();
-    path = base / ("korsi-fuzz-config-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(path);
-  }
-  ~Folder() {
-    std::error_code ignored;
-    std::filesystem::remove_all(path, ignored);
-  }
-  std::filesystem::path path;
-};
-
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-  static Folder folder;
+  // Each write-back syncs the file and the folder: in memory where it can be.
+  static korsi::fuzz::FuzzFolder folder("config");
   static const korsi::ErrorBoxHook quiet = korsi::setErrorBoxHook([](const std::string&, const std::string&, korsi::BoxIcon) {});
   (void)quiet;
   const std::string path = (folder.path / "kestro.conf").string();

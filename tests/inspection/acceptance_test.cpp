@@ -189,8 +189,8 @@ TEST(Words, IsoCriteriaSayTheFigures) {
   ASSERT_TRUE(a.ok()) << a.refusal;
   const auto& v = a.verdict;
   ASSERT_EQ(v.criteria.size(), 4u);
-  // Mean (1870 + 180 + 361 + 13000) / 120 = 128.425 µm.
-  EXPECT_EQ(v.criteria[0].figures, "среднее 128,425 мкм при NDFT 120,0 мкм");
+  // Mean (1870 + 180 + 361 + 13000) / 120 = 128.425 µm, at the precision of NDFT beside it.
+  EXPECT_EQ(v.criteria[0].figures, "среднее 128,4 мкм при NDFT 120,0 мкм");
   EXPECT_EQ(v.criteria[1].figures, "2 из 120 замеров ниже 80 % NDFT (96,0 мкм), наименьший 90,0 мкм");
   // 17 / 120 = 14.17 %: cut to tenths, never rounded up to a limit.
   EXPECT_EQ(v.criteria[2].figures, "17 из 120 замеров (14,1 %) от 80 % до 100 % NDFT (96,0 мкм – 120,0 мкм)");
@@ -216,7 +216,7 @@ TEST(Words, MilsAndRoughnessAreSaid) {
   const Assessment a = korsi::inspection::assess(times(10, 0.1524), iso(5, std::nullopt, Roughness::Medium, Unit::Mil));
   ASSERT_TRUE(a.ok());
   EXPECT_EQ(a.verdict.correctionText, "из каждого замера вычтена поправка на шероховатость (средняя) 0,9843 мил");
-  EXPECT_EQ(a.verdict.criteria[1].figures, "наименьший замер 5,0157 мил, 80 % NDFT = 4,0 мил");
+  EXPECT_EQ(a.verdict.criteria[1].figures, "наименьший замер 5,02 мил, 80 % NDFT = 4,00 мил");
 }
 
 TEST(Words, PspcCriteriaSayTheFigures) {

@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <atomic>
 #include <cmath>
 #include <filesystem>
+#include <limits>
 
 #include "tests/support/tempdir.h"
+#include "tests/support/time_limit.h"
 
 namespace korsi::job {
 namespace {
@@ -35,9 +38,9 @@ InspectionJob sampleJob() {
   h.spotSize = 5;
   h.setUp = SetUp::Measured;
   h.measuredCorrection = 1.25;
-  job.areas.push_back({"Палуба", 8.5, parseNumberRanges("1-3, 7").ranges, {}});
-  job.areas.push_back({"Борт", std::nullopt, parseNumberRanges("4-6").ranges,
-                       {JobRule::Pspc9010, 120.0, 300.0, 2, std::size_t{4}}});
+  job.areas.push_back({"Палуба", inspection::squareMetresSurface(8.5), parseNumberRanges("1-3, 7").ranges, {}, {}});
+  job.areas.push_back({"Борт", inspection::squareFeetSurface(1050.0), parseNumberRanges("4-6").ranges,
+                       {JobRule::Pspc9010, 120.0, 300.0, 2, std::size_t{4}}, inspection::SurfaceKind::Complex});
   job.readings = {
       {1, DateTime{2026, 12, 10, 9, 5, 0}, 0.123, "у люка"},
       {2, std::nullopt, 0.1, std::nullopt},
@@ -134,9 +137,22 @@ struct Refused {
   const char* cause;
 };
 
+// The sample job saved at `path`, spoiled as a case says and opened again,
+// with a time limit of its own (a file may be made to hang the reader).
+OpenedJob openSpoiled(const std::string& path, void (*spoil)(const std::string& path)) {
+  EXPECT_EQ(saveJob(path, sampleJob()), "");
+  spoil(path);
+  return test::returnsWithin(test::kHangLimit, [&] { return openJob(path); });
+}
+
 TEST(JobFile, ADamagedNewerOrIncompleteFileIsRefusedNamingFileAndCause) {
   const Refused cases[] = {
-      {"text, no database", [](const std::string& p) { test::writeFile(p, "num;date;h\n1;2;3\n"); }, "повреждён"},
+      // Files that are no job file at all are not called damaged.
+      {"text, no database", [](const std::string& p) { test::writeFile(p, "num;date;h\n1;2;3\n"); },
+       "это не файл проверки КОРСИ-7"},
+      {"empty", [](const std::string& p) { test::writeFile(p, ""); }, "это не файл проверки КОРСИ-7"},
+      {"a data file", [](const std::string& p) { test::writeFile(p, std::string("\x01\x00\x00\x00", 4) + "ADTG"); },
+       "это не файл проверки КОРСИ-7"},
       {"cut in half",
        [](const std::string& p) {
          const std::string bytes = test::readFile(p);
@@ -156,8 +172,8 @@ TEST(JobFile, ADamagedNewerOrIncompleteFileIsRefusedNamingFileAndCause) {
          runSql(p, "CREATE TABLE archive (num INTEGER, date DATETIME, h DOUBLE, Prim VARCHAR(255))");
        },
        "это не файл проверки КОРСИ-7"},
-      {"newer format", [](const std::string& p) { runSql(p, "PRAGMA user_version=2"); },
-       "более новой версией программы (формат 2, эта версия читает формат 1)"},
+      {"newer format", [](const std::string& p) { runSql(p, "PRAGMA user_version=3"); },
+       "более новой версией программы (формат 3, эта версия читает формат 2)"},
       {"a reading gone", [](const std::string& p) { runSql(p, "DELETE FROM readings WHERE num=5"); },
        "в зоне «Борт» не хватает замеров: сохранено 3, в файле 2"},
       {"a table gone", [](const std::string& p) { runSql(p, "DROP TABLE areas"); }, "повреждён"},
@@ -170,20 +186,154 @@ TEST(JobFile, ADamagedNewerOrIncompleteFileIsRefusedNamingFileAndCause) {
       {"a job id that is no UUID",
        [](const std::string& p) { runSql(p, "UPDATE header SET value='x; DROP TABLE' WHERE key='job_id'"); },
        "идентификатор проверки не UUID"},
+      {"both surfaces", [](const std::string& p) { runSql(p, "UPDATE areas SET surface_ft2=10, surface_m2=1"); },
+       "задана и в м², и в фут²"},
+      {"an unknown kind", [](const std::string& p) { runSql(p, "UPDATE areas SET kind='curved'"); },
+       "неизвестный вид поверхности"},
       {"no file", [](const std::string& p) { std::filesystem::remove(p); }, ""},
   };
   for (const Refused& c : cases) {
     SCOPED_TRACE(c.what);
     TempDir dir;
     const std::string path = dir.file("job.kjob");
-    ASSERT_EQ(saveJob(path, sampleJob()), "");
-    c.spoil(path);
-    const OpenedJob opened = openJob(path);
+    const OpenedJob opened = openSpoiled(path, c.spoil);
     EXPECT_FALSE(opened.ok());
     EXPECT_TRUE(opened.error.starts_with("Не удалось открыть файл проверки «" + path + "»: ")) << opened.error;
     EXPECT_NE(opened.error.find(c.cause), std::string::npos) << opened.error;
     EXPECT_TRUE(opened.job.areas.empty() && opened.job.readings.empty());
   }
+}
+
+// A job file comes from other people: whatever its tables hold besides the
+// program's own is refused before it runs, and so a file made to hang the
+// program (a view over an endless query, as one would receive it by e-mail)
+// is refused with a message instead of writing its temporary files until the
+// disk is full. Each open has a time limit of its own.
+TEST(JobFile, AFileWithMoreThanTheProgramsTablesIsRefusedBeforeItRuns) {
+  const Refused cases[] = {
+      {"readings an endless view",
+       [](const std::string& p) {
+         runSql(p,
+                "DROP TABLE readings; CREATE VIEW readings AS WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x+1 "
+                "FROM c) SELECT x AS num, NULL AS date, 0.1 AS thickness_mm, NULL AS note FROM c");
+       },
+       "в файле есть представление «readings», а не таблица"},
+      {"an endless view beside the tables",
+       [](const std::string& p) {
+         runSql(p, "CREATE VIEW more AS WITH RECURSIVE c(x) AS (SELECT 1 UNION ALL SELECT x+1 FROM c) SELECT x FROM c");
+       },
+       "в файле есть представление «more»"},
+      {"a trigger",
+       [](const std::string& p) {
+         runSql(p, "CREATE TABLE log (x); CREATE TRIGGER t AFTER INSERT ON readings BEGIN INSERT INTO log VALUES (1); END");
+       },
+       "лишняя таблица «log»"},
+      {"a trigger alone",
+       [](const std::string& p) {
+         runSql(p, "CREATE TRIGGER t AFTER DELETE ON header BEGIN DELETE FROM readings; END");
+       },
+       "в файле есть триггер «t»"},
+      {"an index of its own", [](const std::string& p) { runSql(p, "CREATE INDEX byDate ON readings(date)"); },
+       "лишний объект «byDate» (index)"},
+      {"a column more",
+       [](const std::string& p) { runSql(p, "ALTER TABLE readings ADD COLUMN extra"); },
+       "таблица «readings» устроена не так, как её создаёт программа"},
+      {"readings of another shape",
+       [](const std::string& p) {
+         runSql(p, "DROP TABLE readings; CREATE TABLE readings (num, date, thickness_mm, note)");
+       },
+       "таблица «readings» устроена не так, как её создаёт программа"},
+  };
+  for (const Refused& c : cases) {
+    SCOPED_TRACE(c.what);
+    TempDir dir;
+    const std::string path = dir.file("job.kjob");
+    const OpenedJob opened = openSpoiled(path, c.spoil);
+    EXPECT_EQ(opened.error, "Не удалось открыть файл проверки «" + path + "»: файл повреждён (" + c.cause + ")");
+    EXPECT_TRUE(opened.job.areas.empty() && opened.job.readings.empty());
+  }
+}
+
+// An earlier version saved a field typed as no number ("abc" as the maximum)
+// as the text "NaN", and then refused its own file. Such a file opens, the
+// value treated as not set; and no value that would not read back is saved.
+TEST(JobFile, ANumberThatWasNeverSetOpensAsNotSetAndIsNeverSaved) {
+  TempDir dir;
+  const std::string path = dir.file("job.kjob");
+  ASSERT_EQ(saveJob(path, sampleJob()), "");
+  runSql(path, "UPDATE header SET value='NaN' WHERE key IN ('maximum', 'measured_correction');"
+               "UPDATE areas SET nominal='NaN', surface_ft2='NaN' WHERE name='Борт'");
+  const OpenedJob opened = openJob(path);
+  ASSERT_TRUE(opened.ok()) << opened.error;
+  EXPECT_EQ(opened.job.header.maximum, std::nullopt);
+  EXPECT_EQ(opened.job.header.measuredCorrection, std::nullopt);
+  EXPECT_EQ(opened.job.header.nominal, 100.0);
+  EXPECT_EQ(opened.job.areas[1].overrides.nominal, std::nullopt);
+  EXPECT_EQ(opened.job.areas[1].surface, std::nullopt);
+  EXPECT_EQ(opened.job.areas[1].overrides.maximum, 300.0);
+
+  struct Unreadable {
+    const char* what;
+    void (*spoil)(InspectionJob&);
+    const char* cause;
+  };
+  const double nan = std::nan("");
+  const double inf = std::numeric_limits<double>::infinity();
+  static double bad;
+  const Unreadable cases[] = {
+      {"maximum", [](InspectionJob& j) { j.header.maximum = bad; }, "поле «Максимальная толщина» не число"},
+      {"minimum", [](InspectionJob& j) { j.header.nominal = bad; }, "поле «Минимальная толщина» не число"},
+      {"correction", [](InspectionJob& j) { j.header.measuredCorrection = bad; }, "поле «Измеренная поправка» не число"},
+      {"area's surface", [](InspectionJob& j) { j.areas[0].surface->value = bad; }, "площадь зоны «Палуба» не число"},
+      {"area's maximum", [](InspectionJob& j) { j.areas[1].overrides.maximum = bad; }, "максимум зоны «Борт» не число"},
+  };
+  const std::string before = test::readFile(path);
+  for (const double value : {nan, inf}) {
+    bad = value;
+    for (const Unreadable& c : cases) {
+      SCOPED_TRACE(c.what);
+      InspectionJob job = sampleJob();
+      c.spoil(job);
+      EXPECT_EQ(saveJob(path, job), "Не удалось сохранить проверку в файл «" + path + "»: " + c.cause);
+      EXPECT_EQ(test::readFile(path), before);
+    }
+  }
+}
+
+// Files of the first format (a surface in square metres only) open as they were.
+TEST(JobFile, AFileOfTheFirstFormatOpens) {
+  TempDir dir;
+  const std::string path = dir.file("old.kjob");
+  runSql(path,
+         "PRAGMA application_id=1263161154; PRAGMA user_version=1;"
+         "CREATE TABLE header (key TEXT PRIMARY KEY NOT NULL, value);"
+         "CREATE TABLE areas (position INTEGER PRIMARY KEY, name TEXT NOT NULL, surface_m2 REAL,"
+         " numbers TEXT NOT NULL, reading_count INTEGER NOT NULL, rule TEXT, nominal REAL, maximum REAL,"
+         " level INTEGER, spot_size INTEGER);"
+         "CREATE TABLE readings (num INTEGER PRIMARY KEY, date TEXT, thickness_mm NOT NULL, note TEXT);"
+         "INSERT INTO header VALUES ('rule', 'iso19840'), ('unit', 'um'), ('level', 3), ('spot_size', 3),"
+         " ('set_up', 'none'), ('nominal', 100.0), ('maximum', 'NaN'), ('object', 'Баржа');"
+         "INSERT INTO areas VALUES (1, 'Палуба', 2.5, '1-2', 2, NULL, NULL, NULL, NULL, NULL);"
+         "INSERT INTO readings VALUES (1, '2026-12-10 09:05:00', 0.12, NULL), (2, NULL, 0.13, 'у люка');");
+  const OpenedJob opened = openJob(path);
+  ASSERT_TRUE(opened.ok()) << opened.error;
+  EXPECT_EQ(opened.job.header.object, "Баржа");
+  EXPECT_EQ(opened.job.header.maximum, std::nullopt);
+  ASSERT_EQ(opened.job.areas.size(), 1u);
+  EXPECT_EQ(opened.job.areas[0].surface, inspection::squareMetresSurface(2.5));
+  EXPECT_EQ(opened.job.areas[0].kind, std::nullopt);
+  EXPECT_EQ(opened.job.readings.size(), 2u);
+}
+
+TEST(JobFile, AStopEndsTheOpening) {
+  TempDir dir;
+  const std::string path = dir.file("job.kjob");
+  ASSERT_EQ(saveJob(path, sampleJob()), "");
+  const std::atomic<bool> stop{true};
+  const OpenedJob opened = openJob(path, &stop);
+  EXPECT_TRUE(opened.stopped);
+  EXPECT_EQ(opened.error, "Не удалось открыть файл проверки «" + path + "»: чтение прервано");
+  EXPECT_TRUE(openJob(path).ok());
 }
 
 }  // namespace

@@ -20,7 +20,8 @@ void addReadings(InspectionJob& j, std::int32_t first, std::initializer_list<dou
 }
 
 JobArea area(const char* name, const char* numbers, std::optional<double> surface = std::nullopt) {
-  return {name, surface, parseNumberRanges(numbers).ranges, {}};
+  return {name, surface ? std::optional(squareMetresSurface(*surface)) : std::nullopt,
+          parseNumberRanges(numbers).ranges, {}, {}};
 }
 
 // ISO 19840, NDFT 100 µm, maximum 300 µm; four areas that end four ways.
@@ -34,7 +35,7 @@ InspectionJob fourAreas() {
   addReadings(j, 11, {110, 120, 105, 130, 100});       // 5 readings for 2 m² (10 needed)
   addReadings(j, 16, {95, 100, 100, 100, 100, 100, 100, 100, 100, 100});  // PSPC: 90 % at NDFT, rest >= 90 %
   j.areas = {area("A", "1-5"), area("B", "6-10"), area("C", "11-15", 2.0), area("D", "16-25", 2.0)};
-  // D by IMO PSPC 90/10, which asks nothing of the surface.
+  // D by IMO PSPC 90/10, which asks nothing of a surface whose kind is not given.
   j.areas[3].overrides.rule = job::JobRule::Pspc9010;
   return j;
 }
@@ -49,11 +50,17 @@ TEST(JobVerdict, EachAreaByItsOwnRuleAndTheWholeByTheWorst) {
   EXPECT_EQ(v.areas[3].entries.rule, Rule::Pspc9010);
   EXPECT_EQ(v.areas[3].judgement(), Judgement::Pass);
   EXPECT_EQ(v.areas[3].readings.size(), 10u);
-  EXPECT_EQ(v.overall, Judgement::TooFewMeasurements);
-  EXPECT_EQ(v.summary, "Проверка в целом: недостаточно измерений");
+  // B fails: more readings in C could not make the job pass.
+  EXPECT_EQ(v.overall, Judgement::Fail);
+  EXPECT_EQ(v.summary, "Не все зоны соответствуют");
+
+  InspectionJob without = fourAreas();
+  without.areas.erase(without.areas.begin() + 1);
+  EXPECT_EQ(judgeJob(without).overall, Judgement::TooFewMeasurements);
+  EXPECT_EQ(judgeJob(without).summary, "Проверка в целом: недостаточно измерений");
 }
 
-TEST(JobVerdict, TheWholeHasNoVerdictWhenAnAreaHasNone) {
+TEST(JobVerdict, TheWholeFailsWithAnAreaElseHasNoVerdictWithoutOne) {
   struct Case {
     std::vector<std::optional<Judgement>> areas;
     std::optional<Judgement> overall;
@@ -61,8 +68,11 @@ TEST(JobVerdict, TheWholeHasNoVerdictWhenAnAreaHasNone) {
   const auto P = Judgement::Pass, F = Judgement::Fail, T = Judgement::TooFewMeasurements,
              N = Judgement::NotApplicable;
   const Case cases[] = {
-      {{P, P}, P}, {{P, F}, F}, {{F, T}, T}, {{T, F, P}, T}, {{P, N}, std::nullopt},
-      {{F, std::nullopt}, std::nullopt}, {{}, std::nullopt},
+      {{P, P}, P}, {{P, F}, F}, {{T, P}, T}, {{P, N}, std::nullopt}, {{T, std::nullopt}, std::nullopt},
+      {{}, std::nullopt},
+      // One failing area fails the job, however few the readings of another
+      // and whether or not another has a verdict.
+      {{F, T}, F}, {{T, F, P}, F}, {{F, std::nullopt}, F}, {{F, N}, F},
   };
   for (const Case& c : cases) EXPECT_EQ(overallJudgement(c.areas), c.overall);
 
@@ -72,7 +82,9 @@ TEST(JobVerdict, TheWholeHasNoVerdictWhenAnAreaHasNone) {
   const JobVerdict v = judgeJob(j);
   EXPECT_EQ(v.areas[0].assessment.refusal, "Введите номинальную толщину NDFT");
   EXPECT_EQ(v.areas[1].judgement(), Judgement::Fail);  // its own NDFT
-  EXPECT_EQ(v.overall, std::nullopt);
+  EXPECT_EQ(v.overall, Judgement::Fail);
+  j.areas[1].overrides.nominal = 50.0;  // now B passes, and A still has no verdict
+  EXPECT_EQ(judgeJob(j).overall, std::nullopt);
 
   j = fourAreas();
   j.areas.push_back(area("E", "100-200"));

@@ -51,7 +51,7 @@ TEST(NumberRanges, ReadsWhatTheInspectorTypesAndRefusesTheRest) {
   }
 }
 
-JobArea area(const char* name, const char* numbers) { return {name, std::nullopt, parseNumberRanges(numbers).ranges, {}}; }
+JobArea area(const char* name, const char* numbers) { return {name, std::nullopt, parseNumberRanges(numbers).ranges, {}, {}}; }
 
 TEST(JobAreas, ANumberBelongsToOneAreaAtMost) {
   EXPECT_EQ(areasProblem({area("A", "1-30"), area("B", "31-40, 45")}), "");

@@ -34,7 +34,7 @@ in::Entries sspc(std::optional<double> maximum = 200.0, int level = 3, std::size
   in::Entries e{in::Rule::SspcPa2, 100.0, maximum, in::Roughness::None, in::Unit::Micrometre};
   e.level = level;
   e.spotSize = spotSize;
-  e.surfaceM2 = surface;
+  if (surface) e.surface = in::squareMetresSurface(*surface);
   return e;
 }
 
@@ -135,9 +135,9 @@ INSTANTIATE_TEST_SUITE_P(
         // Four spots and two readings: passing spots are still too few.
         SspcCase{"FourSpots", spots({k110, k110, k110, k110, {0.110, 0.110}}), sspc(), {P, P, P, P},
                  Judgement::TooFewMeasurements},
-        // Four spots of which one fails: too few, with the failure said too.
+        // Four spots of which one is out of range: more spots cannot bring it back, so the area fails.
         SspcCase{"FourSpotsOneFailing", spots({k110, k110, k110, {0.050, 0.050, 0.050}}), sspc(), {F, P, F, P},
-                 Judgement::TooFewMeasurements},
+                 Judgement::Fail},
         SspcCase{"NoWholeSpot", {0.110, 0.110}, sspc(), {}, Judgement::TooFewMeasurements},
         // Spots of five: 15 readings are three spots only.
         SspcCase{"FifteenReadingsInSpotsOfFive", spots({k110, k110, k110, k110, k110}), sspc(200.0, 3, 5),
@@ -161,14 +161,20 @@ TEST(SspcWords, TheLevelsPercentagesAndSpotsAreSaid) {
   EXPECT_DOUBLE_EQ(v.sspc->spotMinimum, 80000.0);
   EXPECT_DOUBLE_EQ(*v.sspc->spotMaximum, 240000.0);
   EXPECT_EQ(v.criteria[0].requirement, "Каждое пятно не меньше 80 % минимума");
-  // 79.967 µm must not read 80,0 beside a failed criterion.
-  EXPECT_EQ(v.criteria[0].figures, "1 из 5 пятен ниже 80 % минимума (80,0 мкм), наименьшее 79,97 мкм");
+  // 79.967 µm must not read 80,0 beside a failed criterion; the limit beside it shows as many decimals.
+  EXPECT_EQ(v.criteria[0].figures, "1 из 5 пятен ниже 80 % минимума (80,00 мкм), наименьшее 79,97 мкм");
   EXPECT_EQ(v.criteria[1].figures, "наибольшее пятно 110,0 мкм, 120 % максимума = 240,0 мкм");
   EXPECT_EQ(v.criteria[2].figures, "среднее зоны 104,0 мкм при минимуме 100,0 мкм");
   EXPECT_EQ(v.sampling, "5 пятен по 3 замера (не учтено замеров после последнего пятна: 1); "
                         "для 25 м² нужно 3 зоны, дана 1");
-  EXPECT_EQ(v.summary, "SSPC-PA 2, уровень 3: недостаточно измерений — для 25 м² нужно 3 зоны, дана 1; "
-                       "не выполнено пятна мин.");
+  // A spot out of range fails the area however many areas the surface still needs.
+  EXPECT_EQ(v.judgement, in::Judgement::Fail);
+  EXPECT_EQ(v.summary, "Не соответствует SSPC-PA 2, уровень 3: не выполнено пятна мин.; кроме того, недостаточно "
+                       "измерений — для 25 м² нужно 3 зоны, дана 1; пятно вне пределов — снимите дополнительные "
+                       "пятна вокруг него");
+  EXPECT_EQ(v.advice, "Пятно 1 вне пределов уровня 3. Чтобы найти границы несоответствующего участка, снимайте "
+                      "дополнительные пятна в каждом направлении от него, пока два пятна подряд не окажутся в "
+                      "пределах.");
   const auto lines = in::limitLines(v);
   ASSERT_EQ(lines.size(), 2u);
   EXPECT_EQ(lines[0].name, "пятно 80 % минимума");
@@ -183,6 +189,38 @@ TEST(SspcWords, TooFewSpotsAndAPassSay) {
   EXPECT_EQ(pass.verdict.summary, "Соответствует SSPC-PA 2, уровень 5");
   EXPECT_EQ(pass.verdict.criteria[1].figures, "уровень 5: пятна сверху не ограничены");
   EXPECT_EQ(pass.verdict.sampling, "5 пятен по 3 замера; площадь не задана, число зон не проверялось");
+  EXPECT_EQ(pass.verdict.advice, "");
+}
+
+TEST(SspcWords, SpotsOutOfRangeAreNamedAndMoreSpotsAsked) {
+  // Spots 2 and 4 above 120 % of the maximum (240 µm).
+  const in::Assessment a =
+      in::assess(spots({k110, {0.300, 0.300, 0.300}, k110, {0.250, 0.250, 0.250}, k110}), sspc());
+  ASSERT_TRUE(a.ok()) << a.refusal;
+  EXPECT_EQ(a.verdict.summary, "Не соответствует SSPC-PA 2, уровень 3: не выполнено пятна макс.; пятна вне пределов — "
+                               "снимите дополнительные пятна вокруг них");
+  EXPECT_EQ(a.verdict.advice, "Пятна 2, 4 вне пределов уровня 3. Чтобы найти границы несоответствующего участка, "
+                              "снимайте дополнительные пятна в каждом направлении от каждого, пока два пятна подряд "
+                              "не окажутся в пределах.");
+}
+
+// A job in mils counts its areas in square feet, by the US table: 1,050 ft²
+// is above 1,000 ft² and needs a fourth area, where the same surface in
+// square metres (97.5 m²) needs three.
+TEST(SspcUnits, AJobInMilsCountsAreasPerSquareFeet) {
+  in::Entries e = sspc(200.0);
+  e.unit = in::Unit::Mil;
+  e.ndft = 4.0;
+  e.maximum = 8.0;
+  const std::vector<double> readings = spots({{0.127, 0.127, 0.127}, {0.127, 0.127, 0.127}, {0.127, 0.127, 0.127},
+                                              {0.127, 0.127, 0.127}, {0.127, 0.127, 0.127}});  // 5 mils each
+  e.surface = in::squareFeetSurface(1050.0);
+  const in::Assessment feet = in::assess(readings, e);
+  ASSERT_TRUE(feet.ok()) << feet.refusal;
+  EXPECT_EQ(feet.verdict.judgement, Judgement::TooFewMeasurements);
+  EXPECT_EQ(feet.verdict.sampling, "5 пятен по 3 замера; для 1050 фут² нужно 4 зоны, дана 1");
+  e.surface = in::squareMetresSurface(97.5);
+  EXPECT_EQ(in::assess(readings, e).verdict.sampling, "5 пятен по 3 замера; для 97,5 м² нужно 3 зоны, дана 1");
 }
 
 TEST(SspcEntries, UnknownLevelAndSpotSizeAreRefused) {

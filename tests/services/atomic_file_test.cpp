@@ -211,3 +211,27 @@ TEST_F(AtomicFile, ATemporaryOfItsOwnNameInAMissingFolderSaysWhy) {
 }
 
 }  // namespace
+
+namespace {
+
+// Without replacing: a file already there stays as it was and the temporary
+// goes; where none is, the whole new file takes the name.
+TEST_F(AtomicFile, ACommitWithoutReplacingNeverTouchesAFileThere) {
+  writeFile(path, "the user's own");
+  {
+    AtomicFileReplace copy(path);
+    ASSERT_FALSE(copy.write("a template"));
+    EXPECT_EQ(copy.commitWithoutReplacing(), std::errc::file_exists);
+  }
+  EXPECT_EQ(readFile(path), "the user's own");
+  EXPECT_FALSE(fs::exists(path + ".tmp"));
+
+  fs::remove(path);
+  AtomicFileReplace copy(path);
+  ASSERT_FALSE(copy.write("a template"));
+  EXPECT_FALSE(copy.commitWithoutReplacing());
+  EXPECT_EQ(readFile(path), "a template");
+  EXPECT_FALSE(fs::exists(path + ".tmp"));
+}
+
+}  // namespace

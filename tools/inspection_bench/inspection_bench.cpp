@@ -72,7 +72,7 @@ int main(int argc, char** argv) {
   const in::Entries iso{in::Rule::Iso19840, 120.0, 360.0, in::Roughness::Medium, in::Unit::Micrometre};
   const in::Entries pspc{in::Rule::Pspc9010, 120.0, std::nullopt, in::Roughness::None, in::Unit::Mil};
   in::Entries sspc{in::Rule::SspcPa2, 100.0, 200.0, in::Roughness::None, in::Unit::Micrometre};
-  sspc.surfaceM2 = 10.0;
+  sspc.surface = in::squareMetresSurface(10.0);
 
   std::printf("%zu readings, %d runs each\n", readings.size(), runs);
   bool pass = false;
@@ -107,7 +107,12 @@ int main(int argc, char** argv) {
     job::JobArea area{"Зона " + std::to_string(a + 1), std::nullopt, {{first, last}}, {}};
     if (a % 3 == 1) area.overrides.rule = job::JobRule::Pspc9010;
     if (a % 3 == 2) area.overrides = {job::JobRule::SspcPa2, 100.0, 200.0, 3, std::size_t{3}};
-    if (a % 3 == 0) area.surfaceM2 = 50.0;
+    if (a % 3 == 0) area.surface = in::squareMetresSurface(50.0);
+    // The PSPC areas on flat surfaces, so that their count of readings is judged.
+    if (a % 3 == 1) {
+      area.surface = in::squareMetresSurface(500.0);
+      area.kind = in::SurfaceKind::Flat;
+    }
     j.areas.push_back(std::move(area));
   }
   std::printf("a job of %zu areas over the %zu readings\n", j.areas.size(), j.readings.size());

@@ -75,7 +75,7 @@ ParsedCheck parseCheckCommandLine(const std::vector<std::string>& args) {
     }
     const bool takesValue = name == "--rule" || name == "--ndft" || name == "--min" || name == "--max" ||
                             name == "--roughness" || name == "--level" || name == "--spot-size" ||
-                            name == "--surface";
+                            name == "--surface" || name == "--kind";
     if (takesValue && !value) {
       if (i + 1 >= args.size()) return failure(name + " needs a value");
       value = args[++i];
@@ -122,6 +122,14 @@ ParsedCheck parseCheckCommandLine(const std::vector<std::string>& args) {
       const auto v = micrometres(*value);
       if (!v) return failure("--surface " + *value + ": an area in square metres above zero is expected");
       o.surfaceM2 = v;
+    } else if (name == "--kind") {
+      if (*value == "flat") {
+        o.surfaceKind = in::SurfaceKind::Flat;
+      } else if (*value == "complex") {
+        o.surfaceKind = in::SurfaceKind::Complex;
+      } else {
+        return failure("--kind " + *value + ": flat or complex is expected");
+      }
     } else if (name == "--max") {
       const auto v = micrometres(*value);
       if (!v) return failure("--max " + *value + ": a thickness in micrometres above zero is expected");
@@ -164,8 +172,11 @@ ParsedCheck parseCheckCommandLine(const std::vector<std::string>& args) {
     if (minimum) return failure("--min is of sspc-pa2 only; give --ndft UM");
     if (sspcOnly) return failure("--level and --spot-size are of sspc-pa2 only");
     if (!ndft) return failure("check needs --ndft UM, the nominal dry film thickness in micrometres");
-    if (o.surfaceM2 && o.rule == in::Rule::Pspc9010) return failure("--surface is of iso19840 and sspc-pa2 only");
+    if (o.rule == in::Rule::Pspc9010 && o.surfaceM2.has_value() != o.surfaceKind.has_value()) {
+      return failure("--surface and --kind go together with --rule pspc");
+    }
   }
+  if (o.surfaceKind && o.rule != in::Rule::Pspc9010) return failure("--kind is of pspc only");
   if (o.maximumMicrometres && *o.maximumMicrometres < o.ndftMicrometres) {
     return failure(o.rule == in::Rule::SspcPa2 ? "--max is below --min" : "--max is below --ndft");
   }
@@ -185,9 +196,13 @@ const char* checkRuleWord(in::Rule rule) {
   return "iso19840";
 }
 
-int runCheck(const CheckOptions& o, std::FILE* out, std::FILE* err) {
-  if (o.job) return runJobCheck(o.file, o.json, out, err);
+int runCheck(const CheckOptions& o, std::FILE* out, std::FILE* err, const std::atomic<bool>* stop) {
+  if (o.job) return runJobCheck(o.file, o.json, out, err, stop);
   const ThicknessRows file = readThicknessFile(o.file);
+  if (stop && stop->load()) {
+    std::fprintf(err, "%s: %s: interrupted\n", kProgramName, o.file.c_str());
+    return kExitInterrupted;
+  }
   if (!file.ok()) {
     std::fprintf(err, "%s: %s\n", kProgramName, file.error.c_str());
     return kCheckUsage;
@@ -206,7 +221,8 @@ int runCheck(const CheckOptions& o, std::FILE* out, std::FILE* err) {
   in::Entries entries{o.rule, o.ndftMicrometres, o.maximumMicrometres, o.roughness, in::Unit::Micrometre};
   entries.level = o.level;
   entries.spotSize = o.spotSize;
-  entries.surfaceM2 = o.surfaceM2;
+  if (o.surfaceM2) entries.surface = in::squareMetresSurface(*o.surfaceM2);
+  entries.surfaceKind = o.surfaceKind;
   in::Assessment a = in::assess(readings, entries);
   if (!a.ok()) {
     std::string reason = a.refusal;
@@ -236,7 +252,7 @@ int runCheck(const CheckOptions& o, std::FILE* out, std::FILE* err) {
   return kCheckUsage;
 }
 
-int checkCommand(const std::vector<std::string>& args, std::FILE* out, std::FILE* err) {
+int checkCommand(const std::vector<std::string>& args, std::FILE* out, std::FILE* err, const std::atomic<bool>* stop) {
   const ParsedCheck parsed = parseCheckCommandLine(args);
   switch (parsed.action) {
     case ParsedCheck::Action::Help:
@@ -248,13 +264,13 @@ int checkCommand(const std::vector<std::string>& args, std::FILE* out, std::FILE
     case ParsedCheck::Action::Run:
       break;
   }
-  return runCheck(parsed.options, out, err);
+  return runCheck(parsed.options, out, err, stop);
 }
 
 std::string checkHelpText() {
   return R"(Usage:
   korsi7-transfer check FILE --rule iso19840|pspc --ndft UM [--max UM]
-                  [--surface M2] [--roughness fine|medium|coarse|unknown] [--json]
+                  [--surface M2] [--kind flat|complex] [--roughness fine|medium|coarse|unknown] [--json]
   korsi7-transfer check FILE --rule sspc-pa2 --min UM [--max UM] [--level 1..5]
                   [--spot-size N] [--surface M2] [--roughness ...] [--json]
   korsi7-transfer check JOB [--json]
@@ -301,7 +317,12 @@ whole job.
                     part; sspc-pa2 asks for one area for each 10 m2 or part
                     under 30 m2, three from 30 to 100 m2, and one more for each
                     further 100 m2 or part (so one set of readings covers at
-                    most 10 m2). Without it no sample size is asked
+                    most 10 m2); pspc, with --kind, asks on a flat surface for
+                    one reading for each 5 m2 or part, on a complex one for 5
+                    readings per m2, rounded up, and at least 3 (the sets
+                    along stiffeners, every 2 to 3 m, are not counted).
+                    Without it no sample size is asked
+  --kind K          pspc: the surface is flat or complex
   --roughness R     fine (10 um), medium (25 um), coarse (40 um) or unknown (an
                     unknown profile, 25 um), taken from every reading first;
                     none by default
@@ -313,14 +334,19 @@ whole job.
 Rows without a thickness are left out. Every limit is compared exactly, to
 the nanometre, and no figure is rounded onto a limit it is not on.
 
+Ctrl+C (SIGINT) or SIGTERM stops the reading of a job file at once.
+
 Exit status:
   0    the coat passes (for a JOB: every area passes)
   1    the coat (an area) fails, or there are too few measurements
-       ("недостаточно измерений")
+       ("недостаточно измерений"); a reading below the floor or above the
+       maximum, or an sspc-pa2 spot out of its range, fails however few the
+       readings, and a job with a failing area fails
   2    usage, or no verdict: a file that cannot be read (a job file that is
        damaged, of a newer version or misses a reading), no readings, a
        reading that is not a number, an area without entries, a rule that
        does not apply
+  130  interrupted by SIGINT or SIGTERM
 )";
 }
 

@@ -3,7 +3,7 @@
 // as the desktop program's window "Статистика и приёмка" gives:
 //
 //   korsi7-transfer check FILE --rule iso19840|pspc --ndft UM [--max UM]
-//                   [--surface M2] [--roughness fine|medium|coarse] [--json]
+//                   [--surface M2 [--kind flat|complex]] [--roughness fine|medium|coarse] [--json]
 //   korsi7-transfer check FILE --rule sspc-pa2 --min UM [--max UM]
 //                   [--level 1..5] [--spot-size N] [--surface M2] ...
 //   korsi7-transfer check JOB [--json]
@@ -16,8 +16,9 @@
 // Exit status 0 when the coat passes, 1 when it fails or has too few
 // measurements, 2 for a wrong command line or when there is no verdict (a
 // file that cannot be read, no readings, a reading that is not a number, a
-// rule that does not apply).
+// rule that does not apply), 130 when stopped by SIGINT or SIGTERM.
 
+#include <atomic>
 #include <cstddef>
 #include <cstdio>
 #include <optional>
@@ -41,6 +42,7 @@ struct CheckOptions {
   int level = inspection::kDefaultSspcLevel;
   std::size_t spotSize = inspection::kDefaultSpotSize;
   std::optional<double> surfaceM2;
+  std::optional<inspection::SurfaceKind> surfaceKind;  // pspc, with the surface
   bool json = false;
   bool job = false;  // FILE is a job file: it brings its own rules and limits
 };
@@ -58,11 +60,14 @@ struct ParsedCheck {
 // Reads the arguments after "check".
 ParsedCheck parseCheckCommandLine(const std::vector<std::string>& args);
 
-// Judges the file; the report goes to `out`, a failure to `err` in one line.
-int runCheck(const CheckOptions& options, std::FILE* out, std::FILE* err);
+// Judges the file; the report goes to `out`, a failure to `err` in one
+// line. `stop`, set from another thread (the stop signals), ends the
+// reading of a job file at once and the check with status 130, as read does.
+int runCheck(const CheckOptions& options, std::FILE* out, std::FILE* err, const std::atomic<bool>* stop = nullptr);
 
 // The whole subcommand from the arguments after "check": its exit status.
-int checkCommand(const std::vector<std::string>& args, std::FILE* out, std::FILE* err);
+int checkCommand(const std::vector<std::string>& args, std::FILE* out, std::FILE* err,
+                 const std::atomic<bool>* stop = nullptr);
 
 std::string checkHelpText();
 

@@ -23,8 +23,14 @@ std::string limitsText(const in::Entries& e) {
   if (e.rule == in::Rule::SspcPa2) {
     text += "; уровень " + std::to_string(e.level) + "; замеров в пятне " + std::to_string(e.spotSize);
   }
-  if (e.surfaceM2) text += "; площадь " + in::surfaceText(*e.surfaceM2);
+  if (e.surface) text += "; площадь " + in::surfaceText(*e.surface);
+  if (e.surfaceKind) text += std::string(", поверхность ") + in::surfaceKindName(*e.surfaceKind);
   return text;
+}
+
+// The area's surface when it was given in `unit`.
+std::optional<double> surfaceIn(const job::JobArea& area, in::SurfaceUnit unit) {
+  return area.surface && area.surface->unit == unit ? std::optional(area.surface->value) : std::nullopt;
 }
 
 std::string jobHeaderJson(const job::JobHeader& h) {
@@ -40,8 +46,12 @@ std::string jobHeaderJson(const job::JobHeader& h) {
 
 }  // namespace
 
-int runJobCheck(const std::string& path, bool json, std::FILE* out, std::FILE* err) {
-  const job::OpenedJob opened = job::openJob(path);
+int runJobCheck(const std::string& path, bool json, std::FILE* out, std::FILE* err, const std::atomic<bool>* stop) {
+  const job::OpenedJob opened = job::openJob(path, stop);
+  if (opened.stopped) {
+    std::fprintf(err, "%s: %s: interrupted while reading the job file\n", kProgramName, path.c_str());
+    return kExitInterrupted;
+  }
   if (!opened.ok()) {
     std::fprintf(err, "%s: %s\n", kProgramName, opened.error.c_str());
     return kCheckUsage;
@@ -95,7 +105,10 @@ int runJobCheck(const std::string& path, bool json, std::FILE* out, std::FILE* e
       areasJson += std::string(areasJson.empty() ? "" : ",") + "{\"area\":" + std::to_string(i + 1) +
                    ",\"name\":" + jsonString(area.name) + ",\"numbers\":" + jsonString(numbers) +
                    ",\"rule\":" + jsonString(checkRuleWord(v.rule)) +
-                   ",\"surface_m2\":" + jsonNumber(area.surfaceM2) +
+                   ",\"surface_m2\":" + jsonNumber(surfaceIn(area, in::SurfaceUnit::SquareMetre)) +
+                   ",\"surface_ft2\":" + jsonNumber(surfaceIn(area, in::SurfaceUnit::SquareFoot)) +
+                   ",\"surface_kind\":" +
+                   (area.kind ? jsonString(*area.kind == in::SurfaceKind::Complex ? "complex" : "flat") : "null") +
                    ",\"max_checked\":" + (v.maximum ? "true" : "false") +
                    ",\"correction_um\":" + jsonNumber(static_cast<double>(v.correction) / 1000.0) + "," + object;
     } else {

@@ -4,6 +4,7 @@
 // verdict of the whole job. The file carries its rules, limits and readings,
 // so nothing else is asked but --json.
 
+#include <atomic>
 #include <cstdio>
 #include <string>
 
@@ -11,7 +12,9 @@ namespace korsi::transfer {
 
 // 0 when every area passes, 1 when one fails or has too few measurements, 2
 // when there is no verdict (a file that cannot be read, an area without one,
-// a rule that does not apply).
-int runJobCheck(const std::string& path, bool json, std::FILE* out, std::FILE* err);
+// a rule that does not apply); 130 when `stop` was set (Ctrl+C, SIGTERM)
+// while the file was read.
+int runJobCheck(const std::string& path, bool json, std::FILE* out, std::FILE* err,
+                const std::atomic<bool>* stop = nullptr);
 
 }  // namespace korsi::transfer

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "inspection/job_verdict.h"
 #include "inspection/sampling.h"
 
 namespace korsi::transfer {
@@ -98,12 +99,12 @@ void printAreaText(std::FILE* out, const CheckReport& report, const CheckedArea&
   std::fprintf(out, "Замеров: %zu", s.count);
   if (report.rowsWithoutThickness > 0) std::fprintf(out, " (строк без толщины пропущено: %d)", report.rowsWithoutThickness);
   std::fprintf(out, "\n");
-  std::fprintf(out, "Среднее %s мкм, наименьший %s, наибольший %s, стандартное отклонение %s, "
+  // One precision for the line's figures, none shown on a limit it is not on.
+  const in::StatisticsTexts figures = in::statisticsTexts(s, in::Unit::Micrometre, limits);
+  std::fprintf(out, "Среднее %s мкм, наименьший %s мкм, наибольший %s мкм, стандартное отклонение %s, "
                "коэффициент вариации %s\n",
-               in::textBesideLimits(s.mean, in::Unit::Micrometre, limits).c_str(),
-               thickness(static_cast<double>(s.minimum)).c_str(), thickness(static_cast<double>(s.maximum)).c_str(),
-               s.standardDeviation ? (in::roundedText(*s.standardDeviation, in::Unit::Micrometre) + " мкм").c_str()
-                                   : "—",
+               figures.mean.c_str(), figures.minimum.c_str(), figures.maximum.c_str(),
+               s.standardDeviation ? (figures.standardDeviation + " мкм").c_str() : "—",
                s.coefficientOfVariation ? (in::fixedText(*s.coefficientOfVariation, 1) + " %").c_str() : "—");
   if (v.sspc && !v.sspc->spotSums.empty()) {
     std::string spots;
@@ -117,6 +118,7 @@ void printAreaText(std::FILE* out, const CheckReport& report, const CheckedArea&
     std::fprintf(out, "%s %s: %s — %s\n", c.label.c_str(), in::outcomeText(c.outcome), c.requirement.c_str(),
                  c.figures.c_str());
   }
+  if (!v.advice.empty()) std::fprintf(out, "Указание: %s\n", v.advice.c_str());
   if (!v.failing.empty()) {
     std::string names;
     for (std::size_t i : v.failing) {
@@ -148,6 +150,7 @@ std::string areaJson(const CheckReport& report, std::size_t index) {
     j += ",\"readings_left_over\":" + std::to_string(v.sspc->leftOver);
   }
   j += ",\"sampling\":" + jsonString(v.sampling);
+  j += ",\"advice\":" + jsonString(v.advice);
   j += ",\"criteria\":[";
   for (std::size_t i = 0; i < v.criteria.size(); ++i) {
     const in::Criterion& c = v.criteria[i];
@@ -190,15 +193,9 @@ std::string overallSummary(const CheckReport& report) {
 }  // namespace
 
 in::Judgement overallJudgement(const CheckReport& report) {
-  in::Judgement overall = in::Judgement::Pass;
-  for (const CheckedArea& area : report.areas) {
-    const in::Judgement j = area.verdict.judgement;
-    if (j == in::Judgement::NotApplicable) return j;
-    if (j == in::Judgement::TooFewMeasurements || (j == in::Judgement::Fail && overall == in::Judgement::Pass)) {
-      overall = j;
-    }
-  }
-  return overall;
+  std::vector<std::optional<in::Judgement>> areas;
+  for (const CheckedArea& area : report.areas) areas.emplace_back(area.verdict.judgement);
+  return in::overallJudgement(areas).value_or(in::Judgement::NotApplicable);
 }
 
 void printCheckText(std::FILE* out, const CheckReport& report) {
@@ -209,7 +206,8 @@ void printCheckText(std::FILE* out, const CheckReport& report) {
                sspc(o) ? "минимум" : "NDFT", thickness(static_cast<double>(first.ndft)).c_str(),
                first.maximum ? thickness(static_cast<double>(*first.maximum)).c_str() : "не задан",
                in::roughnessName(o.roughness));
-  if (o.surfaceM2) std::fprintf(out, "; площадь %s", in::surfaceText(*o.surfaceM2).c_str());
+  if (o.surfaceM2) std::fprintf(out, "; площадь %s", in::surfaceText(in::squareMetresSurface(*o.surfaceM2)).c_str());
+  if (o.surfaceKind) std::fprintf(out, ", поверхность %s", in::surfaceKindName(*o.surfaceKind));
   std::fprintf(out, "\n");
   if (!first.maximum) std::fprintf(out, "Максимум не задан: толщина сверху не проверялась.\n");
   if (!first.correctionText.empty()) std::fprintf(out, "Поправка: %s\n", first.correctionText.c_str());
@@ -238,6 +236,7 @@ void printCheckJson(std::FILE* out, const CheckReport& report) {
          ",\"spot_size\":" + std::to_string(o.spotSize);
   }
   j += ",\"surface_m2\":" + jsonNumber(o.surfaceM2);
+  if (o.surfaceKind) j += std::string(",\"surface_kind\":") + (*o.surfaceKind == in::SurfaceKind::Complex ? "\"complex\"" : "\"flat\"");
   j += ",\"roughness\":" + jsonString(roughnessWord(o.roughness));
   j += ",\"correction_um\":" + jsonNumber(um(static_cast<double>(first.correction)));
   j += ",\"rows_without_thickness\":" + std::to_string(report.rowsWithoutThickness);

@@ -1,5 +1,6 @@
 // korsi7-transfer: finds the KORSI-7 gauge and saves its archive to a file
 // from the command line, with the desktop program's search and reading.
+#include <atomic>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -22,8 +23,13 @@ int main(int argc, char** argv) {
     return archiveCommand(args, stdout, stderr);
   }
   Interruption interruption;
+  // check reads a file, with no worker to stop: it looks at this flag.
+  std::atomic<bool> checkStopped{false};
   // First, before any thread exists, so that only its watcher takes the signals.
-  StopSignals stopSignals([&interruption] { interruption.interrupt(); });
+  StopSignals stopSignals([&interruption, &checkStopped] {
+    checkStopped = true;
+    interruption.interrupt();
+  });
   ignoreBrokenPipe();
   useUtf8Console();
   // Every failure is reported by the runner in a line of its own; the boxes
@@ -33,7 +39,7 @@ int main(int argc, char** argv) {
   const std::vector<std::string> args = programArguments(argc, argv);
   // check reads a saved file and has a command line of its own.
   if (!args.empty() && args.front() == "check") {
-    return checkCommand(std::vector<std::string>(args.begin() + 1, args.end()), stdout, stderr);
+    return checkCommand(std::vector<std::string>(args.begin() + 1, args.end()), stdout, stderr, &checkStopped);
   }
   const ParsedCommandLine parsed = parseCommandLine(args);
   switch (parsed.action) {

@@ -20,6 +20,7 @@
 
 #include "storage/archive/archive_store.h"
 #include "ui/main_window/archive_grid_view.h"
+#include "ui/inspection/typed_number.h"
 #include "ui/main_window/main_window.h"
 
 namespace korsi {
@@ -30,13 +31,10 @@ using inspection::Unit;
 
 QString text(const std::string& utf8) { return QString::fromStdString(utf8); }
 
-// A number as typed, with a comma or a point; NaN when it is none.
+// A number as typed, with a comma or a point; NaN when it is none (the
+// entry is then refused by name, see entriesProblem).
 double typedNumber(const QString& typed) {
-  QString t = typed.trimmed();
-  t.replace(QLatin1Char(','), QLatin1Char('.'));
-  bool ok = false;
-  const double value = t.toDouble(&ok);
-  return ok ? value : std::numeric_limits<double>::quiet_NaN();
+  return readTypedNumber(typed).value.value_or(std::numeric_limits<double>::quiet_NaN());
 }
 
 // A length converted to another unit: exact enough that converting back
@@ -119,7 +117,35 @@ QGroupBox* InspectionWindow::buildEntries() {
   form->addRow(QStringLiteral("Шероховатость (поправка):"), RoughnessBox);
   correctionRow_ = withUnit(CorrectionEdit, correctionUnit_);
   form->addRow(QStringLiteral("Измеренная поправка:"), correctionRow_);
+  EntriesProblemLabel->setObjectName(QStringLiteral("EntriesProblemLabel"));
+  EntriesProblemLabel->setWordWrap(true);
+  EntriesProblemLabel->setStyleSheet(QStringLiteral("color: #c62828"));
+  EntriesProblemLabel->hide();
+  form->addRow(EntriesProblemLabel);
   return entries;
+}
+
+QString InspectionWindow::entriesProblem() const {
+  struct Field {
+    QLineEdit* edit;
+    QString caption;
+    const char* example;
+    bool shown;
+  };
+  const bool measured = RoughnessBox->currentData().toInt() == kMeasuredCorrection;
+  const Field fields[] = {
+      {NdftEdit, ndftLabel_->text().chopped(1), "120", true},
+      {MaximumEdit, QStringLiteral("Максимальная толщина"), "360", true},
+      {CorrectionEdit, QStringLiteral("Измеренная поправка"), "18", measured},
+  };
+  QString first;
+  for (const Field& f : fields) {
+    // A hidden entry is not used, whatever it holds.
+    const QString problem = f.shown ? typedNumberProblem(f.caption, f.edit->text(), QString::fromUtf8(f.example)) : QString();
+    markTypedNumber(f.edit, problem);
+    if (first.isEmpty()) first = problem;
+  }
+  return first;
 }
 
 void InspectionWindow::ruleChanged() {

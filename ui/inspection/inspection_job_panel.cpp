@@ -8,6 +8,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
@@ -193,16 +194,51 @@ void InspectionJobPanel::removeArea(std::size_t index) {
   emit jobChanged();
 }
 
-void InspectionJobPanel::takeReadingsFromTable() {
-  if (!hooks_.tableReadings) return;
+namespace {
+
+// "№ 3, 7, 12" and, past ten numbers, "и ещё 5".
+QString numbersList(const std::vector<std::int32_t>& numbers) {
+  QStringList shown;
+  for (std::size_t i = 0; i < numbers.size() && i < 10; ++i) shown << QString::number(numbers[i]);
+  QString list = QStringLiteral("№ ") + shown.join(QStringLiteral(", "));
+  if (numbers.size() > 10) list += QStringLiteral(" и ещё %1").arg(numbers.size() - 10);
+  return list;
+}
+
+}  // namespace
+
+bool InspectionJobPanel::takeReadingsFromTable() {
+  if (!hooks_.tableReadings) return false;
   const job::TakenReadings taken = job::readingsForAreas(job_.areas, hooks_.tableReadings());
   if (!taken.ok()) {
     showErrorBox(taken.error);
-    return;
+    return false;
+  }
+  const job::ReadingsChange change = job::readingsChange(job_.readings, taken.readings);
+  if (change.replacesAny()) {
+    // The copies may be all that is left of an earlier day's readings.
+    QStringList lines{QStringLiteral("Заменить замеры зон замерами из таблицы?")};
+    if (!change.changed.empty()) {
+      lines << QStringLiteral("Изменятся замеры (%1): %2.").arg(change.changed.size()).arg(numbersList(change.changed));
+    }
+    if (!change.dropped.empty()) {
+      lines << QStringLiteral("В таблице нет замеров (%1), они будут удалены из проверки: %2.")
+                   .arg(change.dropped.size())
+                   .arg(numbersList(change.dropped));
+    }
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Взять замеры из таблицы"), lines.join(QLatin1Char('\n')),
+                    QMessageBox::Yes | QMessageBox::No, this);
+    box.button(QMessageBox::Yes)->setText(QStringLiteral("Заменить"));
+    box.button(QMessageBox::No)->setText(QStringLiteral("Отмена"));
+    box.setDefaultButton(QMessageBox::No);
+    box.setEscapeButton(QMessageBox::No);
+    box.exec();
+    if (box.clickedButton() != box.button(QMessageBox::Yes)) return false;
   }
   job_.readings = taken.readings;
   rejudge();
   emit jobChanged();
+  return true;
 }
 
 void InspectionJobPanel::setHeaderTexts(const job::JobHeader& t) {
@@ -228,7 +264,7 @@ void InspectionJobPanel::editArea(int row) {
   } else {
     area.name = "Зона " + std::to_string(job_.areas.size() + 1);
   }
-  AreaDialog dialog(area, others, this);
+  AreaDialog dialog(area, others, currentJob().header.unit, this);
   if (dialog.exec() != QDialog::Accepted) return;
   const QString why = adding ? addArea(dialog.area()) : replaceArea(static_cast<std::size_t>(row), dialog.area());
   if (!why.isEmpty()) showErrorBox(why.toStdString());
@@ -262,9 +298,15 @@ void InspectionJobPanel::editHeader() {
 }
 
 QString InspectionJobPanel::saveJobTo(const QString& path) {
+  // A field that holds no number would be saved as something that does not read back.
+  if (const QString problem = hooks_.entriesProblem ? hooks_.entriesProblem() : QString(); !problem.isEmpty()) {
+    return QStringLiteral("Не удалось сохранить проверку в файл «%1»: %2").arg(path, problem);
+  }
   // The job keeps the identity it gets on its first save, in every later file.
   if (job_.id.empty()) job_.id = job::newJobId();
-  const std::string error = job::saveJob(path.toStdString(), currentJob());
+  const job::InspectionJob saving = currentJob();
+  const std::string error = job::saveJob(path.toStdString(), saving);
+  if (error.empty()) saved_ = saving;
   return text(error);
 }
 
@@ -274,25 +316,81 @@ QString InspectionJobPanel::openJobFrom(const QString& path) {
   if (!opened.ok()) return text(opened.error);
   job_ = std::move(opened.job);
   if (hooks_.entriesFrom) hooks_.entriesFrom(job_.header);
+  markSaved();
   rejudge();
   emit jobChanged();
   return {};
 }
 
-void InspectionJobPanel::askAndSaveJob() {
+QString InspectionJobPanel::askFile(bool save, const QString& suggested) {
+  if (hooks_.askJobFile) return hooks_.askJobFile(save, suggested);
+  return save ? QFileDialog::getSaveFileName(this, QString::fromUtf8(kSaveJobText).chopped(1), suggested, kJobFilter)
+              : QFileDialog::getOpenFileName(this, QString::fromUtf8(kOpenJobText).chopped(1), QString(), kJobFilter);
+}
+
+bool InspectionJobPanel::askAndSaveJob() {
+  // Said before the file is chosen: the field is to be mended first.
+  if (const QString problem = hooks_.entriesProblem ? hooks_.entriesProblem() : QString(); !problem.isEmpty()) {
+    showErrorBox(QStringLiteral("Проверку нельзя сохранить: %1").arg(problem).toStdString());
+    return false;
+  }
   QString name = text(job_.header.object).trimmed();
   if (name.isEmpty()) name = QStringLiteral("проверка");
-  const QString path = QFileDialog::getSaveFileName(this, QString::fromUtf8(kSaveJobText).chopped(1),
-                                                    name + QString::fromUtf8(job::kJobFileExtension), kJobFilter);
-  if (path.isEmpty()) return;
-  if (const QString error = saveJobTo(path); !error.isEmpty()) showErrorBox(error.toStdString());
+  const QString path = askFile(true, name + QString::fromUtf8(job::kJobFileExtension));
+  if (path.isEmpty()) return false;
+  if (const QString error = saveJobTo(path); !error.isEmpty()) {
+    showErrorBox(error.toStdString());
+    return false;
+  }
+  return true;
 }
 
 void InspectionJobPanel::askAndOpenJob() {
-  const QString path =
-      QFileDialog::getOpenFileName(this, QString::fromUtf8(kOpenJobText).chopped(1), QString(), kJobFilter);
+  if (!mayDropJob()) return;
+  const QString path = askFile(false, {});
   if (path.isEmpty()) return;
   if (const QString error = openJobFrom(path); !error.isEmpty()) showErrorBox(error.toStdString());
+}
+
+namespace {
+
+// Nothing a user would miss: no area, no header text, no reading.
+bool blank(const job::InspectionJob& j) {
+  return j.areas.empty() && j.readings.empty() &&
+         std::all_of(job::kHeaderTextFields.begin(), job::kHeaderTextFields.end(),
+                     [&](const job::HeaderTextField& f) { return (j.header.*f.member).empty(); });
+}
+
+}  // namespace
+
+bool InspectionJobPanel::hasUnsavedChanges() const {
+  const job::InspectionJob now = currentJob();
+  if (blank(now) && blank(saved_)) return false;
+  return !job::sameJob(now, saved_);
+}
+
+bool InspectionJobPanel::mayDropJob() {
+  if (!hasUnsavedChanges()) return true;
+  QMessageBox box(QMessageBox::Question, QStringLiteral("Проверка не сохранена"),
+                  QStringLiteral("В проверке есть несохранённые изменения. Сохранить их?"),
+                  QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel, this);
+  box.button(QMessageBox::Save)->setText(QStringLiteral("Сохранить"));
+  box.button(QMessageBox::Discard)->setText(QStringLiteral("Не сохранять"));
+  box.button(QMessageBox::Cancel)->setText(QStringLiteral("Отмена"));
+  box.setDefaultButton(QMessageBox::Save);
+  box.setEscapeButton(QMessageBox::Cancel);
+  box.exec();
+  if (box.clickedButton() == box.button(QMessageBox::Save)) return askAndSaveJob();
+  return box.clickedButton() == box.button(QMessageBox::Discard);
+}
+
+void InspectionJobPanel::markSaved() { saved_ = currentJob(); }
+
+void InspectionJobPanel::startNewJob() {
+  job_ = {};
+  saved_ = {};
+  rejudge();
+  emit jobChanged();
 }
 
 report::JobReport InspectionJobPanel::jobReport() const {
@@ -319,19 +417,23 @@ void InspectionJobPanel::showAreas() {
     QString cells[ColumnCount];
     cells[Name] = text(area.name);
     cells[Numbers] = text(job::rangesText(area.numbers));
-    cells[Surface] = area.surfaceM2 ? text(in::surfaceText(*area.surfaceM2)) : QStringLiteral("—");
+    cells[Surface] = area.surface ? text(in::surfaceText(*area.surface)) : QStringLiteral("—");
+    if (area.kind) cells[Surface] += QStringLiteral(", ") + QString::fromUtf8(in::surfaceKindName(*area.kind));
     cells[RuleColumn] = QString::fromUtf8(in::ruleName(a.entries.rule));
     cells[Count] = QString::number(a.readings.size());
     QColor background(0xee, 0xee, 0xee);
+    QString advice;
     if (a.assessment.ok()) {
       const in::Verdict& v = a.assessment.verdict;
       const in::Statistics& s = v.statistics;
       const QString unit = QLatin1Char(' ') + QString::fromUtf8(in::unitName(v.unit));
-      cells[Mean] = text(in::textBesideLimits(s.mean, v.unit, in::limitPositions(v))) + unit;
-      cells[Smallest] = text(in::exactText(static_cast<double>(s.minimum), v.unit)) + unit;
-      cells[Largest] = text(in::exactText(static_cast<double>(s.maximum), v.unit)) + unit;
+      const in::StatisticsTexts figures = in::statisticsTexts(s, v.unit, in::limitPositions(v));
+      cells[Mean] = text(figures.mean) + unit;
+      cells[Smallest] = text(figures.minimum) + unit;
+      cells[Largest] = text(figures.maximum) + unit;
       if (v.sspc) cells[Count] += QStringLiteral(" (%1)").arg(text(in::plural(v.sspc->spotSums.size(), "пятно", "пятна", "пятен")));
       cells[Result] = text(v.summary);
+      advice = text(v.advice);
       background = judgementBackground(v.judgement);
     } else {
       cells[Result] = QStringLiteral("Нет вердикта: ") + text(a.assessment.refusal);
@@ -339,7 +441,10 @@ void InspectionJobPanel::showAreas() {
     for (int c = 0; c < ColumnCount; ++c) {
       auto* item = new QTableWidgetItem(cells[c]);
       item->setToolTip(cells[c]);
-      if (c == Result) item->setBackground(background);
+      if (c == Result) {
+        item->setBackground(background);
+        if (!advice.isEmpty()) item->setToolTip(cells[c] + QLatin1Char('\n') + advice);
+      }
       AreasTable->setItem(static_cast<int>(i), c, item);
     }
   }

@@ -7,7 +7,10 @@
 //
 // An area takes a copy of its readings when it is added or changed: the
 // job's own copies first, the table's for numbers the job does not hold yet.
-// "Взять замеры из таблицы" replaces every copy by the table's.
+// "Взять замеры из таблицы" replaces every copy by the table's, after asking
+// when that would change or drop a copy. Opening another job, or closing the
+// window, with changes not saved asks first: "Сохранить", "Не сохранять",
+// "Отмена".
 
 #include <QWidget>
 #include <QString>
@@ -38,6 +41,12 @@ class InspectionJobPanel : public QWidget {
     std::function<void(job::JobHeader&)> entriesInto;
     // Puts an opened job's rule, limits, unit and set-up into the window's entries.
     std::function<void(const job::JobHeader&)> entriesFrom;
+    // Why the window's entries cannot go into a job (a field holds no
+    // number, named); empty when they can.
+    std::function<QString()> entriesProblem;
+    // The job file to save to or open (an empty text: cancelled); by default
+    // the file dialog.
+    std::function<QString(bool save, const QString& suggested)> askJobFile;
   };
   InspectionJobPanel(Hooks hooks, QWidget* parent = nullptr);
 
@@ -54,15 +63,27 @@ class InspectionJobPanel : public QWidget {
   QString addArea(const job::JobArea& area);
   QString replaceArea(std::size_t index, const job::JobArea& area);
   void removeArea(std::size_t index);
-  void takeReadingsFromTable();
+  // Asks first when the table's readings would change or drop a copy;
+  // returns whether the copies were taken.
+  bool takeReadingsFromTable();
   void setHeaderTexts(const job::JobHeader& texts);
 
   // The job file: an empty text on success, else the message shown in the box.
   QString saveJobTo(const QString& path);
   QString openJobFrom(const QString& path);
   // Asks for the file, then saves or opens it; a failure shows "Ошибка".
-  void askAndSaveJob();
+  // Saving returns whether the job was saved.
+  bool askAndSaveJob();
   void askAndOpenJob();
+
+  // Whether the job differs from what was last saved or opened (a job with
+  // no area and no header text has nothing to lose).
+  bool hasUnsavedChanges() const;
+  // With changes not saved asks "Сохранить", "Не сохранять" or "Отмена";
+  // true when the job may go now (saved, or not to be saved).
+  bool mayDropJob();
+  // An empty job in place of this one, with nothing left to save.
+  void startNewJob();
 
   // The job's report as of now; written to a PDF file (an empty text on
   // success, else why not).
@@ -71,6 +92,10 @@ class InspectionJobPanel : public QWidget {
 
   // Judges the areas again by the window's entries now.
   void rejudge();
+  // Who chooses the job file from now on (tests answer in place of the dialog).
+  void setAskJobFile(std::function<QString(bool save, const QString& suggested)> ask) {
+    hooks_.askJobFile = std::move(ask);
+  }
 
   QTableWidget* const AreasTable;
   QLabel* const JobVerdictLabel;
@@ -94,8 +119,13 @@ class InspectionJobPanel : public QWidget {
   void copyReadings();
   void showAreas();
 
+  QString askFile(bool save, const QString& suggested);
+  void markSaved();
+
   Hooks hooks_;
   job::InspectionJob job_;
+  // The job as last saved, opened or started, to tell unsaved changes.
+  job::InspectionJob saved_;
   inspection::JobVerdict verdict_;
 };
 

@@ -29,31 +29,36 @@ void InspectionWindow::showStatistics() {
   const inspection::Assessment& a = current_.assessment;
   const Unit unit = current_.entries.unit;
   const QString name = QString::fromUtf8(inspection::unitName(unit));
-  if (!a.ok() || a.verdict.statistics.count == 0) {
+  // With a verdict, the figures beside the rule's limits and the histogram
+  // with its lines; before NDFT is entered, the same without any limit.
+  const bool judged = a.ok() && a.verdict.statistics.count > 0;
+  const inspection::Statistics& s = judged ? a.verdict.statistics : current_.corrected.statistics;
+  if (s.count == 0) {
     StatisticsLabel->setText(QStringLiteral("Замеров: %1").arg(current_.rows.size()));
     Histogram->clearBins();
     return;
   }
-  const inspection::Statistics& s = a.verdict.statistics;
-  const auto length = [&](double nm) { return text(inspection::roundedText(nm, unit)) + QLatin1Char(' ') + name; };
-  const auto exact = [&](double nm) { return text(inspection::exactText(nm, unit)) + QLatin1Char(' ') + name; };
+  const std::vector<double> limits = judged ? inspection::limitPositions(a.verdict) : std::vector<double>{};
+  const inspection::StatisticsTexts figures = inspection::statisticsTexts(s, unit, limits);
+  const auto length = [&](const std::string& shown) { return text(shown) + QLatin1Char(' ') + name; };
   QString lines;
   const auto line = [&lines](const QString& label, const QString& value) {
     lines += QStringLiteral("<tr><td>%1</td><td align=\"right\"><b>%2</b></td></tr>").arg(label, value);
   };
   line(QStringLiteral("Замеров"), QString::number(s.count));
   // The mean beside the rule's limits is never shown on one it is not on.
-  line(QStringLiteral("Среднее"), text(inspection::textBesideLimits(s.mean, unit, inspection::limitPositions(a.verdict))) +
-                                      QLatin1Char(' ') + name);
-  line(QStringLiteral("Наименьший"), exact(static_cast<double>(s.minimum)));
-  line(QStringLiteral("Наибольший"), exact(static_cast<double>(s.maximum)));
-  line(QStringLiteral("Стандартное отклонение"), s.standardDeviation ? length(*s.standardDeviation) : QStringLiteral("—"));
+  line(QStringLiteral("Среднее"), length(figures.mean));
+  line(QStringLiteral("Наименьший"), length(figures.minimum));
+  line(QStringLiteral("Наибольший"), length(figures.maximum));
+  line(QStringLiteral("Стандартное отклонение"),
+       s.standardDeviation ? length(figures.standardDeviation) : QStringLiteral("—"));
   line(QStringLiteral("Коэффициент вариации"),
        s.coefficientOfVariation ? text(inspection::fixedText(*s.coefficientOfVariation, 1)) + QStringLiteral(" %")
                                 : QStringLiteral("—"));
   StatisticsLabel->setText(QStringLiteral("<table cellspacing=\"4\">") + lines + QStringLiteral("</table>"));
-  Histogram->showBins(inspection::histogram(a.verdict.readings, unit, inspection::suggestedBinCount(s.count)), unit,
-                      inspection::limitLines(a.verdict));
+  const std::vector<inspection::Nanometres>& readings = judged ? a.verdict.readings : current_.corrected.readings;
+  Histogram->showBins(inspection::histogram(readings, unit, inspection::suggestedBinCount(s.count)), unit,
+                      judged ? inspection::limitLines(a.verdict) : std::vector<inspection::LimitLine>{});
 }
 
 void InspectionWindow::showVerdict() {
@@ -92,6 +97,7 @@ void InspectionWindow::showVerdict() {
   }
   CriteriaTable->resizeRowsToContents();
   fitCriteriaTable();
+  if (!v.advice.empty()) notes << text(v.advice);
   if (v.sspc && !v.sspc->spotSums.empty()) {
     QStringList spots;
     const std::vector<double> limits = inspection::limitPositions(v);

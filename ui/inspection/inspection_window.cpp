@@ -60,6 +60,7 @@ InspectionWindow::InspectionWindow(const archive::ArchiveStore& table, TMainForm
       SpotSizeBox(new QSpinBox(this)),
       RoughnessBox(new QComboBox(this)),
       CorrectionEdit(new QLineEdit(this)),
+      EntriesProblemLabel(new QLabel(this)),
       StatisticsLabel(new QLabel(this)),
       Histogram(new ThicknessHistogram(this)),
       VerdictLabel(new QLabel(this)),
@@ -72,7 +73,9 @@ InspectionWindow::InspectionWindow(const archive::ArchiveStore& table, TMainForm
       Pages(new QTabWidget(this)),
       JobPanel(new InspectionJobPanel({[this] { return tableReadings(); },
                                        [this](job::JobHeader& h) { entriesInto(h); },
-                                       [this](const job::JobHeader& h) { entriesFrom(h); }},
+                                       [this](const job::JobHeader& h) { entriesFrom(h); },
+                                       [this] { return entriesProblem(); },
+                                       {}},
                                       this)),
       table_(table),
       window_(window),
@@ -227,6 +230,14 @@ void InspectionWindow::showEvent(QShowEvent* event) {
   updateNow();
 }
 
+void InspectionWindow::reject() {
+  const bool unsaved = JobPanel->hasUnsavedChanges();
+  if (!JobPanel->mayDropJob()) return;
+  // "Не сохранять": the job goes, as the answer says; a saved one stays on show.
+  if (unsaved && JobPanel->hasUnsavedChanges()) JobPanel->startNewJob();
+  QDialog::reject();
+}
+
 void InspectionWindow::hideEvent(QHideEvent* event) {
   QDialog::hideEvent(event);
   updateTimer_->stop();
@@ -252,7 +263,15 @@ void InspectionWindow::updateNow() {
     readings.push_back(*row.h);
     next.rows.push_back(r);
   }
-  if (NdftEdit->text().trimmed().isEmpty()) {
+  // The statistics and the histogram need no NDFT; a field that holds no
+  // number gives no verdict, and says which it is.
+  const QString problem = entriesProblem();
+  EntriesProblemLabel->setText(problem);
+  EntriesProblemLabel->setVisible(!problem.isEmpty());
+  next.corrected = inspection::correctReadings(readings, next.entries);
+  if (!problem.isEmpty()) {
+    next.assessment.refusal = problem.toStdString();
+  } else if (NdftEdit->text().trimmed().isEmpty()) {
     next.assessment.refusal = next.entries.rule == inspection::Rule::SspcPa2 ? "Введите минимальную толщину"
                                                                              : "Введите номинальную толщину NDFT";
   } else {

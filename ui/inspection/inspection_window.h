@@ -10,6 +10,10 @@
 // verdict and the job's, and the job file (inspection_job_panel.h). It
 // follows every change of the entries, the table and, when the
 // selection is inspected, the selection; the marks go when it is closed.
+// Before NDFT is entered it shows the statistics and the histogram, without
+// limit lines or verdict. A number entry that holds no number is marked
+// where it is typed and named, and no verdict or job file is made of it.
+// Closing the window with a job not saved asks first.
 //
 // The thicknesses stay as stored; the window only reads the table.
 
@@ -54,6 +58,8 @@ struct Inspection {
   std::vector<int> rows;         // grid rows of the readings, in table order
   int rowsWithoutThickness = 0;  // chosen rows left out for an empty thickness
   inspection::Assessment assessment;
+  // The corrected readings and their statistics, also without a verdict.
+  inspection::CorrectedReadings corrected;
   bool selectionOnly = false;
 };
 
@@ -84,6 +90,8 @@ class InspectionWindow : public QDialog {
   QComboBox* const RoughnessBox;
   // The correction measured on the blasted surface, when RoughnessBox says so.
   QLineEdit* const CorrectionEdit;
+  // Under the entries: which field holds no number, by its caption.
+  QLabel* const EntriesProblemLabel;
   QLabel* const StatisticsLabel;
   ThicknessHistogram* const Histogram;
   QLabel* const VerdictLabel;
@@ -103,6 +111,10 @@ class InspectionWindow : public QDialog {
   bool hasRecord() const { return current_.assessment.ok(); }
   // Writes the record to a PDF file; returns why it failed, or an empty text.
   QString saveRecordPdf(const QString& path) const;
+  // The first number entry that holds no number, named ("Максимальная
+  // толщина: «abc» — не число; ..."); empty when every one holds a number
+  // or nothing. Each such entry is marked.
+  QString entriesProblem() const;
 
  signals:
   // A new inspection is on show.
@@ -111,6 +123,8 @@ class InspectionWindow : public QDialog {
  protected:
   void showEvent(QShowEvent* event) override;
   void hideEvent(QHideEvent* event) override;
+  // Closing (the window's button, its frame, Esc) with a job not saved asks first.
+  void reject() override;
 
  private:
   void buildLayout();

@@ -47,15 +47,6 @@ QString exact(double nanometres, in::Unit unit) {
   return text(in::exactText(nanometres, unit)) + QLatin1Char(' ') + unitText(unit);
 }
 
-// The figure beside the rule's limits, never shown on one it is not on.
-QString besideLimits(double nanometres, const in::Verdict& v) {
-  return text(in::textBesideLimits(nanometres, v.unit, in::limitPositions(v))) + QLatin1Char(' ') + unitText(v.unit);
-}
-
-QString rounded(double nanometres, in::Unit unit) {
-  return text(in::roundedText(nanometres, unit)) + QLatin1Char(' ') + unitText(unit);
-}
-
 // The text in lines no wider than `width` on the device, broken between words.
 QStringList wrapped(const QString& text, const QFont& font, QPaintDevice* device, double width) {
   const QFontMetricsF metrics(font, device);
@@ -209,6 +200,7 @@ bool renderInspectionRecord(QPagedPaintDevice& device, const InspectionRecord& r
   }
   // Below the criteria: the sample, the spots, and a maximum not entered, in words.
   QStringList notes;
+  if (!v.advice.empty()) notes << QStringLiteral("Указание: ") + text(v.advice);
   if (!v.sampling.empty()) notes << QStringLiteral("Выборка: ") + text(v.sampling);
   if (v.sspc && !v.sspc->spotSums.empty()) {
     // A few lines of them; the rest are in the counts and the criteria.
@@ -268,13 +260,16 @@ bool renderInspectionRecord(QPagedPaintDevice& device, const InspectionRecord& r
       c.drawLabel(top, 54.0, line, entries[i].second, textFont);
     }
     const in::Statistics& s = v.statistics;
+    // One precision for the figures, none of them shown on a limit it is not on.
+    const in::StatisticsTexts figures = in::statisticsTexts(s, unit, in::limitPositions(v));
+    const auto withUnit = [&](const std::string& figure) { return text(figure) + QLatin1Char(' ') + unitText(unit); };
     const std::array<std::pair<QString, QString>, 6> statistics{{
         {QStringLiteral("Замеров:"), QString::number(s.count)},
-        {QStringLiteral("Среднее:"), besideLimits(s.mean, v)},
-        {QStringLiteral("Наименьший:"), exact(static_cast<double>(s.minimum), unit)},
-        {QStringLiteral("Наибольший:"), exact(static_cast<double>(s.maximum), unit)},
+        {QStringLiteral("Среднее:"), withUnit(figures.mean)},
+        {QStringLiteral("Наименьший:"), withUnit(figures.minimum)},
+        {QStringLiteral("Наибольший:"), withUnit(figures.maximum)},
         {QStringLiteral("Ст. отклонение:"),
-         s.standardDeviation ? rounded(*s.standardDeviation, unit) : QStringLiteral("—")},
+         s.standardDeviation ? withUnit(figures.standardDeviation) : QStringLiteral("—")},
         {QStringLiteral("Коэф. вариации:"),
          s.coefficientOfVariation ? text(in::fixedText(*s.coefficientOfVariation, 1)) + QStringLiteral(" %")
                                   : QStringLiteral("—")},

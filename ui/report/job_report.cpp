@@ -177,9 +177,10 @@ int renderJobReport(QPagedPaintDevice& device, const JobReport& report) {
       const in::Verdict& v = a.assessment.verdict;
       const std::vector<double> limits = in::limitPositions(v);
       if (v.sspc) cells[3] += QStringLiteral(" / %1 п.").arg(v.sspc->spotSums.size());
-      cells[4] = text(in::textBesideLimits(v.statistics.mean, v.unit, limits));
-      cells[5] = text(in::exactText(static_cast<double>(v.statistics.minimum), v.unit));
-      cells[6] = text(in::exactText(static_cast<double>(v.statistics.maximum), v.unit));
+      const in::StatisticsTexts figures = in::statisticsTexts(v.statistics, v.unit, limits);
+      cells[4] = text(figures.mean);
+      cells[5] = text(figures.minimum);
+      cells[6] = text(figures.maximum);
     }
     cells[7] = shortVerdict(a);
     blocks.push_back({kLine, [&, summaryBoxes, cells](PageCanvas& c, QPainter&, double top) {
@@ -231,24 +232,22 @@ int renderJobReport(QPagedPaintDevice& device, const JobReport& report) {
                       (e.maximum ? limit(*e.maximum) : QStringLiteral("не задана"));
     if (v.sspc) entries += QStringLiteral("; замеров в пятне %1").arg(v.sspc->spotSize);
     entries += QStringLiteral("; площадь ") +
-               (area.surfaceM2 ? text(in::surfaceText(*area.surfaceM2)) : QStringLiteral("не задана"));
+               (area.surface ? text(in::surfaceText(*area.surface)) : QStringLiteral("не задана"));
+    if (area.kind) entries += QStringLiteral(", поверхность ") + QString::fromUtf8(in::surfaceKindName(*area.kind));
     paragraph(entries, textFont, kLine);
     paragraph(QStringLiteral("Настройка прибора: ") + setUpText(h, &v), textFont, kLine);
     if (!v.maximum && v.judgement != in::Judgement::NotApplicable) {
       paragraph(QStringLiteral("Максимум не задан: толщина сверху не проверялась."), boldFont, kLine);
     }
     const in::Statistics& s = v.statistics;
+    const in::StatisticsTexts figures = in::statisticsTexts(s, v.unit, in::limitPositions(v));
     QString statistics = QStringLiteral("Замеров %1; среднее %2; наименьший %3; наибольший %4")
                              .arg(s.count)
-                             .arg(text(in::textBesideLimits(s.mean, v.unit, in::limitPositions(v))) +
-                                      QLatin1Char(' ') + unitText(v.unit),
-                                  text(in::exactText(static_cast<double>(s.minimum), v.unit)) + QLatin1Char(' ') +
-                                      unitText(v.unit),
-                                  text(in::exactText(static_cast<double>(s.maximum), v.unit)) + QLatin1Char(' ') +
-                                      unitText(v.unit));
+                             .arg(text(figures.mean) + QLatin1Char(' ') + unitText(v.unit),
+                                  text(figures.minimum) + QLatin1Char(' ') + unitText(v.unit),
+                                  text(figures.maximum) + QLatin1Char(' ') + unitText(v.unit));
     if (s.standardDeviation) {
-      statistics += QStringLiteral("; ст. отклонение %1 %2")
-                        .arg(text(in::roundedText(*s.standardDeviation, v.unit)), unitText(v.unit));
+      statistics += QStringLiteral("; ст. отклонение %1 %2").arg(text(figures.standardDeviation), unitText(v.unit));
     }
     paragraph(statistics, textFont, kLine);
     if (!v.sampling.empty()) paragraph(QStringLiteral("Выборка: ") + text(v.sampling), textFont, kLine);
@@ -264,6 +263,7 @@ int renderJobReport(QPagedPaintDevice& device, const JobReport& report) {
     blocks.push_back({10.0, [summary, &boldFont](PageCanvas& c, QPainter&, double top) {
                         c.drawBoxText(top, Box{0.0, 2.0, kWidth, 6.0}, summary, boldFont);
                       }});
+    if (!v.advice.empty()) paragraph(QStringLiteral("Указание: ") + text(v.advice), textFont, kLine);
     const std::array<QString, 4> captions{QStringLiteral("Критерий"), QStringLiteral("Требование"),
                                           QStringLiteral("Итог"), QStringLiteral("Данные")};
     blocks.push_back({kLine, [criterionBoxes, captions, &tableBold](PageCanvas& c, QPainter&, double top) {

@@ -83,6 +83,50 @@ TEST(ArchiveWorkbook, HoldsTitlesThenNumberAndDateAsTextAndThicknessAsNumberWith
   EXPECT_EQ(filesIn(dir.path()), std::vector<std::string>{"archive.xlsx"});
 }
 
+// A thickness the gauge sent as a 32-bit float stands in the file as the
+// shortest decimal that reads back as that float, as the CSV has it (0.843,
+// not its double widening 0.8429999947547913, and not 0.07000000000000001
+// either, as libxlsxwriter's 16 digits would write the shortest double of
+// 0.07), a number with three decimals shown. Every thousandth up to 10 mm is
+// checked, in the file's own text and as openpyxl reads it back.
+TEST(ArchiveWorkbook, AThicknessIsTheShortestDecimalOfTheGaugesFloatShownWithThreeDecimals) {
+  korsi::test::TempDir dir;
+  const std::string path = dir.file("archive.xlsx");
+  std::vector<ArchiveRow> rows;
+  std::string expected;
+  for (int micrometres = 0; micrometres <= 10000; ++micrometres) {
+    const float gauge = static_cast<float>(micrometres / 1000.0);
+    rows.push_back(row(micrometres, {2026, 12, 11, 9, 0, 0}, static_cast<double>(gauge)));
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", static_cast<double>(gauge));
+    expected += std::string(text) + "\n";
+  }
+  // A value that came from no float keeps its own shortest form.
+  rows.push_back(row(10001, {2026, 12, 11, 9, 0, 0}, 0.12345678901234568));
+  expected += "0.12345678901234568\n";
+  ASSERT_EQ(korsi::writeArchiveWorkbook(path, kTitles, rows), "");
+
+  korsi::test::writeFile(dir.file("shortest.py"), R"(import sys, zipfile, re, openpyxl
+xml = zipfile.ZipFile(sys.argv[1]).read("xl/worksheets/sheet1.xml").decode()
+texts = re.findall(r'<c r="C\d+"[^>]*><v>([^<]*)</v>', xml)
+sheet = openpyxl.load_workbook(sys.argv[1]).worksheets[0]
+cells = [row[0] for row in sheet.iter_rows(min_row=2, min_col=3, max_col=3)]
+assert len(texts) == len(cells), (len(texts), len(cells))
+for text, cell in zip(texts, cells):
+    assert cell.data_type == "n" and cell.number_format == "0.000", (cell.coordinate, cell.data_type, cell.number_format)
+    assert repr(cell.value) == text or repr(float(text)) == repr(cell.value), (text, cell.value)
+    print(text)
+)");
+  const std::string python = std::filesystem::exists("/usr/bin/python3") ? "/usr/bin/python3" : "python3";
+  const std::string command =
+      python + " " + dir.file("shortest.py") + " " + path + " > " + dir.file("texts.txt") + " 2> " + dir.file("err.txt");
+  ASSERT_EQ(std::system(command.c_str()), 0) << korsi::test::readFile(dir.file("err.txt"));
+  // The %g form of each float is its shortest decimal for these thousandths; the texts equal them one by one.
+  const std::string texts = korsi::test::readFile(dir.file("texts.txt"));
+  EXPECT_EQ(texts.substr(0, 40), expected.substr(0, 40));
+  EXPECT_TRUE(texts == expected) << "the texts differ from the floats' shortest decimals";
+}
+
 // Each column's width as openpyxl reads it, beside the most characters a
 // cell of that column shows there (a number as Excel's General format shows
 // it, at most 11): "A<TAB>width<TAB>longest" per column.

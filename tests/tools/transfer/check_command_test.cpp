@@ -99,7 +99,14 @@ INSTANTIATE_TEST_SUITE_P(
         ArgsCase{"MinimumWithPspc", {"a.ks", "--rule", "pspc", "--min", "120"},
                  "--min is of sspc-pa2 only; give --ndft UM"},
         ArgsCase{"SurfaceWithPspc", {"a.ks", "--rule", "pspc", "--ndft", "120", "--surface", "10"},
-                 "--surface is of iso19840 and sspc-pa2 only"},
+                 "--surface and --kind go together with --rule pspc"},
+        ArgsCase{"KindWithPspc", {"a.ks", "--rule", "pspc", "--ndft", "120", "--surface", "10", "--kind", "flat"}, ""},
+        ArgsCase{"KindAlone", {"a.ks", "--rule", "pspc", "--ndft", "120", "--kind", "complex"},
+                 "--surface and --kind go together with --rule pspc"},
+        ArgsCase{"KindUnknown", {"a.ks", "--rule", "pspc", "--ndft", "120", "--surface", "1", "--kind", "round"},
+                 "--kind round: flat or complex is expected"},
+        ArgsCase{"KindWithIso", {"a.ks", "--rule", "iso19840", "--ndft", "120", "--surface", "1", "--kind", "flat"},
+                 "--kind is of pspc only"},
         ArgsCase{"SurfaceZero", {"a.ks", "--rule", "iso19840", "--ndft", "120", "--surface", "0"},
                  "--surface 0: an area in square metres above zero is expected"}),
     [](const auto& info) { return std::string(info.param.name); });
@@ -186,7 +193,7 @@ TEST_F(CheckProgram, JsonHoldsTheFiguresAndTheVerdict) {
       "\"areas\":[{\"area\":1,\"readings\":10,"
       "\"statistics\":{\"mean_um\":116.99,\"min_um\":89.9,\"max_um\":144,\"standard_deviation_um\":";
   const std::string outcome =
-      "},\"sampling\":\"\",\"criteria\":["
+      "},\"sampling\":\"площадь не задана, число замеров не проверялось\",\"advice\":\"\",\"criteria\":["
       "{\"label\":\"90 %\",\"requirement\":\"Не меньше 90 % замеров не ниже NDFT\",\"outcome\":\"fail\","
       "\"figures\":\"8 из 10 замеров (80,0 %) не ниже NDFT 120,0 мкм\"},"
       "{\"label\":\"10 %\",\"requirement\":\"Остальные замеры не ниже 90 % NDFT\",\"outcome\":\"fail\","

@@ -2,13 +2,20 @@
 // by Python's json module, and the exit status of the whole job.
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
+#include <atomic>
+#include <cmath>
+#include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "inspection/job_file.h"
+#include "storage/recordset/data_file.h"
 #include "tests/tools/transfer/check_program.h"
+#include "tools/transfer/check_command.h"
 
 namespace {
 
@@ -29,12 +36,16 @@ class CheckJob : public CheckProgram {
                          80,  110, 120, 100, 110, 120, 100, 110, 120, 100, 110, 120, 100, 110, 120};
     std::int32_t num = 0;
     for (double t : um) j.readings.push_back({++num, std::nullopt, t / 1000.0, std::nullopt});
-    j.areas.push_back({"Палуба", 1.0, job::parseNumberRanges("1-5").ranges, {}});
-    j.areas.push_back({"Борт", std::nullopt, job::parseNumberRanges("6-10").ranges, {}});
-    j.areas.push_back({"Люк", 10.0, job::parseNumberRanges("11-25").ranges,
-                       {job::JobRule::SspcPa2, 100.0, 200.0, 3, std::size_t{3}}});
+    j.areas.push_back({"Палуба", squareMetres(1.0), job::parseNumberRanges("1-5").ranges, {}, {}});
+    j.areas.push_back({"Борт", std::nullopt, job::parseNumberRanges("6-10").ranges, {}, {}});
+    j.areas.push_back({"Люк", squareMetres(10.0), job::parseNumberRanges("11-25").ranges,
+                       {job::JobRule::SspcPa2, 100.0, 200.0, 3, std::size_t{3}}, {}});
     return j;
   }
+  static std::optional<korsi::inspection::Surface> squareMetres(double value) {
+    return korsi::inspection::squareMetresSurface(value);
+  }
+  static void withoutBort(job::InspectionJob& j) { j.areas.erase(j.areas.begin() + 1); }
   static bool has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 };
 
@@ -74,14 +85,32 @@ TEST_F(CheckJob, TheExitStatusIsThatOfTheWholeJob) {
     const char* judgement;  // of the whole, in the JSON; "null" without a verdict
   };
   const Case cases[] = {
-      {"all pass", [](job::InspectionJob& j) { j.areas.erase(j.areas.begin() + 1); }, 0, "\"pass\""},
-      {"too few for 2 m²", [](job::InspectionJob& j) { j.areas[0].surfaceM2 = 2.0; }, 1,
-       "\"too_few_measurements\""},
-      {"SSPC area of 25 m²", [](job::InspectionJob& j) { j.areas[2].surfaceM2 = 25.0; }, 1,
-       "\"too_few_measurements\""},
+      {"all pass", withoutBort, 0, "\"pass\""},
+      {"too few for 2 m²",
+       [](job::InspectionJob& j) {
+         withoutBort(j);
+         j.areas[0].surface = squareMetres(2.0);
+       },
+       1, "\"too_few_measurements\""},
+      {"SSPC area of 25 m²",
+       [](job::InspectionJob& j) {
+         withoutBort(j);
+         j.areas[1].surface = squareMetres(25.0);
+       },
+       1, "\"too_few_measurements\""},
+      // "Борт" fails: more readings on the deck could not make the job pass.
+      {"a failing area beside one with too few", [](job::InspectionJob& j) { j.areas[0].surface = squareMetres(2.0); },
+       1, "\"fail\""},
+      {"a failing area beside one without a verdict", [](job::InspectionJob& j) { j.readings[0].h = std::nan(""); },
+       1, "\"fail\""},
       {"no NDFT for an area", [](job::InspectionJob& j) { j.header.nominal.reset(); }, 2, "null"},
       {"ISO under 40 µm", [](job::InspectionJob& j) { j.header.nominal = 30.0; }, 2, "null"},
-      {"a reading not a number", [](job::InspectionJob& j) { j.readings[0].h = std::nan(""); }, 2, "null"},
+      {"a reading not a number",
+       [](job::InspectionJob& j) {
+         withoutBort(j);
+         j.readings[0].h = std::nan("");
+       },
+       2, "null"},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -94,12 +123,26 @@ TEST_F(CheckJob, TheExitStatusIsThatOfTheWholeJob) {
   }
 }
 
+// A file an earlier version saved with "NaN" for a maximum typed as no
+// number is judged, the maximum not set, instead of refused as damaged.
+TEST_F(CheckJob, AJobSavedWithANumberNeverSetIsJudged) {
+  ASSERT_EQ(job::saveJob(dir.file("old.kjob"), threeAreas()), "");
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(dir.file("old.kjob").c_str(), &db), SQLITE_OK);
+  EXPECT_EQ(sqlite3_exec(db, "UPDATE header SET value='NaN' WHERE key='maximum'", nullptr, nullptr, nullptr), SQLITE_OK);
+  sqlite3_close(db);
+  const Run run = check({"old.kjob"});
+  EXPECT_EQ(run.status, 1) << run.err;
+  EXPECT_EQ(run.err, "");
+  EXPECT_TRUE(has(run.out, "Зона 1 «Палуба», замеры 1-5\nПравило: ISO 19840; NDFT 100,0 мкм; максимум не задан")) << run.out;
+}
+
 TEST_F(CheckJob, AFileThatCannotBeReadOrExtraEntriesGiveNoVerdict) {
   korsi::test::writeFile(dir.file("broken.kjob"), "not a job");
   Run run = check({"broken.kjob", "--json"});
   EXPECT_EQ(run.status, 2);
   EXPECT_TRUE(run.out.empty());
-  EXPECT_TRUE(has(run.err, "Не удалось открыть файл проверки «broken.kjob»: файл повреждён")) << run.err;
+  EXPECT_TRUE(has(run.err, "Не удалось открыть файл проверки «broken.kjob»: это не файл проверки КОРСИ-7")) << run.err;
 
   // A job file under another name is still known by its content.
   ASSERT_EQ(job::saveJob(dir.file("job.dat"), threeAreas()), "");
@@ -107,6 +150,39 @@ TEST_F(CheckJob, AFileThatCannotBeReadOrExtraEntriesGiveNoVerdict) {
   EXPECT_EQ(run.status, 2);
   EXPECT_TRUE(has(run.err, "--rule: a job file brings its own rules and limits; only --json goes with it")) << run.err;
   EXPECT_EQ(check({"job.dat"}).status, 1);
+}
+
+// A stop signal during check (the flag the signal watcher sets) ends the
+// reading of a job file and the check with 130, as read does; nothing is
+// printed as a verdict.
+TEST_F(CheckJob, AStopEndsTheCheckWith130) {
+  ASSERT_EQ(job::saveJob(dir.file("job.kjob"), threeAreas()), "");
+  ASSERT_EQ(korsi::recordset::writeDataFile(dir.file("deck.ks"), onTheLimit), "");
+  const std::atomic<bool> stop{true};
+  struct Case {
+    std::vector<std::string> args;
+    std::string said;
+  };
+  const Case cases[] = {
+      {{dir.file("job.kjob"), "--json"}, "korsi7-transfer: " + dir.file("job.kjob") + ": interrupted while reading the job file\n"},
+      {{dir.file("deck.ks"), "--rule", "iso19840", "--ndft", "120"}, "korsi7-transfer: " + dir.file("deck.ks") + ": interrupted\n"},
+  };
+  for (const Case& c : cases) {
+    std::FILE* out = std::tmpfile();
+    std::FILE* err = std::tmpfile();
+    ASSERT_TRUE(out && err);
+    EXPECT_EQ(korsi::transfer::checkCommand(c.args, out, err, &stop), 130);
+    const auto text = [](std::FILE* f) {
+      std::string t(static_cast<std::size_t>(std::ftell(f)), '\0');
+      std::rewind(f);
+      t.resize(std::fread(t.data(), 1, t.size(), f));
+      return t;
+    };
+    EXPECT_EQ(text(out), "");
+    EXPECT_EQ(text(err), c.said);
+    std::fclose(out);
+    std::fclose(err);
+  }
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-// korsi7-transfer check by SSPC-PA 2 and with a surface: the verdicts and
+// korsi7-transfer check by SSPC-PA 2 and with a surface (IMO PSPC with its kind): the verdicts and
 // exit statuses at the boundaries, the JSON read by Python's json module, and
 // a mean that is never printed onto a limit it is not on.
 
@@ -49,7 +49,8 @@ TEST_F(CheckRules, VerdictsAndExitStatuses) {
   };
   const std::vector<Case> cases{
       {{"--rule", "sspc-pa2", "--min", "100", "--level", "1"}, 1,
-       "Не соответствует SSPC-PA 2, уровень 1: не выполнено пятна мин."},
+       "Не соответствует SSPC-PA 2, уровень 1: не выполнено пятна мин.; пятно вне пределов — снимите "
+       "дополнительные пятна вокруг него"},
       {{"--rule", "sspc-pa2", "--min", "100", "--surface", "10"}, 0, "Соответствует SSPC-PA 2, уровень 3"},
       {{"--rule", "sspc-pa2", "--min", "100", "--surface", "25"}, 1,
        "SSPC-PA 2, уровень 3: недостаточно измерений — для 25 м² нужно 3 зоны, дана 1"},
@@ -60,6 +61,14 @@ TEST_F(CheckRules, VerdictsAndExitStatuses) {
       {{"--rule", "iso19840", "--ndft", "80", "--surface", "10.5"}, 1,
        "ISO 19840: недостаточно измерений — для 10,5 м² нужно не меньше 20 замеров, дано 15"},
       {{"--rule", "iso19840", "--ndft", "39.9"}, 2, "ISO 19840 не применяется: NDFT 39,9 мкм меньше 40,0 мкм"},
+      // IMO PSPC: one reading for each 5 m² of flat surface, 5 per m² of complex surface.
+      {{"--rule", "pspc", "--ndft", "70", "--surface", "75", "--kind", "flat"}, 0, "Соответствует IMO PSPC 90/10"},
+      {{"--rule", "pspc", "--ndft", "70", "--surface", "75.5", "--kind", "flat"}, 1,
+       "IMO PSPC 90/10: недостаточно измерений — для ровной поверхности 75,5 м² нужно не меньше 16 замеров "
+       "(1 замер на каждые 5 м², с округлением вверх), дано 15"},
+      {{"--rule", "pspc", "--ndft", "70", "--surface", "3.1", "--kind", "complex"}, 1,
+       "IMO PSPC 90/10: недостаточно измерений — для сложной поверхности 3,1 м² нужно не меньше 16 замеров "
+       "(5 замеров на 1 м², с округлением вверх, и не меньше 3), дано 15"},
   };
   for (const Case& c : cases) {
     Args args{"deck.ks"};

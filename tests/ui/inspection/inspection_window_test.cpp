@@ -4,6 +4,7 @@
 // changes of the entries, the table and the selection.
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <QComboBox>
 #include <QItemSelectionModel>
@@ -13,6 +14,7 @@
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTableWidget>
+#include <filesystem>
 #include <initializer_list>
 #include <map>
 #include <string>
@@ -25,6 +27,7 @@
 #include "tests/support/pdf_words.h"
 #include "tests/ui/main_window/archive_window.h"
 #include "ui/main_window/archive_grid.h"
+#include "ui/inspection/area_dialog.h"
 #include "ui/inspection/inspection_job_panel.h"
 #include "ui/inspection/inspection_window.h"
 #include "ui/inspection/thickness_histogram.h"
@@ -186,9 +189,15 @@ TEST_F(InspectionWindowTest, SspcJudgesSpotsByTheLevelChosen) {
 
   window.LevelBox->setCurrentIndex(window.LevelBox->findData(1));
   ASSERT_TRUE(settled());
-  EXPECT_EQ(verdict(), "Не соответствует SSPC-PA 2, уровень 1: не выполнено пятна мин.");
+  EXPECT_EQ(verdict(), "Не соответствует SSPC-PA 2, уровень 1: не выполнено пятна мин.; пятно вне пределов — снимите "
+                      "дополнительные пятна вокруг него");
+  EXPECT_NE(window.NotesLabel->text().toStdString().find("Пятно 1 вне пределов уровня 1."), std::string::npos);
 
-  window.SpotSizeBox->setValue(4);  // 16 readings make 4 spots of 4
+  // 16 readings make 4 spots of 4: too few, but the first (85 µm) is out of range, which more spots cannot mend.
+  window.SpotSizeBox->setValue(4);
+  ASSERT_TRUE(settled());
+  EXPECT_EQ(window.current().assessment.verdict.judgement, korsi::inspection::Judgement::Fail);
+  window.LevelBox->setCurrentIndex(window.LevelBox->findData(3));
   ASSERT_TRUE(settled());
   EXPECT_EQ(window.current().assessment.verdict.judgement, korsi::inspection::Judgement::TooFewMeasurements);
 
@@ -259,7 +268,7 @@ TEST_F(InspectionWindowTest, RefusedEntriesSayWhyAndGiveNoVerdict) {
 
   type(window.NdftEdit, QStringLiteral("сто"));
   ASSERT_TRUE(settled());
-  EXPECT_EQ(verdict(), "NDFT должна быть числом больше нуля");
+  EXPECT_EQ(verdict(), "Номинальная толщина NDFT: «сто» — не число; введите, например, 120");
   EXPECT_EQ(window.CriteriaTable->rowCount(), 0);
   EXPECT_TRUE(window.VerdictLabel->styleSheet().contains(QStringLiteral("#eeeeee")));
 
@@ -271,7 +280,9 @@ TEST_F(InspectionWindowTest, RefusedEntriesSayWhyAndGiveNoVerdict) {
   type(window.MaximumEdit, QStringLiteral("100"));
   ASSERT_TRUE(settled());
   EXPECT_EQ(verdict(), "Максимум 100,0 мкм меньше NDFT 120,5 мкм");
-  EXPECT_TRUE(window.Histogram->counts().empty());
+  // No verdict, and so no limit lines; the readings are still shown.
+  EXPECT_TRUE(window.Histogram->lines().empty());
+  EXPECT_FALSE(window.Histogram->counts().empty());
 }
 
 TEST_F(InspectionWindowTest, RowsWithoutThicknessAreLeftOutAndSaidSo) {
@@ -335,7 +346,8 @@ TEST_F(InspectionWindowTest, AreasAreJudgedSavedAndOpenedAgain) {
   ASSERT_TRUE(settled());
   korsi::InspectionJobPanel& panel = *window.JobPanel;
   const auto area = [](const char* name, const char* numbers, std::optional<double> surface = std::nullopt) {
-    return korsi::job::JobArea{name, surface, korsi::job::parseNumberRanges(numbers).ranges, {}};
+    return korsi::job::JobArea{name, surface ? std::optional(korsi::inspection::squareMetresSurface(*surface)) : std::nullopt,
+                               korsi::job::parseNumberRanges(numbers).ranges, {}, {}};
   };
   EXPECT_EQ(panel.addArea(area("Палуба", "1-5")), QString());
   EXPECT_EQ(panel.addArea(area("Борт", "6-10")), QString());
@@ -354,7 +366,7 @@ TEST_F(InspectionWindowTest, AreasAreJudgedSavedAndOpenedAgain) {
   const std::vector<std::string> expected{
       "Палуба: Соответствует ISO 19840", "Борт: Не соответствует ISO 19840: не выполнено (b)",
       "Люк: ISO 19840: недостаточно измерений — для 2 м² нужно не меньше 10 замеров, дано 3",
-      "Итог проверки: Проверка в целом: недостаточно измерений"};
+      "Итог проверки: Не все зоны соответствуют"};
   EXPECT_EQ(results(), expected);
 
   korsi::test::TempDir dir;
@@ -375,10 +387,240 @@ TEST_F(InspectionWindowTest, AreasAreJudgedSavedAndOpenedAgain) {
 
   korsi::test::writeFile(dir.file("broken.kjob"), "no job here");
   const QString broken = QString::fromStdString(dir.file("broken.kjob"));
-  EXPECT_TRUE(panel.openJobFrom(broken).startsWith(QStringLiteral("Не удалось открыть файл проверки «") + broken +
-                                                   QStringLiteral("»: файл повреждён")));
+  EXPECT_EQ(panel.openJobFrom(broken),
+            QStringLiteral("Не удалось открыть файл проверки «") + broken + QStringLiteral("»: это не файл проверки КОРСИ-7"));
   EXPECT_EQ(results(), expected);
   EXPECT_EQ(panel.job().readings.size(), 13u);
+}
+
+}  // namespace
+
+namespace {
+
+// A number entry that holds no number is refused where it is typed: the
+// field is marked and named under the entries, there is no verdict, and no
+// job is saved with it (an earlier version saved "NaN" and then refused its
+// own file).
+TEST_F(InspectionWindowTest, AnEntryThatIsNoNumberIsRefusedNamingTheField) {
+  addThicknesses({0.120, 0.130, 0.125});
+  window.showInspection();
+  type(window.NdftEdit, QStringLiteral("120"));
+  ASSERT_TRUE(settled());
+  ASSERT_EQ(verdict(), "Соответствует ISO 19840");
+  korsi::InspectionJobPanel& panel = *window.JobPanel;
+  ASSERT_EQ(panel.addArea({"Палуба", std::nullopt, korsi::job::parseNumberRanges("1-3").ranges, {}, {}}), QString());
+  const QString path = QString::fromStdString(dir.file("палуба.kjob"));
+
+  struct Case {
+    QLineEdit* edit;
+    const char* typed;
+    std::string problem;
+  };
+  window.RoughnessBox->setCurrentIndex(window.RoughnessBox->findData(korsi::kMeasuredCorrection));
+  const Case cases[] = {
+      {window.MaximumEdit, "abc", "Максимальная толщина: «abc» — не число; введите, например, 360"},
+      {window.MaximumEdit, "12,5,3", "Максимальная толщина: «12,5,3» — не число; введите, например, 360"},
+      {window.MaximumEdit, "100 мкм", "Максимальная толщина: «100 мкм» — не число; введите, например, 360"},
+      {window.MaximumEdit, "nan", "Максимальная толщина: «nan» — не число; введите, например, 360"},
+      {window.CorrectionEdit, "18 мкм", "Измеренная поправка: «18 мкм» — не число; введите, например, 18"},
+      {window.NdftEdit, "сто", "Номинальная толщина NDFT: «сто» — не число; введите, например, 120"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.typed);
+    const QString before = c.edit->text();
+    type(c.edit, QString::fromUtf8(c.typed));
+    ASSERT_TRUE(settled());
+    EXPECT_EQ(window.EntriesProblemLabel->text().toStdString(), c.problem);
+    EXPECT_TRUE(window.EntriesProblemLabel->isVisibleTo(&window));
+    EXPECT_FALSE(c.edit->styleSheet().isEmpty());  // marked where it is typed
+    EXPECT_EQ(verdict(), c.problem);
+    EXPECT_EQ(window.CriteriaTable->rowCount(), 0);
+    EXPECT_EQ(panel.saveJobTo(path).toStdString(),
+              "Не удалось сохранить проверку в файл «" + path.toStdString() + "»: " + c.problem);
+    EXPECT_FALSE(std::filesystem::exists(path.toStdString()));
+    type(c.edit, before);
+  }
+  ASSERT_TRUE(settled());
+  EXPECT_FALSE(window.EntriesProblemLabel->isVisibleTo(&window));
+  EXPECT_TRUE(window.MaximumEdit->styleSheet().isEmpty());
+  EXPECT_EQ(verdict(), "Соответствует ISO 19840");
+  EXPECT_EQ(panel.saveJobTo(path), QString());
+}
+
+// A file an earlier version wrote with "NaN" for a field typed as no number
+// opens, the field empty.
+TEST_F(InspectionWindowTest, AJobSavedWithANumberNeverSetOpensWithTheFieldEmpty) {
+  korsi::job::InspectionJob j;
+  j.header.nominal = 120.0;
+  j.header.maximum = 360.0;
+  j.readings = {{1, std::nullopt, 0.125, std::nullopt}};
+  j.areas = {{"Палуба", std::nullopt, korsi::job::parseNumberRanges("1").ranges, {}, {}}};
+  const std::string path = dir.file("старая.kjob");
+  ASSERT_EQ(korsi::job::saveJob(path, j), "");
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(db, "UPDATE header SET value='NaN' WHERE key='maximum'", nullptr, nullptr, nullptr), SQLITE_OK);
+  sqlite3_close(db);
+  window.showInspection();
+  ASSERT_EQ(window.JobPanel->openJobFrom(QString::fromStdString(path)), QString());
+  EXPECT_EQ(window.NdftEdit->text(), QStringLiteral("120"));
+  EXPECT_EQ(window.MaximumEdit->text(), QString());
+  window.updateNow();
+  EXPECT_EQ(verdict(), "Нет замеров: выберите строки с толщиной");  // the table is empty; the job has its own
+  EXPECT_EQ(window.JobPanel->AreasTable->item(0, 8)->text().toStdString(), "Соответствует ISO 19840");
+}
+
+// Before NDFT is typed the statistics and the histogram are there at once,
+// without limit lines or verdict; the correction is already taken off.
+TEST_F(InspectionWindowTest, StatisticsAndHistogramComeBeforeNdft) {
+  addThicknesses({0.100, 0.110, 0.120, 0.130, 0.140});
+  window.showInspection();  // judges at once
+  EXPECT_EQ(verdict(), "Введите номинальную толщину NDFT");
+  EXPECT_EQ(window.CriteriaTable->rowCount(), 0);
+  EXPECT_TRUE(window.StatisticsLabel->text().contains(QStringLiteral("120,0 мкм"))) << window.StatisticsLabel->text().toStdString();
+  int total = 0;
+  for (int count : window.Histogram->counts()) total += count;
+  EXPECT_EQ(total, 5);
+  EXPECT_TRUE(window.Histogram->lines().empty());
+
+  window.RoughnessBox->setCurrentIndex(window.RoughnessBox->findData(static_cast<int>(korsi::inspection::Roughness::Fine)));
+  ASSERT_TRUE(settled());
+  EXPECT_TRUE(window.StatisticsLabel->text().contains(QStringLiteral("110,0 мкм")));  // the mean less 10 µm
+
+  type(window.NdftEdit, QStringLiteral("90"));
+  ASSERT_TRUE(settled());
+  EXPECT_EQ(window.Histogram->lines().size(), 2u);
+  EXPECT_EQ(verdict(), "Соответствует ISO 19840");
+}
+
+// The copies of the areas' readings are replaced only after a question when
+// the table's differ; closing the window or opening another job with changes
+// not saved asks "Сохранить", "Не сохранять" or "Отмена".
+TEST_F(InspectionWindowTest, NothingOfTheJobGoesWithoutAQuestion) {
+  addThicknesses({0.110, 0.120, 0.130});
+  window.showInspection();
+  type(window.NdftEdit, QStringLiteral("100"));
+  ASSERT_TRUE(settled());
+  korsi::InspectionJobPanel& panel = *window.JobPanel;
+  ASSERT_EQ(panel.addArea({"Палуба", std::nullopt, korsi::job::parseNumberRanges("1-3").ranges, {}, {}}), QString());
+  std::vector<std::string> files;  // the job files the test is asked for, in turn
+  int asked = 0;
+  panel.setAskJobFile([&](bool, const QString&) {
+    ++asked;
+    return files.empty() ? QString() : QString::fromStdString(files.front());
+  });
+
+  // The table as the copies: nothing to replace, nothing asked.
+  EXPECT_TRUE(panel.takeReadingsFromTable());
+  EXPECT_TRUE(boxes.boxes.empty());
+  // Another day's table: reading 2 differs, 3 is gone.
+  ASSERT_TRUE(store->clear());
+  addThicknesses({0.110, 0.999});
+  {
+    boxes.boxes.clear();
+    boxes.answer = QMessageBox::No;
+    EXPECT_FALSE(panel.takeReadingsFromTable());
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text.toStdString(),
+              "Заменить замеры зон замерами из таблицы?\nИзменятся замеры (1): № 2.\n"
+              "В таблице нет замеров (1), они будут удалены из проверки: № 3.");
+    EXPECT_EQ(panel.job().readings.size(), 3u);
+    EXPECT_EQ(panel.job().readings[1].h, 0.120);
+    boxes.answer = QMessageBox::Yes;
+    EXPECT_TRUE(panel.takeReadingsFromTable());
+    EXPECT_EQ(panel.job().readings.size(), 2u);
+    EXPECT_EQ(panel.job().readings[1].h, 0.999);
+  }
+
+  // Closing: "Отмена" keeps the window open, "Сохранить" saves first.
+  EXPECT_TRUE(panel.hasUnsavedChanges());
+  {
+    boxes.boxes.clear();
+    boxes.answer = QMessageBox::Cancel;
+    window.close();
+    ASSERT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(boxes.boxes[0].text, QStringLiteral("В проверке есть несохранённые изменения. Сохранить их?"));
+    EXPECT_TRUE(window.isVisible());
+    files = {dir.file("день 2.kjob")};
+    boxes.answer = QMessageBox::Save;
+    window.close();
+    EXPECT_FALSE(window.isVisible());
+    EXPECT_TRUE(korsi::job::openJob(files.front()).ok());
+    EXPECT_EQ(panel.job().areas.size(), 1u);  // saved, and still the job on show
+    EXPECT_FALSE(panel.hasUnsavedChanges());
+  }
+
+  // Opening another job: "Отмена" asks for no file, "Не сохранять" opens it.
+  window.showInspection();
+  ASSERT_EQ(panel.addArea({"Борт", std::nullopt, korsi::job::parseNumberRanges("5").ranges, {}, {}}), QString());
+  korsi::job::InspectionJob other;
+  other.header.object = "Другая";
+  const std::string otherPath = dir.file("другая.kjob");
+  ASSERT_EQ(korsi::job::saveJob(otherPath, other), "");
+  files = {otherPath};
+  asked = 0;
+  {
+    boxes.boxes.clear();
+    boxes.answer = QMessageBox::Cancel;
+    panel.askAndOpenJob();
+    EXPECT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_EQ(asked, 0);
+    EXPECT_EQ(panel.job().areas.size(), 2u);
+    boxes.answer = QMessageBox::Discard;
+    panel.askAndOpenJob();
+    EXPECT_EQ(asked, 1);
+    EXPECT_EQ(panel.job().header.object, "Другая");
+  }
+
+  // "Не сохранять" on closing drops the job: the window opens again on an empty one.
+  ASSERT_EQ(panel.addArea({"Люк", std::nullopt, korsi::job::parseNumberRanges("7").ranges, {}, {}}), QString());
+  {
+    boxes.boxes.clear();
+    boxes.answer = QMessageBox::Discard;
+    window.close();
+    EXPECT_EQ(boxes.boxes.size(), 1u);
+    EXPECT_FALSE(window.isVisible());
+  }
+  EXPECT_TRUE(panel.job().areas.empty());
+  EXPECT_FALSE(panel.hasUnsavedChanges());
+  boxes.boxes.clear();
+  window.showInspection();
+  window.close();
+  EXPECT_TRUE(boxes.boxes.empty());
+}
+
+// The area box: a surface in the job's unit system (square feet in a job in
+// mils) or the unit it was given in, the kind for IMO PSPC, and a number
+// field that holds no number refused by its name.
+TEST_F(InspectionWindowTest, TheAreaBoxTakesTheSurfaceInItsUnitAndNamesAFieldThatIsNoNumber) {
+  const korsi::job::JobArea fresh{"Зона 1", std::nullopt, {}, {}, {}};
+  korsi::AreaDialog inMils(fresh, {}, korsi::job::JobUnit::Mil);
+  EXPECT_EQ(inMils.SurfaceUnitBox->currentText(), QStringLiteral("фут²"));
+  korsi::AreaDialog inMicrometres(fresh, {}, korsi::job::JobUnit::Micrometre);
+  EXPECT_EQ(inMicrometres.SurfaceUnitBox->currentText(), QStringLiteral("м²"));
+  // An area given in square metres keeps them in a job in mils.
+  korsi::job::JobArea given = fresh;
+  given.surface = korsi::inspection::squareMetresSurface(12.5);
+  korsi::AreaDialog kept(given, {}, korsi::job::JobUnit::Mil);
+  EXPECT_EQ(kept.SurfaceUnitBox->currentText(), QStringLiteral("м²"));
+  EXPECT_EQ(kept.SurfaceEdit->text(), QStringLiteral("12,5"));
+
+  inMils.NumbersEdit->setText(QStringLiteral("1-15"));
+  inMils.SurfaceEdit->setText(QStringLiteral("1050"));
+  inMils.KindBox->setCurrentIndex(inMils.KindBox->findData(static_cast<int>(korsi::inspection::SurfaceKind::Complex)));
+  EXPECT_EQ(inMils.problem(), QString());
+  const korsi::job::JobArea area = inMils.area();
+  EXPECT_EQ(area.surface, korsi::inspection::squareFeetSurface(1050.0));
+  EXPECT_EQ(area.kind, korsi::inspection::SurfaceKind::Complex);
+
+  inMils.SurfaceEdit->setText(QStringLiteral("10 м2"));
+  EXPECT_EQ(inMils.problem(), QStringLiteral("Площадь: «10 м2» — не число; введите, например, 12,5"));
+  EXPECT_EQ(inMils.ProblemLabel->text(), inMils.problem());  // said as it is typed
+  EXPECT_FALSE(inMils.SurfaceEdit->styleSheet().isEmpty());
+  inMils.SurfaceEdit->setText(QStringLiteral("10"));
+  inMils.MaximumEdit->setText(QStringLiteral("12,5,3"));
+  EXPECT_EQ(inMils.problem(), QStringLiteral("Максимум зоны: «12,5,3» — не число; введите, например, 360"));
+  EXPECT_TRUE(inMils.SurfaceEdit->styleSheet().isEmpty());
 }
 
 }  // namespace

@@ -113,7 +113,7 @@ TEST(InspectionRecord, PassingCoatHasNoFailingReadings) {
 TEST(InspectionRecord, SspcSaysTheLevelItApplied) {
   // Spots of 80 µm (80 % of the minimum 100 µm) and 4 x 110 µm against a maximum of 200 µm.
   in::Entries e{in::Rule::SspcPa2, 100.0, 200.0, in::Roughness::None, in::Unit::Micrometre};
-  e.surfaceM2 = 25.0;
+  e.surface = in::squareMetresSurface(25.0);
   const PdfText pdf = renderToPdf(recordOf(
       {0.070, 0.080, 0.090, 0.100, 0.110, 0.120, 0.100, 0.110, 0.120, 0.100, 0.110, 0.120, 0.100, 0.110, 0.120}, e));
   ASSERT_TRUE(pdf.error.empty()) << pdf.error;
