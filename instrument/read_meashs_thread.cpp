@@ -68,9 +68,10 @@ void ReadMeashsThread::Execute() {
   int failures = 0;  // failed tries of the current number in a row
   int silences = 0;  // of them, tries that met a silent gauge
   // A failed try leaves the master waiting for a quiet line before the next
-  // request, so a late or repeated reply is never taken for this number's.
+  // request (the master itself after a fault or silence, resynchronise after
+  // a reply out of step), so a late or repeated reply is never taken for
+  // this number's.
   const auto failed = [&] {
-    master_.resynchronise();
     if (++failures < kTriesPerNumber && silences < kSilentTriesPerNumber) return false;
     WORKER_ERR("Измерение ", num_, ": нет верного ответа после ", failures, " попыток");
     connectionLost();
@@ -110,12 +111,14 @@ void ReadMeashsThread::Execute() {
     }
     if (!response.wellFormed()) {
       WORKER_ERR(unexpectedReplyText(r, response.size()));
+      master_.resynchronise();
       if (failed()) return;
       continue;
     }
     getMeash(response, &m_);
     if (static_cast<std::int32_t>(m_.num) != num_) {
       WORKER_ERR("m.num != num");
+      master_.resynchronise();
       if (failed()) return;
       continue;
     }

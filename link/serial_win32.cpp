@@ -232,6 +232,13 @@ class Win32SerialDevice final : public SerialDevice {
     if (writePending_) ::WaitForSingleObject(writeEvent_, static_cast<DWORD>(limit.count()));
   }
 
+  std::size_t outputWaiting() override {
+    DWORD errors = 0;
+    COMSTAT status{};
+    if (!::ClearCommError(handle_, &errors, &status)) return 0;
+    return status.cbOutQue;
+  }
+
   void purgeInput() override { ::PurgeComm(handle_, PURGE_RXCLEAR | PURGE_RXABORT); }
 
   void purgeOutput() override {
