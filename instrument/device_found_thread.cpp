@@ -1,5 +1,6 @@
 #include "instrument/device_found_thread.h"
 
+#include <algorithm>
 #include <exception>
 #include <numeric>
 #include <thread>
@@ -126,11 +127,13 @@ std::int32_t DeviceFoundThread::findinrange() {
 }
 
 bool DeviceFoundThread::settle() {
-  // Waits in short steps, so that Cancel is not kept waiting.
+  // Waits in short steps, so that Cancel is not kept waiting, up to a fixed
+  // end, so that the steps' oversleeping does not add up.
   constexpr std::chrono::milliseconds kStep{10};
-  for (auto waited = std::chrono::milliseconds(0); waited < kSettleTime; waited += kStep) {
+  const auto until = std::chrono::steady_clock::now() + kSettleTime;
+  for (auto now = std::chrono::steady_clock::now(); now < until; now = std::chrono::steady_clock::now()) {
     if (stopRequested()) return false;
-    std::this_thread::sleep_for(kStep);
+    std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(kStep, until - now));
   }
   return !stopRequested();
 }
