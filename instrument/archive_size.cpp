@@ -10,10 +10,11 @@ std::optional<std::uint16_t> askArchiveSize(Modbus::MBMaster& master, int tries)
   return askArchiveSizeAnswer(master, tries).count;
 }
 
-ArchiveSizeAnswer askArchiveSizeAnswer(Modbus::MBMaster& master, int tries) {
+ArchiveSizeAnswer askArchiveSizeAnswer(Modbus::MBMaster& master, int tries, const std::function<bool()>& stopped) {
   Modbus::Request::ArchPoints request;
   ArchiveSizeAnswer answer;
   for (int i = 0; i < tries; ++i) {
+    if (stopped && stopped()) break;
     // A fresh response each time: a count is never read from the bytes of an
     // earlier try that failed.
     Modbus::Response::ArchPoints response;
