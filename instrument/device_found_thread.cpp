@@ -116,7 +116,10 @@ std::int32_t DeviceFoundThread::findinregistry() {
     return -1;
   }
   if (converter.ports.empty()) return -1;
-  return findinlist(converter.ports);
+  probingConverter_ = true;
+  const std::int32_t found = findinlist(converter.ports);
+  probingConverter_ = false;
+  return found;
 }
 
 std::int32_t DeviceFoundThread::findinrange() {
@@ -169,8 +172,10 @@ std::int32_t DeviceFoundThread::findinlist(const std::vector<std::int32_t>& port
     } catch (const ComPortException&) {
       // The port has said why when a device is there; a number without one
       // passes silently.
-      if (const auto& refused = link_.port.lastAccessRefusal(); refused && !refusal_) {
+      if (const auto& refused = link_.port.lastAccessRefusal();
+          refused && (!refusal_ || (probingConverter_ && !refusalOfConverter_))) {
         refusal_ = PortAccessRefusal{p, refused->path, refused->group.empty() ? "dialout" : refused->group};
+        refusalOfConverter_ = probingConverter_;
       }
       link_.port.setActive(false);
     }
