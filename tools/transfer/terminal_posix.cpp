@@ -13,7 +13,8 @@ bool isTerminal(std::FILE* stream) { return ::isatty(::fileno(stream)) == 1; }
 
 std::vector<std::string> programArguments(int argc, char** argv) { return {argv + 1, argv + argc}; }
 
-void useUtf8Console() {}
+Utf8Console::Utf8Console() = default;
+Utf8Console::~Utf8Console() = default;
 
 void ignoreBrokenPipe() { ::signal(SIGPIPE, SIG_IGN); }
 
