@@ -21,9 +21,12 @@ ArchiveSizeAnswer askArchiveSizeAnswer(Modbus::MBMaster& master, int tries, cons
     master.send(request);
     const int r = master.receive(response);
     answer.lastResult = r;
-    // Silence is no answer, never an empty archive: asked again as well.
+    // Silence is no answer, never an empty archive: asked again as well, on
+    // a quiet line, so that a gauge late on a busy computer is given the
+    // time of a reply wait more before each try.
     if (r < 0) {
       LOG_ERR("error code = ", r);
+      master.resynchronise();
       continue;
     }
     if (r > 128) {

@@ -106,10 +106,11 @@ void ReadMeashsThread::Execute() {
   int failures = 0;  // failed tries of the current number in a row
   int silences = 0;  // of them, tries that met a silent gauge
   // A failed try leaves the master waiting for a quiet line before the next
-  // request (the master itself after a fault or silence, resynchronise after
-  // a reply out of step), so a late or repeated reply is never taken for
-  // this number's.
+  // request, so a late or repeated reply is never taken for this number's.
+  // After a silence too: the wait is the reading's patience with a gauge
+  // (or a port's reader) late on a busy computer, a tenth of a second a try.
   const auto failed = [&] {
+    master_.resynchronise();
     if (++failures < kTriesPerNumber && silences < kSilentTriesPerNumber) return false;
     WORKER_ERR("Измерение ", num_, ": нет верного ответа после ", failures, " попыток");
     connectionLost();
@@ -155,14 +156,12 @@ void ReadMeashsThread::Execute() {
     }
     if (!response.wellFormed()) {
       WORKER_ERR(unexpectedReplyText(r, response.size()));
-      master_.resynchronise();
       if (failed()) return;
       continue;
     }
     getMeash(response, &m_);
     if (static_cast<std::int32_t>(m_.num) != num_) {
       WORKER_ERR("m.num != num");
-      master_.resynchronise();
       if (failed()) return;
       continue;
     }
