@@ -10,19 +10,23 @@ std::optional<std::uint16_t> askArchiveSize(Modbus::MBMaster& master, int tries)
   return askArchiveSizeAnswer(master, tries).count;
 }
 
-ArchiveSizeAnswer askArchiveSizeAnswer(Modbus::MBMaster& master, int tries) {
+ArchiveSizeAnswer askArchiveSizeAnswer(Modbus::MBMaster& master, int tries, const std::function<bool()>& stopped) {
   Modbus::Request::ArchPoints request;
   ArchiveSizeAnswer answer;
   for (int i = 0; i < tries; ++i) {
+    if (stopped && stopped()) break;
     // A fresh response each time: a count is never read from the bytes of an
     // earlier try that failed.
     Modbus::Response::ArchPoints response;
     master.send(request);
     const int r = master.receive(response);
     answer.lastResult = r;
-    // Silence is no answer, never an empty archive: asked again as well.
+    // Silence is no answer, never an empty archive: asked again as well, on
+    // a quiet line, so that a gauge late on a busy computer is given the
+    // time of a reply wait more before each try.
     if (r < 0) {
       LOG_ERR("error code = ", r);
+      master.resynchronise();
       continue;
     }
     if (r > 128) {

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -31,12 +32,14 @@ std::optional<std::uint16_t> askArchiveSize(Modbus::MBMaster& master, int tries 
 
 // The same question, with the master's result code of the last exchange
 // besides the count: when no count came, -6 (Modbus::Result::kNoReply) tells
-// a gauge that stayed silent from one that answered wrongly.
+// a gauge that stayed silent from one that answered wrongly. When stopped is
+// given and says so before a try, the question ends there without a count.
 struct ArchiveSizeAnswer {
   std::optional<std::uint16_t> count;
   int lastResult = 0;
 };
-ArchiveSizeAnswer askArchiveSizeAnswer(Modbus::MBMaster& master, int tries = kArchiveSizeTries);
+ArchiveSizeAnswer askArchiveSizeAnswer(Modbus::MBMaster& master, int tries = kArchiveSizeTries,
+                                       const std::function<bool()>& stopped = {});
 
 // The log line for an accepted reply that is not the one asked for.
 std::string unexpectedReplyText(int function, std::size_t bytes);

@@ -19,6 +19,7 @@
 #include <utility>
 
 #include "instrument/converter_driver.h"
+#include "instrument/registry_walk_win32.h"
 #include "link/port_names.h"
 #include "services/utf16.h"
 
@@ -109,18 +110,20 @@ class WindowsConverterDriver final : public ConverterDriver {
     std::vector<std::int32_t> found;
     const HKEY devices = openKey(roots_.enumKey);
     if (devices == nullptr) return found;
-    for (DWORD index = 0;; ++index) {
-      wchar_t name[256];
-      DWORD nameSize = 256;
-      const LSTATUS status = ::RegEnumKeyExW(devices, index, name, &nameSize, nullptr, nullptr, nullptr, nullptr);
-      if (status == ERROR_NO_MORE_ITEMS) break;
-      if (status != ERROR_SUCCESS) continue;
-      const std::wstring parameters = std::wstring(name, nameSize) + L"\\0000\\Device Parameters";
-      HKEY key = nullptr;
-      if (::RegOpenKeyExW(devices, parameters.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) continue;
-      if (const auto com = comNumber(win32::narrow(readText(key, L"PortName")))) found.push_back(*com);
-      ::RegCloseKey(key);
-    }
+    wchar_t name[256];
+    DWORD nameSize = 0;
+    win32::walkRegistryEntries(
+        [&](DWORD index) {
+          nameSize = 256;
+          return ::RegEnumKeyExW(devices, index, name, &nameSize, nullptr, nullptr, nullptr, nullptr);
+        },
+        [&] {
+          const std::wstring parameters = std::wstring(name, nameSize) + L"\\0000\\Device Parameters";
+          HKEY key = nullptr;
+          if (::RegOpenKeyExW(devices, parameters.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS) return;
+          if (const auto com = comNumber(win32::narrow(readText(key, L"PortName")))) found.push_back(*com);
+          ::RegCloseKey(key);
+        });
     ::RegCloseKey(devices);
     return found;
   }
@@ -130,21 +133,24 @@ class WindowsConverterDriver final : public ConverterDriver {
     std::vector<std::int32_t> found;
     const HKEY map = openKey(roots_.serialCommKey);
     if (map == nullptr) return found;
-    for (DWORD index = 0;; ++index) {
-      wchar_t name[256];
-      DWORD nameSize = 256;
-      wchar_t data[64];
-      DWORD dataSize = sizeof data;
-      DWORD type = 0;
-      const LSTATUS status = ::RegEnumValueW(map, index, name, &nameSize, nullptr, &type,
-                                             reinterpret_cast<BYTE*>(data), &dataSize);
-      if (status == ERROR_NO_MORE_ITEMS) break;
-      if (status != ERROR_SUCCESS || type != REG_SZ) continue;
-      if (!vcpDevice(win32::narrow(std::wstring_view(name, nameSize)))) continue;
-      std::wstring_view value(data, dataSize / sizeof(wchar_t));
-      while (!value.empty() && value.back() == L'\0') value.remove_suffix(1);
-      if (const auto com = comNumber(win32::narrow(value))) found.push_back(*com);
-    }
+    wchar_t name[256];
+    DWORD nameSize = 0;
+    wchar_t data[64];
+    DWORD dataSize = 0;
+    DWORD type = 0;
+    win32::walkRegistryEntries(
+        [&](DWORD index) {
+          nameSize = 256;
+          dataSize = sizeof data;
+          return ::RegEnumValueW(map, index, name, &nameSize, nullptr, &type, reinterpret_cast<BYTE*>(data),
+                                 &dataSize);
+        },
+        [&] {
+          if (type != REG_SZ || !vcpDevice(win32::narrow(std::wstring_view(name, nameSize)))) return;
+          std::wstring_view value(data, dataSize / sizeof(wchar_t));
+          while (!value.empty() && value.back() == L'\0') value.remove_suffix(1);
+          if (const auto com = comNumber(win32::narrow(value))) found.push_back(*com);
+        });
     ::RegCloseKey(map);
     return found;
   }

@@ -1,5 +1,6 @@
 #include "instrument/device_found_thread.h"
 
+#include <algorithm>
 #include <exception>
 #include <numeric>
 #include <thread>
@@ -115,7 +116,10 @@ std::int32_t DeviceFoundThread::findinregistry() {
     return -1;
   }
   if (converter.ports.empty()) return -1;
-  return findinlist(converter.ports);
+  probingConverter_ = true;
+  const std::int32_t found = findinlist(converter.ports);
+  probingConverter_ = false;
+  return found;
 }
 
 std::int32_t DeviceFoundThread::findinrange() {
@@ -126,11 +130,13 @@ std::int32_t DeviceFoundThread::findinrange() {
 }
 
 bool DeviceFoundThread::settle() {
-  // Waits in short steps, so that Cancel is not kept waiting.
+  // Waits in short steps, so that Cancel is not kept waiting, up to a fixed
+  // end, so that the steps' oversleeping does not add up.
   constexpr std::chrono::milliseconds kStep{10};
-  for (auto waited = std::chrono::milliseconds(0); waited < kSettleTime; waited += kStep) {
+  const auto until = std::chrono::steady_clock::now() + kSettleTime;
+  for (auto now = std::chrono::steady_clock::now(); now < until; now = std::chrono::steady_clock::now()) {
     if (stopRequested()) return false;
-    std::this_thread::sleep_for(kStep);
+    std::this_thread::sleep_for(std::min<std::chrono::steady_clock::duration>(kStep, until - now));
   }
   return !stopRequested();
 }
@@ -166,8 +172,10 @@ std::int32_t DeviceFoundThread::findinlist(const std::vector<std::int32_t>& port
     } catch (const ComPortException&) {
       // The port has said why when a device is there; a number without one
       // passes silently.
-      if (const auto& refused = link_.port.lastAccessRefusal(); refused && !refusal_) {
+      if (const auto& refused = link_.port.lastAccessRefusal();
+          refused && (!refusal_ || (probingConverter_ && !refusalOfConverter_))) {
         refusal_ = PortAccessRefusal{p, refused->path, refused->group.empty() ? "dialout" : refused->group};
+        refusalOfConverter_ = probingConverter_;
       }
       link_.port.setActive(false);
     }

@@ -86,8 +86,10 @@ class DeviceFoundThread final : public ThreadWorker {
   // The probe of every strategy: each port of the list in order.
   std::int32_t findinlist(const std::vector<std::int32_t>& ports);
 
-  // The first port of this search that refused the user; read after the
-  // worker has ended.
+  // The port of this search that refused the user and is told: the first of
+  // the converter's ports that did (the gauge hangs there, and /dev/ttyS0,
+  // which most computers refuse, is no news), else the first port that did.
+  // Read after the worker has ended.
   const std::optional<PortAccessRefusal>& accessRefusal() const noexcept { return refusal_; }
 
  private:
@@ -106,8 +108,12 @@ class DeviceFoundThread final : public ThreadWorker {
   std::int32_t progress_ = 0;
   // Panel 0's text; also tells the end step whether a port was found.
   std::string status_;
-  // The first refused port, told once when the search finds no gauge.
+  // The refused port told once when the search finds no gauge, and whether
+  // it is the converter's.
   std::optional<PortAccessRefusal> refusal_;
+  bool refusalOfConverter_ = false;
+  // The ports being probed are the converter's.
+  bool probingConverter_ = false;
   // The converter's driver is missing and the program is ending.
   bool ending_ = false;
 };

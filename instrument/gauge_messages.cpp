@@ -25,7 +25,7 @@ ArchPoints::ArchPoints() {
 
 MeashPoint::MeashPoint() { setFunction(kMeashPointFunction); }
 
-void MeashPoint::setNum(std::int32_t n) { setArgument(static_cast<std::uint16_t>(n & 0xFFFF)); }
+void MeashPoint::setNum(std::uint16_t n) { setArgument(n); }
 
 }  // namespace Request
 

@@ -25,9 +25,9 @@ class ArchPoints : public BytesMessage {
 class MeashPoint : public BytesMessage {
  public:
   MeashPoint();
-  // The measurement number into bytes 4 and 5, high byte first. Only the low
-  // 16 bits travel: 65536 + 5 asks for number 5.
-  void setNum(std::int32_t n);
+  // The measurement number into bytes 4 and 5, high byte first. The gauge's
+  // numbers are 16 bits; a caller with a wider number checks it first.
+  void setNum(std::uint16_t n);
 };
 
 }  // namespace Request

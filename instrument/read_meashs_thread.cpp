@@ -24,14 +24,26 @@ int readingProgress(std::int32_t current, std::int32_t first, std::int32_t last)
 
 std::shared_ptr<ReadMeashsThread> ReadMeashsThread::start(Modbus::MBMaster& master, ReadRange range,
                                                           WorkerView& view, std::shared_ptr<HandOver> handOver) {
-  std::shared_ptr<ReadMeashsThread> worker(new ReadMeashsThread(master, range, view, std::move(handOver)));
+  std::shared_ptr<ReadMeashsThread> worker(new ReadMeashsThread(master, range, false, view, std::move(handOver)));
   worker->ThreadWorker::start();
   return worker;
 }
 
-ReadMeashsThread::ReadMeashsThread(Modbus::MBMaster& master, ReadRange range, WorkerView& view,
+std::shared_ptr<ReadMeashsThread> ReadMeashsThread::startWholeArchive(Modbus::MBMaster& master, WorkerView& view,
+                                                                      std::shared_ptr<HandOver> handOver) {
+  std::shared_ptr<ReadMeashsThread> worker(new ReadMeashsThread(master, {}, true, view, std::move(handOver)));
+  worker->ThreadWorker::start();
+  return worker;
+}
+
+ReadMeashsThread::ReadMeashsThread(Modbus::MBMaster& master, ReadRange range, bool wholeArchive, WorkerView& view,
                                    std::shared_ptr<HandOver> handOver)
-    : ThreadWorker(std::move(handOver)), master_(master), view_(view), first_(range.first), last_(range.last) {}
+    : ThreadWorker(std::move(handOver)),
+      master_(master),
+      view_(view),
+      first_(range.first),
+      last_(range.last),
+      wholeArchive_(wholeArchive) {}
 
 ReadMeashsThread::~ReadMeashsThread() { stopAndJoin(); }
 
@@ -55,20 +67,48 @@ void ReadMeashsThread::connectionLost() {
   handOver([&view = view_] { view.showMessage(kTransferFailedText, "Ошибка", MessageIcon::Error); });
 }
 
+bool ReadMeashsThread::askSize() {
+  // On this thread, under the progress window: a gauge that keeps faulting
+  // on a noisy line holds the reading, never the window, and Cancel ends it.
+  const ArchiveSizeAnswer size = askArchiveSizeAnswer(master_, kArchiveSizeTries, [this] { return stopRequested(); });
+  if (stopRequested()) return false;
+  if (!size.count) {
+    // Silence is never an empty archive: the gauge gave no size to trust.
+    notifyEnd();
+    handOver([&view = view_] { view.showMessage(kTransferFailedText, "Ошибка", MessageIcon::Error); });
+    return false;
+  }
+  if (*size.count == 0) {
+    WORKER_ERR("Номер измерения равен нулю");
+    notifyEnd();
+    handOver([&view = view_] { view.showMessage(kNoMeasurementsText, kNoMeasurementsCaption, MessageIcon::None); });
+    return false;
+  }
+  first_ = 1;
+  last_ = *size.count;
+  return true;
+}
+
 void ReadMeashsThread::Execute() {
   Modbus::Request::MeashPoint request;
   Modbus::Response::MeashPoint response;
-  if (!handOver([&view = view_] {
+  if (!handOver([&view = view_, whole = wholeArchive_] {
         view.showProgress();
+        if (whole) view.setProgress(0);
         view.setCommandsEnabled(CommandGroup::Reading, false);
       })) {
     return;
   }
+  if (wholeArchive_ && !askSize()) return;
+  // The rows of an earlier reading go only now that this one reads.
+  if (!handOver([&view = view_] { view.clearRows(); })) return;
   num_ = first_;
   int failures = 0;  // failed tries of the current number in a row
   int silences = 0;  // of them, tries that met a silent gauge
   // A failed try leaves the master waiting for a quiet line before the next
   // request, so a late or repeated reply is never taken for this number's.
+  // After a silence too: the wait is the reading's patience with a gauge
+  // (or a port's reader) late on a busy computer, a tenth of a second a try.
   const auto failed = [&] {
     master_.resynchronise();
     if (++failures < kTriesPerNumber && silences < kSilentTriesPerNumber) return false;
@@ -83,7 +123,13 @@ void ReadMeashsThread::Execute() {
       notifyEnd();
       return;
     }
-    request.setNum(num_);
+    if (num_ < 0 || num_ > kLastMeasurementNumber) {
+      // Cut to 16 bits it would ask for another measurement.
+      WORKER_ERR("Номер измерения вне 1-", kLastMeasurementNumber, ": ", num_);
+      notifyEnd();
+      return;
+    }
+    request.setNum(static_cast<std::uint16_t>(num_));
     master_.send(request);
     const int r = master_.receive(response);
     if (stopRequested()) return;  // the answer of a cancelled reading is dropped

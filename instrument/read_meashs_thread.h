@@ -1,7 +1,9 @@
 #pragma once
 // The archive reading: fetches measurements first to last from the gauge, one
 // exchange at a time in ascending order, and has each added as a row of the
-// archive table while the progress window follows. A number is never skipped:
+// archive table while the progress window follows. For the whole archive it
+// first asks the gauge how many measurements it holds, under the same
+// progress window and Cancel. A number is never skipped:
 // checksum or framing faults and answers of another shape or number ask again
 // once the line is quiet, up to kTriesPerNumber times in a row (and no more
 // than kSilentTriesPerNumber times without an answer); the reading ends at the
@@ -23,6 +25,14 @@ class MBMaster;
 namespace korsi {
 
 inline constexpr const char* kTransferFailedText = "Сбой при передаче данных. Попробуйте перезапустить программу.";
+// Told when the whole archive was asked for and the gauge holds nothing;
+// the rows on show stay.
+inline constexpr const char* kNoMeasurementsText = "В приборе нет измерений";
+inline constexpr const char* kNoMeasurementsCaption = "Внимание";
+
+// The largest measurement number the gauge holds: its numbers are 16 bits,
+// and a larger one is never sent cut to them.
+inline constexpr std::int32_t kLastMeasurementNumber = 65535;
 
 // Tries of one number that fail in a row (checksum or framing faults, replies
 // of another shape or number) before the reading ends as a lost connection.
@@ -52,6 +62,12 @@ class ReadMeashsThread final : public ThreadWorker {
   // Creates the worker for range and starts its body.
   static std::shared_ptr<ReadMeashsThread> start(Modbus::MBMaster& master, ReadRange range, WorkerView& view,
                                                  std::shared_ptr<HandOver> handOver);
+  // Creates the worker for the whole archive and starts its body: it asks
+  // the archive size (askArchiveSize), then reads 1 to that size. A gauge
+  // that gives no size gets the box kTransferFailedText; an empty archive
+  // leaves the rows as they are and says kNoMeasurementsText.
+  static std::shared_ptr<ReadMeashsThread> startWholeArchive(Modbus::MBMaster& master, WorkerView& view,
+                                                             std::shared_ptr<HandOver> handOver);
   ~ReadMeashsThread() override;
 
   // The worker's body.
@@ -61,8 +77,12 @@ class ReadMeashsThread final : public ThreadWorker {
   std::int32_t last() const noexcept { return last_; }
 
  private:
-  ReadMeashsThread(Modbus::MBMaster& master, ReadRange range, WorkerView& view, std::shared_ptr<HandOver> handOver);
+  ReadMeashsThread(Modbus::MBMaster& master, ReadRange range, bool wholeArchive, WorkerView& view,
+                   std::shared_ptr<HandOver> handOver);
   void body() override;
+  // The whole archive's size into first_ and last_; false when the reading
+  // ends there (no size, an empty archive, Cancel), having said why.
+  bool askSize();
   void notifyEnd();
   // Logs the lost connection, ends the reading with the read commands off
   // until a new search, and shows the box.
@@ -73,6 +93,7 @@ class ReadMeashsThread final : public ThreadWorker {
   std::int32_t num_ = 0;  // the number being fetched
   std::int32_t first_;
   std::int32_t last_;
+  bool wholeArchive_;
   Meash m_{};
 };
 

@@ -18,8 +18,9 @@ enum class CommandGroup {
   Search,
   // The read button and the "Принять данные" menu: only after a found gauge.
   Read,
-  // Save button, find device, the read commands, delete row, clear table:
-  // taken while a reading runs, given back when it ends.
+  // Save button, find device, the read commands, and every command that
+  // replaces or changes the archive table (open, delete row, clear table,
+  // open a job): taken while a reading runs, given back when it ends.
   Reading,
 };
 
@@ -40,6 +41,8 @@ class WorkerView {
   virtual void setStatusText(const std::string& text) = 0;
   // The main window's title.
   virtual void setCaption(const std::string& text) = 0;
+  // A reading begins: the rows of an earlier one go.
+  virtual void clearRows() = 0;
   // A measurement read from the gauge becomes a row of the archive table.
   virtual void addRow(const Meash& meash) = 0;
   // Shows a message and returns when the user has closed it.

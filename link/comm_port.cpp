@@ -314,6 +314,11 @@ std::uint32_t TCommPort::driverWaitingCount() const {
   return static_cast<std::uint32_t>(std::min<std::size_t>(handle->waiting(), UINT32_MAX));
 }
 
+std::uint32_t TCommPort::driverOutputCount() const {
+  if (!isHandleValid()) return 0;
+  return static_cast<std::uint32_t>(std::min<std::size_t>(handle->outputWaiting(), UINT32_MAX));
+}
+
 bool TCommPort::waitForInput(std::uint32_t count, std::chrono::steady_clock::time_point until) const {
   std::unique_lock lock(rxLock);
   rxArrived.wait_until(lock, until, [&] { return rxCount >= count || gone.load(); });

@@ -146,6 +146,9 @@ class TCommPort {
   // Received bytes the driver holds that the reader has not moved yet; 0 when
   // the port is closed.
   std::uint32_t driverWaitingCount() const;
+  // Bytes the writer has handed to the driver that have not left the line
+  // yet; 0 when the port is closed or the platform cannot tell.
+  std::uint32_t driverOutputCount() const;
   // Waits until at least count received bytes wait in the ring, the device
   // has hung up or until has passed, whichever comes first; woken by the
   // reader thread as bytes arrive. True when count bytes wait.

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <string>
-#include <thread>
 
 #include "link/link_wait.h"
 #include "services/logs.h"
@@ -59,16 +58,37 @@ bool readFrame(Uart& uart, PDU& frame) {
 
 MBMaster::MBMaster(TCommPort& port) : uart_(port) {}
 
+void MBMaster::forgetEarlierOpening() {
+  owed_ = 0;
+  behind_ = false;
+  quietWait_ = QuietWait::None;
+  silenceSinceReply_ = false;
+  lineNotSilent_ = false;
+}
+
 void MBMaster::send(ADU& request) {
   TCommPort& port = uart_.port();
-  if (port.openings() != owedOpening_) {
-    owed_ = 0;
+  // Nothing owed to a device opened before can come on this opening: a
+  // search that probes port after port starts each one afresh.
+  if (port.openings() != opening_) {
+    forgetEarlierOpening();
+    opening_ = port.openings();
+  }
+  // A silence was the whole reply wait of a quiet line; only bytes that have
+  // come since (a late reply under way) make the line wait again.
+  const bool cameSinceSilence =
+      quietWait_ == QuietWait::AfterSilence && available(port) + port.driverWaitingCount() != 0;
+  bool quietFirst = behind_ || quietWait_ == QuietWait::Needed || cameSinceSilence;
+  // A line that has already been purged for a whole budget without falling
+  // silent is not waited for again: the request goes out after the purge
+  // below, and its exchange tells whether the line has calmed down.
+  if (lineNotSilent_ && quietFirst) {
+    quietFirst = false;
     behind_ = false;
+    owed_ = 0;
   }
-  if (resync_ || behind_) {
-    resync_ = false;
-    awaitQuietLine();
-  }
+  quietWait_ = QuietWait::None;
+  if (quietFirst) awaitQuietLine();
   // A reply that came after the last exchange gave up waiting would otherwise
   // be taken as the answer to this request.
   port.purgeInput();
@@ -76,7 +96,6 @@ void MBMaster::send(ADU& request) {
   request.calcCrc(true);
   writeFrame(uart_, request);
   ++owed_;
-  owedOpening_ = port.openings();
 }
 
 void MBMaster::awaitQuietLine() {
@@ -93,6 +112,7 @@ void MBMaster::awaitQuietLine() {
     if (deaf()) break;
     if (poll == kBudgetPolls) {
       LOG_ERR("LINE_NOT_SILENT");
+      lineNotSilent_ = true;
       break;
     }
     korsi::link::linkWait(kByteWait);
@@ -101,7 +121,10 @@ void MBMaster::awaitQuietLine() {
       quiet = 0;
       continue;
     }
-    if (++quiet >= kQuietPolls && (!behind_ || std::chrono::steady_clock::now() >= until)) break;
+    if (++quiet >= kQuietPolls && (!behind_ || std::chrono::steady_clock::now() >= until)) {
+      lineNotSilent_ = false;
+      break;
+    }
   }
   if (behind_) {
     // What has not come by now is not awaited again.
@@ -111,7 +134,17 @@ void MBMaster::awaitQuietLine() {
 }
 
 int MBMaster::drainAfter(int result) {
-  if (drain(uart_.port())) return result;
+  TCommPort& port = uart_.port();
+  // A line found not to fall silent is not drained again for the budget: it
+  // is purged once, and the next request goes out after a purge of its own.
+  if (lineNotSilent_) {
+    port.purgeInput();
+    return result;
+  }
+  // A drain that ends is no proof of a quiet line (a gap of a millisecond
+  // ends it), so it leaves lineNotSilent_ as it was.
+  if (drain(port)) return result;
+  lineNotSilent_ = true;
   LOG_ERR("LINE_NOT_SILENT");
   return Result::kPacketCrcError;
 }
@@ -123,22 +156,42 @@ bool MBMaster::waitForReply() {
   if (gone()) return false;
   if (fastExchange_) {
     // The same 50 ms for a silent gauge, but woken as the bytes arrive.
-    return port.waitForInput(kShortestReply, replyDeadline_) || lastLook();
+    if (port.waitForInput(kShortestReply, replyDeadline_)) return true;
+  } else {
+    korsi::link::linkWait(kReplyWait);
+    for (int poll = 0; poll < kPolls; ++poll) {
+      if (gone()) return false;
+      if (available(port) >= kShortestReply) return true;
+      korsi::link::linkWait(kPollInterval);
+    }
   }
-  korsi::link::linkWait(kReplyWait);
-  for (int poll = 0;; ++poll) {
-    if (gone()) return false;
-    if (poll == kPolls) return lastLook();
-    if (available(port) >= kShortestReply) return true;
-    korsi::link::linkWait(kPollInterval);
-  }
+  return replyAfterWait();
 }
 
-bool MBMaster::lastLook() {
+bool MBMaster::replyAfterWait() {
   TCommPort& port = uart_.port();
-  for (int lag = 0; available(port) < kShortestReply; ++lag) {
-    if (!readerLagging(port, lag)) return false;
+  std::uint32_t seen = available(port);
+  if (seen >= kShortestReply) return true;
+  // Nothing in the ring nor in the driver: no reply has begun, silence.
+  if (seen + port.driverWaitingCount() == 0) return false;
+  // A reply has begun in time (on a busy computer its bytes may still be in
+  // the driver): it is no silence while its bytes keep coming. One that stops
+  // short of kShortestReply bytes is none; its bytes stay queued.
+  int quiet = 0;
+  for (int lag = 0;;) {
+    if (port.deviceGone()) return false;
     korsi::link::linkWait(kByteWait);
+    const std::uint32_t now = available(port);
+    if (now >= kShortestReply) break;
+    if (now > seen) {
+      seen = now;
+      quiet = 0;
+      lag = 0;
+    } else if (readerLagging(port, lag)) {
+      ++lag;
+    } else if (++quiet >= 2) {
+      return false;
+    }
   }
   ++lateLooks_;
   return true;
@@ -181,20 +234,27 @@ bool MBMaster::takeReply(PDU& frame, std::uint8_t function) {
 int MBMaster::receive(ADU& response) {
   const int result = classifyReply(response);
   // After any failure the two sides may be out of step: the next request
-  // waits for a quiet line.
-  if (result < 0) resync_ = true;
+  // waits for a quiet line (after a silence only if something comes since).
+  if (result == Result::kNoReply) {
+    if (quietWait_ == QuietWait::None) quietWait_ = QuietWait::AfterSilence;
+  } else if (result < 0) {
+    quietWait_ = QuietWait::Needed;
+  }
   // Whatever was taken, right or faulty, was the reply to one request.
   // One taken while more were owed shows the gauge answering behind: the
   // replies still owed are awaited before the next request.
   if (result != Result::kNoReply && owed_ > 0 && --owed_ > 0) behind_ = true;
   if (result == Result::kNoReply) {
     silenceSinceReply_ = true;
+    // Not a byte all through the reply wait: the line has fallen silent.
+    if (available(uart_.port()) + uart_.port().driverWaitingCount() == 0) lineNotSilent_ = false;
   } else if (result >= 0) {
     // A reply taken after a silence may be the late answer to the earlier
     // request; the answer to this one is then still coming, and is let pass
     // on a quiet line before the next request.
-    if (silenceSinceReply_) resync_ = true;
+    if (silenceSinceReply_) quietWait_ = QuietWait::Needed;
     silenceSinceReply_ = false;
+    lineNotSilent_ = false;
   }
   return result;
 }
@@ -202,16 +262,18 @@ int MBMaster::receive(ADU& response) {
 void MBMaster::awaitRequestSent() {
   TCommPort& port = uart_.port();
   const auto until = std::chrono::steady_clock::now() + kQuietLineBudget;
-  while (port.outputWaitingCount() != 0 && port.isHandleValid() && !port.deviceGone() &&
-         std::chrono::steady_clock::now() < until) {
-    std::this_thread::sleep_for(std::chrono::microseconds(100));
+  // Through linkWait, so that a test's clock moves with the line.
+  while ((port.outputWaitingCount() != 0 || port.driverOutputCount() != 0) && port.isHandleValid() &&
+         !port.deviceGone() && std::chrono::steady_clock::now() < until) {
+    korsi::link::linkWait(kSentPoll);
   }
 }
 
 int MBMaster::classifyReply(ADU& response) {
   TCommPort& port = uart_.port();
-  // The reply wait counts from when the request has left: a writer thread
-  // kept waiting on a busy computer must not eat into the gauge's time.
+  // The reply wait counts from when the request has left the line: a writer
+  // thread kept waiting on a busy computer, or a driver still sending, must
+  // not eat into the gauge's time.
   awaitRequestSent();
   owedSince_ = std::chrono::steady_clock::now();
   replyDeadline_ = owedSince_ + kWholeReplyWait;

@@ -44,6 +44,8 @@ inline constexpr std::chrono::milliseconds kQuietLineBudget{1000};
 // gauge that falls behind by a reply can never have it taken for another's.
 inline constexpr std::chrono::milliseconds kLateReplyLimit{400};
 inline constexpr std::uint32_t kShortestReply = 5;
+// How often the master looks whether its request has left the line.
+inline constexpr std::chrono::microseconds kSentPoll{100};
 // The largest reply the protocol allows; a frame never grows past it.
 inline constexpr std::size_t kLongestReply = 256;
 
@@ -69,9 +71,13 @@ class MBMaster {
   // first reply taken since a silence, it first waits until the line has been
   // quiet for the whole reply wait, purging whatever still comes, so that a
   // late or repeated reply to an earlier request can never be taken as the
-  // answer to this one. Once a reply has come while more were owed (the
-  // gauge answers behind), the wait lasts until kLateReplyLimit has passed
-  // since the newest request left, so that the owed replies come and go.
+  // answer to this one. A silence is such a quiet line already, as long as
+  // nothing has come since; a line just found not to fall silent is not
+  // waited for again (it was purged for the drain's budget). Once a reply has
+  // come while more were owed (the gauge answers behind), the wait lasts until
+  // kLateReplyLimit has passed since the newest request left, so that the owed
+  // replies come and go. All of this belongs to one opening of the port: a
+  // port opened again starts afresh, as nothing owed before can come.
   void send(ADU& request);
   // Waits for the reply and classifies it (see Result). A normal reply is
   // left in response, an exception reply in exception(). A reply that does
@@ -87,19 +93,20 @@ class MBMaster {
   // The caller found an accepted reply out of step with its request (another
   // function, shape or measurement number): the next send waits for a quiet
   // line first, as after a failed exchange.
-  void resynchronise() noexcept { resync_ = true; }
+  void resynchronise() noexcept { quietWait_ = QuietWait::Needed; }
 
-  // Exchanges whose reply was found only by a last look at what the driver
-  // held when the wait was over: on a busy computer the port's reader may not
-  // have moved a reply that came in time.
+  // Exchanges whose reply was found only after the reply wait was over: bytes
+  // the driver held that the port's reader had not moved yet (a busy
+  // computer), or a reply that had begun in time but was still short of
+  // kShortestReply bytes.
   std::uint64_t lateLooks() const noexcept { return lateLooks_; }
 
   // Off (the default): the fixed timing above, which a real gauge may need.
   // On: receive is woken as the bytes arrive (still giving up after the same
-  // 50 ms when fewer than 5 come), and a reply ends as soon as it holds its
-  // replyLength; a reply with bytes already waiting behind it is refused like
-  // one with a wrong checksum. A reply short of its length may pause until the
-  // whole reply wait has passed.
+  // 50 ms when no byte of a reply has come), and a reply ends as soon as it
+  // holds its replyLength; a reply with bytes already waiting behind it is
+  // refused like one with a wrong checksum. A reply short of its length may
+  // pause until the whole reply wait has passed.
   void setFastExchange(bool on) noexcept { fastExchange_ = on; }
   bool fastExchange() const noexcept { return fastExchange_; }
 
@@ -111,29 +118,43 @@ class MBMaster {
   int drainAfter(int result);
   // Waits for the first kShortestReply bytes; false when they did not come.
   bool waitForReply();
-  // When the wait is over: bytes the driver still holds are a reply that came
-  // in time; lets the reader move them and says whether the reply is there.
-  bool lastLook();
+  // When the reply wait is over: silence only when no byte of a reply has
+  // begun. A reply that has (in the ring, or still in the driver) is waited
+  // for while its bytes keep coming; true once kShortestReply bytes wait.
+  bool replyAfterWait();
   // Reads the reply whose function code is function into frame (readFrame's
   // result: false when it did not end within kLongestReply bytes, or, in the
   // fast exchange, when bytes already wait behind it).
   bool takeReply(PDU& frame, std::uint8_t function);
   // Waits until nothing has come for the whole reply wait, purging what comes.
   void awaitQuietLine();
-  // Waits (within kQuietLineBudget) until the writer has handed the request
-  // to the driver.
+  // Waits (within kQuietLineBudget) until the request has left the line: the
+  // writer has handed its last byte to the driver, and the driver has sent
+  // it where the platform can tell.
   void awaitRequestSent();
+  // What one opening of the port owes nothing to the next.
+  void forgetEarlierOpening();
+
+  // Why the next send waits for a quiet line.
+  enum class QuietWait {
+    None,
+    AfterSilence,  // only when something has come since the silence
+    Needed,
+  };
 
   Response::Exception exception_{0, 0};
   Uart uart_;
   bool fastExchange_ = false;
-  bool resync_ = false;            // the next send waits for a quiet line
+  QuietWait quietWait_ = QuietWait::None;
   bool silenceSinceReply_ = false;  // an exchange met silence since the last reply taken
-  // Requests whose replies have not been taken, the port opening they went
-  // to, and when the newest of them left.
+  // The line was last found not to fall silent (LINE_NOT_SILENT): waiting for
+  // it again before the next request would only cost the budget once more.
+  bool lineNotSilent_ = false;
+  // Requests whose replies have not been taken, the port opening the state
+  // above and these belong to, and when the newest request left.
   int owed_ = 0;
   bool behind_ = false;  // a reply came while more were owed
-  std::uint64_t owedOpening_ = 0;
+  std::uint64_t opening_ = 0;
   std::chrono::steady_clock::time_point owedSince_{};
   std::chrono::steady_clock::time_point replyDeadline_{};
   std::uint64_t lateLooks_ = 0;

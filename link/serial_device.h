@@ -83,6 +83,9 @@ class SerialDevice {
   virtual IoResult write(const unsigned char* src, std::size_t count) = 0;
   // Waits until the driver can take more bytes, at most limit.
   virtual void waitWritable(std::chrono::milliseconds limit) = 0;
+  // How many bytes handed to the driver have not left the line yet; 0 when
+  // the platform cannot tell. Never waits.
+  virtual std::size_t outputWaiting() { return 0; }
 
   // Discards what the driver holds in that direction.
   virtual void purgeInput() = 0;

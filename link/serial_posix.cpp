@@ -61,11 +61,18 @@ IoResult failure(int error) {
 
 class PosixSerialDevice final : public SerialDevice {
  public:
-  explicit PosixSerialDevice(int fd) : fd_(fd) {}
+  explicit PosixSerialDevice(int fd) : fd_(fd) {
+    // The reader's wait is ended from another thread through this pipe, so a
+    // closing port does not wait out the reader's idle wait.
+    if (::pipe2(wake_, O_NONBLOCK | O_CLOEXEC) != 0) wake_[0] = wake_[1] = -1;
+  }
 
   ~PosixSerialDevice() override {
     ::ioctl(fd_, TIOCNXCL);
     ::close(fd_);  // also releases the flock
+    for (const int end : wake_) {
+      if (end >= 0) ::close(end);
+    }
   }
 
   bool getState(LineState& state) override {
@@ -167,8 +174,19 @@ class PosixSerialDevice final : public SerialDevice {
   }
 
   void waitReadable(std::chrono::milliseconds limit) override {
-    pollfd entry{fd_, POLLIN, 0};
-    ::poll(&entry, 1, static_cast<int>(limit.count()));
+    pollfd entries[] = {{fd_, POLLIN, 0}, {wake_[0], POLLIN, 0}};
+    ::poll(entries, wake_[0] >= 0 ? 2 : 1, static_cast<int>(limit.count()));
+    if ((entries[1].revents & POLLIN) != 0) {
+      unsigned char taken[16];
+      while (::read(wake_[0], taken, sizeof taken) > 0) {
+      }
+    }
+  }
+
+  void wakeReader() noexcept override {
+    if (wake_[1] < 0) return;
+    const unsigned char one = 1;
+    (void)!::write(wake_[1], &one, 1);
   }
 
   bool hungUp() override {
@@ -182,11 +200,18 @@ class PosixSerialDevice final : public SerialDevice {
     ::poll(&entry, 1, static_cast<int>(limit.count()));
   }
 
+  std::size_t outputWaiting() override {
+    int count = 0;
+    if (::ioctl(fd_, TIOCOUTQ, &count) != 0 || count < 0) return 0;
+    return static_cast<std::size_t>(count);
+  }
+
   void purgeInput() override { ::tcflush(fd_, TCIFLUSH); }
   void purgeOutput() override { ::tcflush(fd_, TCOFLUSH); }
 
  private:
   int fd_;
+  int wake_[2] = {-1, -1};
   LineState applied_;
 };
 

@@ -8,11 +8,13 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <cstring>
 #include <utility>
 #include <vector>
 
 #include "link/serial_device.h"
+#include "link/wait_failure_back_off.h"
 #include "services/utf16.h"
 
 namespace korsi::serial {
@@ -170,10 +172,13 @@ class Win32SerialDevice final : public SerialDevice {
       commMask_ = 0;
       commOverlapped_ = OVERLAPPED{};
       commOverlapped_.hEvent = commEvent_;
-      if (::WaitCommEvent(handle_, &commMask_, &commOverlapped_)) return;  // already happened
+      if (::WaitCommEvent(handle_, &commMask_, &commOverlapped_)) {
+        waitFailures_.succeeded();
+        return;  // already happened
+      }
       const DWORD error = ::GetLastError();
       if (error != ERROR_IO_PENDING) {
-        gone_ = !usableAfter(error);
+        waitFailed(error, limit);
         return;
       }
       commPending_ = true;
@@ -186,13 +191,17 @@ class Win32SerialDevice final : public SerialDevice {
     DWORD ignored = 0;
     commPending_ = false;
     if (!::GetOverlappedResult(handle_, &commOverlapped_, &ignored, FALSE)) {
-      gone_ = !usableAfter(::GetLastError());
+      waitFailed(::GetLastError(), limit);
+    } else {
+      waitFailures_.succeeded();
     }
   }
 
   void wakeReader() noexcept override { ::SetEvent(wakeEvent_); }
 
   bool hungUp() override {
+    // A driver that cannot wait for bytes will not deliver them either.
+    if (waitFailures_.givenUp()) return true;
     if (gone_) {
       // A device that answers again (plugged back in) is usable again.
       DWORD errors = 0;
@@ -232,6 +241,13 @@ class Win32SerialDevice final : public SerialDevice {
     if (writePending_) ::WaitForSingleObject(writeEvent_, static_cast<DWORD>(limit.count()));
   }
 
+  std::size_t outputWaiting() override {
+    DWORD errors = 0;
+    COMSTAT status{};
+    if (!::ClearCommError(handle_, &errors, &status)) return 0;
+    return status.cbOutQue;
+  }
+
   void purgeInput() override { ::PurgeComm(handle_, PURGE_RXCLEAR | PURGE_RXABORT); }
 
   void purgeOutput() override {
@@ -261,6 +277,19 @@ class Win32SerialDevice final : public SerialDevice {
   // A failed wait leaves the device usable when it was only cut short.
   static bool usableAfter(DWORD error) { return error == ERROR_OPERATION_ABORTED || error == ERROR_IO_INCOMPLETE; }
 
+  // A wait that failed at once, on the reader's thread: the reader pauses
+  // (woken at once by a closing port) instead of spinning, and a driver
+  // that keeps failing ends as a hang-up.
+  void waitFailed(DWORD error, std::chrono::milliseconds limit) {
+    if (!usableAfter(error)) gone_ = true;
+    const auto pause = waitFailures_.failed(limit);
+    if (!pause) {
+      gone_ = true;
+      return;
+    }
+    ::WaitForSingleObject(wakeEvent_, static_cast<DWORD>(pause->count()));
+  }
+
   IoResult failure(DWORD error) {
     if (error == ERROR_OPERATION_ABORTED) return {0, IoStatus::WouldBlock, static_cast<int>(error)};
     gone_ = true;
@@ -278,7 +307,10 @@ class Win32SerialDevice final : public SerialDevice {
   OVERLAPPED writeOverlapped_{};
   std::vector<unsigned char> writeBuffer_;
   bool writePending_ = false;
-  bool gone_ = false;
+  // Written by the reader's thread (a failed wait or read) and the writer's
+  // (a failed write).
+  std::atomic<bool> gone_{false};
+  WaitFailureBackOff waitFailures_;  // the reader's thread only
   LineState applied_;
 };
 

@@ -79,8 +79,11 @@ void Windows::connectCommands() {
   QObject::connect(MainForm->command("N20"), &QAction::triggered, MainForm.get(), [this] { showHelp(); });
   QObject::connect(MainForm->command("InspectionItem"), &QAction::triggered, MainForm.get(),
                    [this] { showInspection(); });
-  QObject::connect(MainForm->command("OpenJobItem"), &QAction::triggered, MainForm.get(),
-                   [this] { showInspection().JobPanel->askAndOpenJob(); });
+  QObject::connect(MainForm->command("OpenJobItem"), &QAction::triggered, MainForm.get(), [this] {
+    // Refused while a reading has the table, as the window's own button is.
+    if (MainForm->tableLocked()) return;
+    showInspection().JobPanel->askAndOpenJob();
+  });
   QObject::connect(MainForm->command("SaveJobItem"), &QAction::triggered, MainForm.get(),
                    [this] { showInspection().JobPanel->askAndSaveJob(); });
 

@@ -30,6 +30,7 @@
 #include "ui/company_archive/company_archive_commands.h"
 #include "ui/dialogs/splash_window.h"
 #include "ui/dialogs/about_window.h"
+#include "instrument/read_meashs_thread.h"
 #include "ui/application.h"
 #include "ui/main_window/archive_actions.h"
 #include "ui/main_window/archive_grid_editing.h"
@@ -155,13 +156,34 @@ int main(int argc, char** argv) {
   w.ProgressForm->showProgress();
   w.ProgressForm->setProgress(42);
   shoot("08_progress");
+  // While a reading fills the table: the commands that would change it are away.
+  w.MainForm->setTableLocked(true);
+  openMenu(w.MainForm->MainMenu, "FileMenu");
+  shoot("08b_reading_file_menu");
+  while (QWidget* popup = QApplication::activePopupWidget()) popup->close();
+  w.MainForm->setTableLocked(false);
   w.ProgressForm->closeIfShowing();
+  {
+    QMessageBox empty(QMessageBox::NoIcon, QString::fromUtf8(korsi::kNoMeasurementsCaption),
+                      QString::fromUtf8(korsi::kNoMeasurementsText), QMessageBox::Ok);
+    korsi::fitTitle(empty);
+    empty.show();
+    shoot("08c_no_measurements");
+  }
 
   w.RangeForm1->show();
   shoot("09_range");
   w.RangeForm1->hide();
   w.NumForm1->show();
   shoot("10_number");
+  // A number no measurement can have: OK says so and the dialog stays.
+  w.NumForm1->Edit1->setText(QStringLiteral("70000"));
+  QTimer::singleShot(0, [] {
+    shoot("10b_number_refused");
+    if (auto* refusal = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) refusal->accept();
+  });
+  w.NumForm1->accept();
+  w.NumForm1->Edit1->setText(QStringLiteral("1"));
   w.NumForm1->hide();
   w.Form2->show();
   shoot("11_about");

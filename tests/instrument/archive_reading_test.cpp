@@ -135,9 +135,51 @@ TEST_F(ArchiveReading, NumberZeroEndsTheReadingBeforeAnythingIsSent) {
 
   EXPECT_TRUE(view.rows().empty());
   EXPECT_THAT(bench.logLinesStartingWith("ERR "), ElementsAre("ERR Номер измерения равен нулю"));
-  EXPECT_THAT(view.events(), ElementsAre("progress shown", "commands Reading off", "progress closed",
+  EXPECT_THAT(view.events(), ElementsAre("progress shown", "commands Reading off", "rows cleared", "progress closed",
                                          "commands Reading on"));
   EXPECT_EQ(requestsSeen(), 0u);
+}
+
+// A number the gauge cannot hold is never sent cut to its 16 bits (65536
+// would ask for 0, -1 for 65535): the reading ends before any request.
+TEST_F(ArchiveReading, NumbersBeyondTheGaugesSixteenBitsAreNeverSent) {
+  startGauge(20);
+  for (const std::int32_t n : {65536, 65536 + 5, -1}) {
+    SCOPED_TRACE(n);
+    read(n, n);
+    EXPECT_EQ(requestsSeen(), 0u);
+    EXPECT_THAT(bench.logLinesStartingWith("ERR "),
+                Contains("ERR Номер измерения вне 1-65535: " + std::to_string(n)));
+  }
+  EXPECT_TRUE(view.rows().empty());
+}
+
+// The whole archive: the reading asks the size itself, under its progress
+// window, then empties the table and reads 1 to the size; a gauge that
+// holds nothing leaves the rows as they were and says so.
+TEST_F(ArchiveReading, WholeArchiveAsksTheSizeFirstAndSaysWhenThereIsNothing) {
+  startGauge(3);
+  worker = korsi::ReadMeashsThread::startWholeArchive(bench.master(), view, std::make_shared<korsi::DirectHandOver>());
+  worker->wait();
+  expectRows(1, 3);
+  EXPECT_THAT(view.events(), ElementsAre("progress shown", "progress 0", "commands Reading off", "rows cleared",
+                                         "row 1", "progress 33", "row 2", "progress 66", "row 3", "progress 100",
+                                         "progress closed", "commands Reading on"));
+  EXPECT_EQ(requestsSeen(), 1u + 3u);
+
+  gauge->stop();
+  Faults empty;
+  empty.archiveSize = 0;
+  startGauge(3, empty);
+  korsi::test::ViewRecorder emptyView;
+  worker = korsi::ReadMeashsThread::startWholeArchive(bench.master(), emptyView,
+                                                      std::make_shared<korsi::DirectHandOver>());
+  worker->wait();
+  EXPECT_THAT(emptyView.events(), ElementsAre("progress shown", "progress 0", "commands Reading off",
+                                              "progress closed", "commands Reading on",
+                                              "message Внимание: В приборе нет измерений"));
+  EXPECT_EQ(requestsSeen(), 1u);  // the size alone
+  EXPECT_THAT(bench.logLinesStartingWith("ERR "), Contains("ERR Номер измерения равен нулю"));
 }
 
 struct RetryCase {

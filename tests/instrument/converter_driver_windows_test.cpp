@@ -7,11 +7,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "instrument/converter_driver.h"
+#include "instrument/registry_walk_win32.h"
 #include "link/port_resolver.h"
 #include "services/utf16.h"
 
@@ -113,6 +115,72 @@ TEST(WindowsConverterDriver, ItsPortsOnceEachInAscendingOrder) {
   // number of its own entry, and the moved number no longer names it.
   const korsi::ConverterPorts moved = registry.query({"COM30 /dev/pts/1", "COM41 \\\\.\\COM12"});
   EXPECT_EQ(moved.ports, (std::vector<std::int32_t>{7, 41}));
+}
+
+struct WalkCase {
+  const char* name;
+  std::vector<LSTATUS> statuses;  // by index; past the end the last one repeats
+  int enumerations;               // how many indices the walk asks
+  int taken;                      // entries taken
+};
+
+void PrintTo(const WalkCase& c, std::ostream* out) { *out << c.name; }
+
+class RegistryWalk : public ::testing::TestWithParam<WalkCase> {};
+
+// A walk ends at the end of the key and at any error but "more data": an
+// error that repeats for every index (a key deleted under the walk) must not
+// keep it going for ever.
+TEST_P(RegistryWalk, EndsAtTheEndAndAtAnyErrorButMoreData) {
+  const WalkCase& c = GetParam();
+  constexpr int kRunaway = 1000;  // a walk that would never end is stopped here
+  int enumerations = 0;
+  int taken = 0;
+  korsi::win32::walkRegistryEntries(
+      [&](DWORD index) -> LSTATUS {
+        ++enumerations;
+        if (enumerations >= kRunaway) return ERROR_NO_MORE_ITEMS;
+        return c.statuses[std::min<std::size_t>(index, c.statuses.size() - 1)];
+      },
+      [&] { ++taken; });
+  EXPECT_EQ(enumerations, c.enumerations);
+  EXPECT_EQ(taken, c.taken);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Statuses, RegistryWalk,
+    ::testing::Values(
+        WalkCase{"ToTheEnd", {ERROR_SUCCESS, ERROR_SUCCESS, ERROR_NO_MORE_ITEMS}, 3, 2},
+        WalkCase{"PassesOverAnEntryTooLong", {ERROR_SUCCESS, ERROR_MORE_DATA, ERROR_SUCCESS, ERROR_NO_MORE_ITEMS}, 4, 2},
+        WalkCase{"KeyDeletedUnderIt", {ERROR_SUCCESS, ERROR_KEY_DELETED}, 2, 1},
+        WalkCase{"AccessDeniedFromTheStart", {ERROR_ACCESS_DENIED}, 1, 0}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The same with the registry itself: a key deleted while a handle to it is
+// still open answers the walk with an error, and the walk ends.
+TEST(RegistryWalk, AKeyDeletedWhileOpenEndsTheWalk) {
+  const std::wstring path = widen("Software\\korsi7-test-walk-" + std::to_string(::GetCurrentProcessId()));
+  HKEY key = nullptr;
+  ASSERT_EQ(::RegCreateKeyExW(HKEY_CURRENT_USER, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  for (const wchar_t* sub : {L"a", L"b"}) {
+    HKEY child = nullptr;
+    ASSERT_EQ(::RegCreateKeyExW(key, sub, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &child, nullptr), ERROR_SUCCESS);
+    ::RegCloseKey(child);
+  }
+  ASSERT_EQ(::RegDeleteTreeW(HKEY_CURRENT_USER, path.c_str()), ERROR_SUCCESS);
+  constexpr int kRunaway = 1000;
+  int enumerations = 0;
+  korsi::win32::walkRegistryEntries(
+      [&](DWORD index) -> LSTATUS {
+        if (++enumerations >= kRunaway) return ERROR_NO_MORE_ITEMS;
+        wchar_t name[256];
+        DWORD size = 256;
+        return ::RegEnumKeyExW(key, index, name, &size, nullptr, nullptr, nullptr, nullptr);
+      },
+      [] {});
+  ::RegCloseKey(key);
+  EXPECT_LT(enumerations, 4);
 }
 
 }  // namespace

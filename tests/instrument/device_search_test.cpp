@@ -414,28 +414,34 @@ struct RefusedCase {
   const char* name;
   mode_t mode;
   bool groupGivesAccess;  // the device's group may read and write it: that group is named
+  std::vector<std::int32_t> converterPorts;
+  std::int32_t named;  // the port the box names
 };
 
 void PrintTo(const RefusedCase& c, std::ostream* out) { *out << c.name; }
 
 class SearchMeetingRefusedPorts : public DeviceSearch, public ::testing::TestWithParam<RefusedCase> {
  protected:
-  SearchMeetingRefusedPorts() : DeviceSearch(7, true, {30}) {}
+  SearchMeetingRefusedPorts() : DeviceSearch(7, true, GetParam().converterPorts) {}
   korsi::test::TempDir devices;
 };
 
+// The remembered port 7 and port 30 refuse the user, and the range tries
+// both again: one box, naming the converter's port when the driver lists
+// it (the gauge hangs there), else the first port that refused.
 TEST_P(SearchMeetingRefusedPorts, TellsTheUserOnceWhichCommandGivesAccessAndFindsNothing) {
-  // Ports 7 and 30 refuse; the range tries both again: still one box.
   for (const std::int32_t p : {7, 30}) {
     const std::string path = devices.file("ttyUSB" + std::to_string(p));
     korsi::test::writeFile(path, "");
     ASSERT_EQ(::chmod(path.c_str(), GetParam().mode), 0);
     bench.attach(p, path);
   }
+  const std::int32_t named = GetParam().named;
+  const std::string namedPath = devices.file("ttyUSB" + std::to_string(named));
   std::string group = "dialout";
   if (GetParam().groupGivesAccess) {
     struct stat info {};
-    ASSERT_EQ(::stat(devices.file("ttyUSB7").c_str(), &info), 0);
+    ASSERT_EQ(::stat(namedPath.c_str(), &info), 0);
     group = ::getgrgid(info.st_gid)->gr_name;
   }
   {
@@ -445,24 +451,26 @@ TEST_P(SearchMeetingRefusedPorts, TellsTheUserOnceWhichCommandGivesAccessAndFind
   }
 
   const std::string command = "sudo usermod -aG " + group + " $USER";
+  const std::string text = korsi::accessRefusedText({named, namedPath, group});
   EXPECT_EQ(view.eventsStartingWith("message "),
-            (std::vector<std::string>{"message Нет доступа к порту: " +
-                                      korsi::accessRefusedText({7, devices.file("ttyUSB7"), group}) +
-                                      " [error icon]"}));
-  const std::string text = korsi::accessRefusedText({7, devices.file("ttyUSB7"), group});
-  EXPECT_THAT(text, ::testing::HasSubstr("Порт COM7 (" + devices.file("ttyUSB7") + ") есть, но у вас нет прав"));
+            (std::vector<std::string>{"message Нет доступа к порту: " + text + " [error icon]"}));
+  EXPECT_THAT(text, ::testing::HasSubstr("Порт COM" + std::to_string(named) + " (" + namedPath +
+                                         ") есть, но у вас нет прав"));
   EXPECT_THAT(text, ::testing::HasSubstr("\n\n" + command + "\n\n"));
   EXPECT_THAT(text, ::testing::HasSubstr("войдите снова"));
   ASSERT_TRUE(worker->accessRefusal().has_value());
+  EXPECT_EQ(worker->accessRefusal()->port, named);
   EXPECT_EQ(worker->accessRefusal()->command(), command);
   EXPECT_THAT(view.events(), Contains("status Устройство не найдено"));
   EXPECT_THAT(view.events(), Not(Contains("commands Read on")));
   EXPECT_FALSE(bench.port().isActive());
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, SearchMeetingRefusedPorts,
-                         ::testing::Values(RefusedCase{"NoAccessForAnyone", 0000, false},
-                                           RefusedCase{"AccessForTheDevicesGroupOnly", 0060, true}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SearchMeetingRefusedPorts,
+    ::testing::Values(RefusedCase{"NoAccessForAnyone", 0000, false, {30}, 30},
+                      RefusedCase{"AccessForTheDevicesGroupOnly", 0060, true, {30}, 30},
+                      RefusedCase{"NoConverterPortTheFirstRefused", 0000, false, {}, 7}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
@@ -239,6 +240,10 @@ TEST_F(MasterExchange, LineThatNeverFallsSilentFailsTheExchangeInBoundedTime) {
       master.setFastExchange(fast);
       bool gaveUp = false;
       for (int attempt = 0; attempt < kAttempts && !gaveUp; ++attempt) {
+        // A line once found not to fall silent is not drained for the budget
+        // again on the same opening: each attempt opens the port afresh.
+        port.setActive(false);
+        port.setActive(true);
         Modbus::Request::EchoMessage request;
         Modbus::Response::EchoMessage response;
         master.exception() = Modbus::Response::Exception(0, 0);
@@ -405,6 +410,203 @@ TEST_F(MasterExchange, FastExchangeTakesAReplyAtItsLengthAndRefusesOneWithBytesB
     EXPECT_EQ(master.receive(response), 4);
     EXPECT_EQ(bytesOf(response), kNormal);
   }
+}
+
+// The master's waits on a clock of the test's own making: each wait still
+// sleeps, but the line is played against the master's own sequence of waits
+// (the reply wait, its polls, the looks after it), never against the wall
+// clock, so a busy computer cannot move a byte to the other side of the end
+// of the reply wait.
+class WaitScript {
+ public:
+  using Step = std::function<void(std::chrono::microseconds)>;
+
+  explicit WaitScript(Step step) {
+    current() = std::move(step);
+    korsi::link::setWaitFunction(&run);
+  }
+  ~WaitScript() {
+    korsi::link::setWaitFunction(nullptr);
+    current() = nullptr;
+  }
+  WaitScript(const WaitScript&) = delete;
+  WaitScript& operator=(const WaitScript&) = delete;
+
+ private:
+  static Step& current() {
+    static Step step;
+    return step;
+  }
+  static void run(std::chrono::microseconds d) {
+    if (current()) current()(d);
+    std::this_thread::sleep_for(d);
+  }
+};
+
+// The reply the gauge begins in time but has not finished when the reply wait
+// is over: its first two bytes come during the last poll of the wait (with
+// the fast exchange, which is woken by the bytes themselves, before the wait
+// begins), the rest only once the wait is over. It has begun: no silence.
+class ReplyBegunInTime : public MasterExchange, public ::testing::WithParamInterface<bool> {
+ protected:
+  // Sends bytes and waits until the port's reader has moved them all.
+  void deliver(const Bytes& bytes) {
+    const std::uint32_t before = port.waitingCount();
+    peer.send(bytes);
+    ASSERT_TRUE(waitForWaiting(port, before + static_cast<std::uint32_t>(bytes.size())));
+  }
+};
+
+TEST_P(ReplyBegunInTime, IsTakenAsTheReplyNotAsSilence) {
+  const bool fast = GetParam();
+  master.setFastExchange(fast);
+  const Bytes first(kNormal.begin(), kNormal.begin() + 2);
+  const Bytes rest(kNormal.begin() + 2, kNormal.end());
+  bool firstCame = false;
+  bool restCame = false;
+  int polls = 0;
+  const WaitScript script([&](std::chrono::microseconds d) {
+    if (!firstCame && d == Modbus::kPollInterval && ++polls == Modbus::kPolls) {
+      deliver(first);  // during the last poll: just before the wait ends
+      firstCame = true;
+    } else if (firstCame && !restCame && d == kByteWait) {
+      deliver(rest);  // the wait is over: the master looks for more
+      restCame = true;
+    }
+  });
+  Modbus::Request::EchoMessage request;
+  Modbus::Response::EchoMessage response;
+  master.send(request);
+  ASSERT_EQ(peer.receive(8).size(), 8u);
+  if (fast) {
+    deliver(first);
+    firstCame = true;
+  }
+  EXPECT_EQ(master.receive(response), 4);
+  EXPECT_TRUE(restCame);
+  EXPECT_EQ(bytesOf(response), kNormal);
+  EXPECT_EQ(master.lateLooks(), 1u);
+  EXPECT_TRUE(logLines().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Modes, ReplyBegunInTime, ::testing::Bool(),
+                         [](const auto& info) { return std::string(info.param ? "Fast" : "Fixed"); });
+
+struct QuietWaitCase {
+  const char* name;
+  // What happens before the request whose quiet wait is counted.
+  std::function<void(korsi::test::PtyPeer&, TCommPort&, Modbus::MBMaster&)> before;
+  bool waitsForQuiet;
+};
+
+void PrintTo(const QuietWaitCase& c, std::ostream* out) { *out << c.name; }
+
+// An exchange that went wrong, then whether the next request first waits for
+// a quiet line (counted as the master's 1 ms looks at the line).
+class QuietWaitBeforeTheNextRequest : public MasterExchange, public ::testing::WithParamInterface<QuietWaitCase> {};
+
+TEST_P(QuietWaitBeforeTheNextRequest, IsWaitedOnlyWhenTheLineMayStillCarryAnEarlierReply) {
+  GetParam().before(peer, port, master);
+  static std::atomic<int> looks;
+  looks = 0;
+  korsi::link::setWaitFunction([](std::chrono::microseconds d) {
+    if (d == kByteWait) ++looks;
+    std::this_thread::sleep_for(d);
+  });
+  Modbus::Request::EchoMessage request;
+  master.send(request);
+  korsi::link::setWaitFunction(nullptr);
+  const int quietLooks = static_cast<int>(Modbus::kWholeReplyWait / kByteWait);
+  if (GetParam().waitsForQuiet) {
+    EXPECT_GE(looks.load(), quietLooks);
+  } else {
+    EXPECT_EQ(looks.load(), 0);
+  }
+}
+
+// One exchange on port: request, then the peer's answer (nothing for silence).
+void exchange(korsi::test::PtyPeer& peer, TCommPort& port, Modbus::MBMaster& master, const Bytes& answer, int result) {
+  Modbus::Request::EchoMessage request;
+  Modbus::Response::EchoMessage response;
+  master.send(request);
+  ASSERT_EQ(peer.receive(8).size(), 8u);
+  if (!answer.empty()) {
+    peer.send(answer);
+    ASSERT_TRUE(korsi::test::waitUntilWaiting(port, static_cast<std::uint32_t>(answer.size())));
+  }
+  ASSERT_EQ(master.receive(response), result);
+}
+
+const Bytes kFromAddress2 = {0x02, 0x04, 0x00, 0x01, 0x5A, 0x5B, 0xDD};
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, QuietWaitBeforeTheNextRequest,
+    ::testing::Values(
+        // The silence was the whole reply wait of a quiet line already.
+        QuietWaitCase{"AfterASilence",
+                      [](auto& peer, auto& port, auto& master) { exchange(peer, port, master, {}, -6); }, false},
+        QuietWaitCase{"AfterASilenceAndBytesSince",
+                      [](auto& peer, auto& port, auto& master) {
+                        exchange(peer, port, master, {}, -6);
+                        peer.send({0x01, 0x04});  // a late reply under way
+                        ASSERT_TRUE(korsi::test::waitUntilWaiting(port, 2));
+                      },
+                      true},
+        QuietWaitCase{"AfterAFault",
+                      [](auto& peer, auto& port, auto& master) { exchange(peer, port, master, kFromAddress2, -1); },
+                      true},
+        // Nothing owed to the device opened before can come now.
+        QuietWaitCase{"AfterAFaultOnAPortOpenedAgain",
+                      [](auto& peer, auto& port, auto& master) {
+                        exchange(peer, port, master, kFromAddress2, -1);
+                        port.setActive(false);
+                        port.setActive(true);
+                      },
+                      false},
+        QuietWaitCase{"AfterAReplyTakenAfterASilenceOnAPortOpenedAgain",
+                      [](auto& peer, auto& port, auto& master) {
+                        exchange(peer, port, master, {}, -6);
+                        exchange(peer, port, master, kNormal, 4);
+                        port.setActive(false);
+                        port.setActive(true);
+                      },
+                      false}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// A line that never falls silent costs the drain's budget once: afterwards
+// neither the quiet wait before a request nor the drain after a failed reply
+// spend it again, until the line is seen quiet or the port is opened again.
+TEST_F(MasterExchange, ALineFoundNotToFallSilentIsNotWaitedForAgain) {
+  const auto notSilentLines = [this] {
+    const auto lines = logLines();
+    return std::count(lines.begin(), lines.end(), LogLine{"ERR", "LINE_NOT_SILENT"});
+  };
+  Modbus::Request::EchoMessage request;
+  Modbus::Response::EchoMessage response;
+  // The flood comes from a thread of this busy machine and may pause: the
+  // first exchange is tried on a fresh opening until it met a busy line.
+  constexpr int kAttempts = 8;
+  bool gaveUp = false;
+  for (int attempt = 0; attempt < kAttempts && !gaveUp; ++attempt) {
+    port.setActive(false);
+    port.setActive(true);
+    const auto before = notSilentLines();
+    master.send(request);
+    ASSERT_EQ(peer.receive(8).size(), 8u);
+    peer.startFlood();
+    ASSERT_TRUE(waitForWaiting(port, Modbus::kShortestReply));
+    master.receive(response);
+    gaveUp = notSilentLines() > before;
+    if (!gaveUp) peer.stopFlood();
+  }
+  ASSERT_TRUE(gaveUp) << "no attempt met a line that stayed busy through the drain";
+  const auto afterFirst = notSilentLines();
+  for (int i = 0; i < 3; ++i) {
+    master.send(request);
+    EXPECT_EQ(master.receive(response), Modbus::Result::kDeviceAddressError);
+  }
+  peer.stopFlood();
+  EXPECT_EQ(notSilentLines(), afterFirst);
 }
 
 TEST_F(MasterExchange, ClosedPortGivesNoReplyWithoutALogLine) {

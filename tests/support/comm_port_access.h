@@ -28,7 +28,7 @@ class CommPortAccess {
   static const void* writeThread(TCommPort& port) { return port.writeThread.get(); }
 
   // Opens port on device with empty rings but without the reader and writer
-  // threads: readerPass stands for the reader, and nothing sends.
+  // threads: readerPass stands for the reader and writerPass for the writer.
   static void attach(TCommPort& port, std::unique_ptr<serial::SerialDevice> device) {
     port.rxSize = TCommPort::kRxSize;
     port.txSize = TCommPort::kTxSize;
@@ -58,6 +58,18 @@ class CommPortAccess {
     if (k == 0) return;
     const serial::IoResult got = port.handle->read(port.rxBuffer.get() + at, k);
     port.rxCount += static_cast<std::uint32_t>(got.bytes);
+  }
+  // One pass of the writer thread: hands what the transmit ring holds to the
+  // device, as far as the ring's contiguous stretch reaches.
+  static void writerPass(TCommPort& port) {
+    std::lock_guard lock(port.txLock);
+    const std::uint32_t c = port.txCount;
+    if (c == 0) return;
+    const std::uint32_t h = port.txHead;
+    const std::uint32_t run = h + c < port.txSize ? c : port.txSize - h;
+    const serial::IoResult put = port.handle->write(port.txBuffer.get() + h, run);
+    port.txCount -= static_cast<std::uint32_t>(put.bytes);
+    port.txHead = (port.txHead + static_cast<std::uint32_t>(put.bytes)) % port.txSize;
   }
 };
 

@@ -32,6 +32,17 @@ inline std::ostream& operator<<(std::ostream& out, const LogLine& line) {
   return out << line.level << " \"" << line.message << "\"";
 }
 
+// Waits until at least n received bytes wait in the port's ring; false if
+// they never come (a guard against a hung test, not a measurement).
+inline bool waitUntilWaiting(TCommPort& port, std::uint32_t n) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (port.waitingCount() < n) {
+    if (std::chrono::steady_clock::now() > deadline) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  return true;
+}
+
 class LinkFixture : public ::testing::Test {
  protected:
   static constexpr int kPort = 7;
@@ -61,14 +72,7 @@ class LinkFixture : public ::testing::Test {
 
   // Waits until at least n received bytes wait in the port's ring; false if
   // they never come (a guard against a hung test, not a measurement).
-  static bool waitForWaiting(TCommPort& port, std::uint32_t n) {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (port.waitingCount() < n) {
-      if (std::chrono::steady_clock::now() > deadline) return false;
-      std::this_thread::sleep_for(std::chrono::milliseconds(1));
-    }
-    return true;
-  }
+  static bool waitForWaiting(TCommPort& port, std::uint32_t n) { return waitUntilWaiting(port, n); }
 
   TempDir dir;
   std::string logPath = dir.file("korsi.log");

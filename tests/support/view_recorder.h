@@ -1,6 +1,6 @@
 #pragma once
 // A WorkerView that writes down every call as one readable event line, for
-// example "progress 33", "commands Reading off", "row 5",
+// example "progress 33", "commands Reading off", "rows cleared", "row 5",
 // "message Внимание: Устройство найдено и готово к работе",
 // "caption Всего найдено 3 измерений", "end -1". The workers call it on their
 // own thread (through a DirectHandOver) while the test reads it, so every call
@@ -66,6 +66,13 @@ class ViewRecorder final : public WorkerView {
   }
   void setStatusText(const std::string& text) override { record("status " + text); }
   void setCaption(const std::string& text) override { record("caption " + text); }
+  void clearRows() override {
+    {
+      std::lock_guard lock(mutex_);
+      rows_.clear();
+    }
+    record("rows cleared");
+  }
   void addRow(const Meash& meash) override {
     {
       std::lock_guard lock(mutex_);

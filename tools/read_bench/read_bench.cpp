@@ -10,7 +10,12 @@
 // With --fast the master takes each reply as soon as it is whole; the floor
 // is then the wire time of a measurement's request and reply at 115200 bit/s.
 //
-//   korsi7-read-bench [--fast] [measurements]      (default 500)
+// Then, with the program's own windows and commands (command_blocks.h), the
+// longest time the window thread was kept from its events during a search
+// and during "Весь архив" on a noisy line (target at most 100 ms each);
+// --read-only leaves this out, --commands-only does only this.
+//
+//   korsi7-read-bench [--fast] [--read-only | --commands-only] [measurements]      (default 500)
 // Runs on Qt's offscreen platform unless QT_QPA_PLATFORM says otherwise.
 
 #include <unistd.h>
@@ -40,32 +45,18 @@
 #include "ui/main_window/window_view.h"
 #include "ui/main_window/worker_hand_over.h"
 #include "instrument/worker.h"
+#include "tools/read_bench/command_blocks.h"
 
 namespace {
 
 constexpr int kPort = 7;
 constexpr double kFixedFloorMs = 32.0;
 
-}  // namespace
-
-int main(int argc, char** argv) {
-  bool fast = false;
-  int count = 500;
-  for (int i = 1; i < argc; ++i) {
-    if (std::string(argv[i]) == "--fast") {
-      fast = true;
-    } else {
-      count = std::atoi(argv[i]);
-    }
-  }
-  if (count <= 0 || count > 65535) {
-    std::fprintf(stderr, "usage: %s [--fast] [measurements 1-65535]\n", argv[0]);
-    return 2;
-  }
+// The whole-archive read through the window's path; 0 when every
+// measurement arrived.
+int measureRead(bool fast, int count) {
   // Request and reply: 8 + 18 bytes of 10 bits each.
   const double floorMs = fast ? (8 + 18) * 10 * 1000.0 / 115200.0 : kFixedFloorMs;
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
 
   // A working folder of its own with a fresh archive database.
   const std::filesystem::path folder =
@@ -136,5 +127,37 @@ int main(int argc, char** argv) {
   port.setActive(false);
   gauge.stop();
   std::filesystem::remove_all(folder);
+  return status;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  bool fast = false;
+  bool read = true;
+  bool commands = true;
+  int count = 500;
+  for (int i = 1; i < argc; ++i) {
+    const std::string a = argv[i];
+    if (a == "--fast") {
+      fast = true;
+    } else if (a == "--read-only") {
+      commands = false;
+    } else if (a == "--commands-only") {
+      read = false;
+    } else {
+      count = std::atoi(argv[i]);
+    }
+  }
+  if (count <= 0 || count > 65535 || (!read && !commands)) {
+    std::fprintf(stderr, "usage: %s [--fast] [--read-only | --commands-only] [measurements 1-65535]\n", argv[0]);
+    return 2;
+  }
+  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+  QApplication app(argc, argv);
+
+  int status = 0;
+  if (read) status = measureRead(fast, count);
+  if (commands && !korsi::bench::measureCommandBlocks()) status = 1;
   return status;
 }

@@ -31,6 +31,8 @@ class SoakView final : public WorkerView {
   void setCommandsEnabled(CommandGroup, bool) override {}
   void setStatusText(const std::string&) override {}
   void setCaption(const std::string&) override {}
+  // Every row is kept across the readings: each resumes after the last row.
+  void clearRows() override {}
   void addRow(const Meash& meash) override {
     std::lock_guard lock(mutex_);
     rows_.push_back(meash);

@@ -25,6 +25,12 @@ void ConsoleView::setProgress(int percent) {
 
 void ConsoleView::closeProgress() { progress_.end(); }
 
+void ConsoleView::clearRows() {
+  rows_.clear();
+  received_ = 0;
+  refusedDates_.clear();
+}
+
 void ConsoleView::addRow(const Meash& meash) {
   ++received_;
   const auto date = meashDate(meash);

@@ -32,6 +32,7 @@ class ConsoleView final : public WorkerView {
   void setCommandsEnabled(CommandGroup, bool) override {}
   void setStatusText(const std::string& text) override { status_ = text; }
   void setCaption(const std::string&) override {}
+  void clearRows() override;
   void addRow(const Meash& meash) override;
   void showMessage(const std::string& text, const std::string& caption, MessageIcon icon) override;
   void endProgram(int exitStatus) override { endStatus_ = exitStatus; }

@@ -31,7 +31,7 @@ int main(int argc, char** argv) {
     interruption.interrupt();
   });
   ignoreBrokenPipe();
-  useUtf8Console();
+  const Utf8Console console;
   // Every failure is reported by the runner in a line of its own; the boxes
   // that the configuration and the log would show have nothing to add.
   korsi::setErrorBoxHook([](const std::string&, const std::string&, korsi::BoxIcon) {});

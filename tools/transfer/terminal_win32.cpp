@@ -5,6 +5,8 @@
 #include <io.h>
 #include <shellapi.h>
 
+#include <cstdio>
+#include <mutex>
 #include <thread>
 
 #include "services/utf16.h"
@@ -28,7 +30,18 @@ std::vector<std::string> programArguments(int argc, char** argv) {
   return args;
 }
 
-void useUtf8Console() { ::SetConsoleOutputCP(CP_UTF8); }
+Utf8Console::Utf8Console() {
+  const UINT current = ::GetConsoleOutputCP();
+  // 0: no console to change; already UTF-8: nothing to give back.
+  if (current != 0 && current != CP_UTF8 && ::SetConsoleOutputCP(CP_UTF8)) previous_ = current;
+}
+
+Utf8Console::~Utf8Console() {
+  if (previous_ == 0) return;
+  // What the program wrote is shown in UTF-8 before the code page goes back.
+  std::fflush(nullptr);
+  ::SetConsoleOutputCP(previous_);
+}
 
 // Windows has no SIGPIPE: a write to a closed pipe already fails to the writer.
 void ignoreBrokenPipe() {}
@@ -39,28 +52,36 @@ struct StopSignals::Watcher {
 
 namespace {
 
-std::atomic<StopSignals::Watcher*> activeWatcher{nullptr};
+// The watcher the handler calls, under the lock: the handler runs on a thread
+// of the system's, and may be running (or about to run) while StopSignals
+// ends; the end takes the lock, so it waits for a call under way and no call
+// uses the watcher once it is gone.
+std::mutex watcherLock;
+StopSignals::Watcher* activeWatcher = nullptr;
 
 // The system runs this on a thread of its own for each event.
 BOOL WINAPI onConsoleEvent(DWORD event) {
   if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
-  if (StopSignals::Watcher* watcher = activeWatcher.load()) {
-    watcher->onStop();
-    return TRUE;
-  }
-  return FALSE;
+  std::lock_guard lock(watcherLock);
+  if (activeWatcher == nullptr) return FALSE;
+  activeWatcher->onStop();
+  return TRUE;
 }
 
 }  // namespace
 
 StopSignals::StopSignals(std::function<void()> onStop) : watcher_(std::make_unique<Watcher>()) {
   watcher_->onStop = std::move(onStop);
-  activeWatcher = watcher_.get();
+  {
+    std::lock_guard lock(watcherLock);
+    activeWatcher = watcher_.get();
+  }
   ::SetConsoleCtrlHandler(onConsoleEvent, TRUE);
 }
 
 StopSignals::~StopSignals() {
   ::SetConsoleCtrlHandler(onConsoleEvent, FALSE);
+  std::lock_guard lock(watcherLock);
   activeWatcher = nullptr;
 }
 

@@ -8,8 +8,16 @@
 //  3. with --fast, the same time beside the wire time of request and reply
 //     at 115200 bit/s plus the simulator's reply delay (target at most 1.25).
 //
+// With --find it measures "find --port <port>" instead, on a port whose
+// device never answers (target at most 0.6 s, the search's fixed waits: 100
+// ms after opening and ten 50 ms reply waits) and on one whose device sends
+// all the time, as a GPS receiver or a modem may (target at most 4 s): the
+// whole run of the program, from starting it to its end.
+//
 //   korsi7-transfer-bench [--count N] [--fast] [--delay MS] [--program PATH]
+//   korsi7-transfer-bench --find [--program PATH]
 
+#include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
@@ -41,6 +49,56 @@ double msBetween(Clock::time_point a, Clock::time_point b) {
   return std::chrono::duration<double, std::milli>(b - a).count();
 }
 
+// Runs the program with args to its end, its output dropped; its exit
+// status, or -1.
+int runProgram(std::vector<std::string> args) {
+  std::vector<char*> argv;
+  for (auto& s : args) argv.push_back(s.data());
+  argv.push_back(nullptr);
+  posix_spawn_file_actions_t quiet;
+  posix_spawn_file_actions_init(&quiet);
+  posix_spawn_file_actions_addopen(&quiet, 1, "/dev/null", O_WRONLY, 0);
+  posix_spawn_file_actions_addopen(&quiet, 2, "/dev/null", O_WRONLY, 0);
+  pid_t pid = -1;
+  const int spawned = posix_spawn(&pid, argv[0], &quiet, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&quiet);
+  if (spawned != 0) return -1;
+  int status = 0;
+  ::waitpid(pid, &status, 0);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+// "find --port" on a port whose device is silent, then on one that streams.
+int measureFind(const std::string& program) {
+  struct Line {
+    const char* what;
+    korsi::sim::GaugeFaults faults;
+    double targetSeconds;
+  };
+  Line silent{"a silent device", {}, 0.6};
+  silent.faults.silentAfter = 0;
+  Line streaming{"a device that sends all the time", {}, 4.0};
+  streaming.faults.streamAfter = 0;
+  std::printf("korsi7-transfer find --port, one port with no gauge on it, the whole run:\n");
+  for (const Line& line : {silent, streaming}) {
+    korsi::sim::SimulatorConfig config;
+    config.archive = korsi::sim::generateArchive(1, 1);
+    config.faults = line.faults;
+    korsi::sim::GaugeSimulator gauge(config);
+    gauge.start();
+    const auto started = Clock::now();
+    const int status = runProgram({program, "find", "--quiet", "--port", gauge.devicePath()});
+    const double seconds = msBetween(started, Clock::now()) / 1000.0;
+    gauge.stop();
+    if (status != 3) {
+      std::fprintf(stderr, "korsi7-transfer find ended with status %d, not 3 (no gauge)\n", status);
+      return 1;
+    }
+    std::printf("  %-34s %6.2f s   (target <= %.1f s)\n", line.what, seconds, line.targetSeconds);
+  }
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -48,9 +106,12 @@ int main(int argc, char** argv) {
   bool fast = false;
   int delayMs = 0;
   std::string program = KORSI_TRANSFER_PROGRAM;
+  bool find = false;
   for (int i = 1; i < argc; ++i) {
     const std::string_view a = argv[i];
-    if (a == "--fast") {
+    if (a == "--find") {
+      find = true;
+    } else if (a == "--fast") {
       fast = true;
     } else if (a == "--count" && i + 1 < argc) {
       count = static_cast<std::size_t>(std::atoi(argv[++i]));
@@ -59,10 +120,14 @@ int main(int argc, char** argv) {
     } else if (a == "--program" && i + 1 < argc) {
       program = argv[++i];
     } else {
-      std::fprintf(stderr, "usage: %s [--count N (1-500)] [--fast] [--delay MS] [--program PATH]\n", argv[0]);
+      std::fprintf(stderr,
+                   "usage: %s [--count N (1-500)] [--fast] [--delay MS] [--program PATH]\n"
+                   "       %s --find [--program PATH]\n",
+                   argv[0], argv[0]);
       return 2;
     }
   }
+  if (find) return measureFind(program);
   if (count < 2 || count > 500 || delayMs < 0) {
     std::fprintf(stderr, "%s: --count from 2 to 500, --delay of 0 or more\n", argv[0]);
     return 2;

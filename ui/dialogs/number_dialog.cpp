@@ -30,6 +30,7 @@ TNumForm1::TNumForm1(QWidget* parent)
   Button2->setGeometry(84, 36, 75, 25);
 
   Edit1->installEventFilter(new LetterFilter(this));  // Edit1KeyPress
+  checkNumbersOf({Edit1});
 
   for (QPushButton* button : {Button1, Button2}) button->setAutoDefault(false);
   connect(Button1, &QPushButton::clicked, this, &QDialog::accept);

@@ -65,9 +65,11 @@ void TProgressForm::Button1Click() {
   if (workers_.stopReading()) {
     LOG_ERR("ReadMeashsThread terminate");
     // What the reading's own end would have given back except Save, which
-    // waits for the next row or loaded file, and also Open.
+    // waits for the next row or loaded file, and also Open: the table is
+    // the user's again.
     mainForm_.setCommandsEnabled(commandNames(CommandGroup::Search), true);
     mainForm_.setCommandsEnabled(commandNames(CommandGroup::Read), true);
+    mainForm_.setTableLocked(false);
   }
   hide();
 }

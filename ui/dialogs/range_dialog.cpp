@@ -39,6 +39,7 @@ TRangeForm1::TRangeForm1(QWidget* parent)
   auto* letters = new LetterFilter(this);  // Edit1KeyPress, Edit2KeyPress
   Edit1->installEventFilter(letters);
   Edit2->installEventFilter(letters);
+  checkNumbersOf({Edit1, Edit2});
 
   for (QPushButton* button : {Button1, Button2}) button->setAutoDefault(false);
   connect(Button1, &QPushButton::clicked, this, &QDialog::accept);

@@ -93,6 +93,13 @@ InspectionWindow::InspectionWindow(const archive::ArchiveStore& table, TMainForm
 
   buildLayout();
   connectEntries();
+  // While a reading fills the table, its readings are not yet the gauge's
+  // whole set: neither taken into the job nor replaced by a job's.
+  const auto followTableLock = [this](bool locked) {
+    for (QPushButton* button : {JobPanel->TakeReadingsButton, JobPanel->OpenJobButton}) button->setEnabled(!locked);
+  };
+  followTableLock(window_.tableLocked());
+  connect(&window_, &TMainForm::tableLockChanged, this, followTableLock);
 }
 
 InspectionWindow::~InspectionWindow() { window_.gridModel()->setRowMarks({}); }

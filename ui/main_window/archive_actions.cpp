@@ -113,10 +113,17 @@ void ArchiveActions::setCurrentRow(std::optional<std::size_t> row) {
 }
 
 void ArchiveActions::clearTable() {
+  // A click queued before a reading took the table: refused, not run late.
+  if (window_.tableLocked()) return;
+  clearForReading();
+}
+
+void ArchiveActions::clearForReading() {
   if (const auto error = commands_.clearTable()) showError(*error);
 }
 
 void ArchiveActions::deleteRow() {
+  if (window_.tableLocked()) return;
   const QModelIndex current = window_.grid()->currentIndex();
   if (!current.isValid()) return;  // an empty table has no current row
   if (model_->newRow() == current.row()) {
@@ -140,6 +147,8 @@ void ArchiveActions::save() {
 }
 
 void ArchiveActions::load() {
+  // A file's rows must never mix with a reading's.
+  if (window_.tableLocked()) return;
   const archive::ArchiveCommands::LoadOutcome outcome = commands_.load(dialogs_.open);
   if (outcome.error) showError(*outcome.error);
   if (!outcome.loaded) return;

@@ -63,11 +63,14 @@ class ArchiveActions : public QObject {
   // that holds rows makes Save available and shows the grid.
   bool addMeasurement(std::int32_t num, std::string_view dateText, double h);
 
-  // The commands, as their menu items and buttons run them.
+  // The commands, as their menu items and buttons run them. Clear, delete
+  // row and load are refused while the table is locked for a reading.
   void clearTable();
   void deleteRow();
   void save();
   void load();
+  // A reading begins: the table is emptied for its rows.
+  void clearForReading();
 
  private:
   void offerSaveWhenRows();

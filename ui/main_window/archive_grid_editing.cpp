@@ -27,6 +27,8 @@ GridEditing::GridEditing(archive::ArchiveStore& table, ui::ArchiveTableModel& mo
 }
 
 void GridEditing::addNewRow() {
+  // A row between a reading's rows would change its table.
+  if (window_.tableLocked()) return;
   // What is typed into the new row stores it first, so a further new row follows it.
   window_.commitGridEdit();
   const int row = model_.appendNewRow();
@@ -49,6 +51,7 @@ std::set<int> GridEditing::chosenRows() const {
 }
 
 void GridEditing::deleteSelectedRows() {
+  if (window_.tableLocked()) return;
   const std::set<int> chosen = chosenRows();
   // The unfilled new row is not in the table: it goes without a question.
   if (const auto newRow = model_.newRow(); newRow && chosen.count(*newRow) != 0) model_.dropNewRow();

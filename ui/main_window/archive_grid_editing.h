@@ -4,7 +4,8 @@
 // its value); Ctrl+Delete asks and deletes the selected rows (or the current
 // one); Insert, or Down on the last row, adds a new row at the end, which
 // reaches the table once one of its cells is changed and is dropped while
-// still unfilled when the user moves off it or leaves the grid.
+// still unfilled when the user moves off it or leaves the grid. Neither
+// deleting nor adding a row is done while a reading has the table locked.
 
 #include <QObject>
 #include <QString>

@@ -24,4 +24,11 @@ inline std::span<const std::string_view> commandNames(CommandGroup group) {
   return {};
 }
 
+// The commands that replace or change the archive table: away while a
+// reading fills it (TMainForm::setTableLocked).
+inline std::span<const std::string_view> tableCommandNames() {
+  static constexpr std::string_view kTable[] = {"ToolButton1", "N8", "N22", "N23", "OpenJobItem"};
+  return kTable;
+}
+
 }  // namespace korsi

@@ -1,7 +1,6 @@
 #include "ui/main_window/device_commands.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <algorithm>
@@ -11,13 +10,12 @@
 #include <vector>
 
 #include "app/process_objects.h"
-#include "instrument/archive_size.h"
 #include "instrument/converter_driver.h"
 #include "instrument/device_found_thread.h"
 #include "instrument/read_meashs_thread.h"
-#include "services/error_box.h"
 #include "services/logs.h"
 #include "ui/main_window/archive_actions.h"
+#include "ui/main_window/command_groups.h"
 #include "ui/main_window/main_window.h"
 #include "ui/dialogs/number_dialog.h"
 #include "ui/dialogs/progress_window.h"
@@ -53,29 +51,37 @@ bool allEnabled(const TMainForm& window, std::span<const std::string_view> names
   return std::all_of(names.begin(), names.end(), [&](std::string_view name) { return enabled(window, name); });
 }
 
-// Takes the port commands away for as long as a command waits for workers,
-// asks the gauge or shows its dialog, so that no second command starts in
-// the meantime. The ones it took come back when it ends, unless a worker has
-// started: the worker's own end, or Cancel, gives them back then.
-class PortCommandsHold {
+// Takes commands away for as long as a command waits for workers or shows
+// its dialog, so that no second command starts in the meantime: the port
+// commands, or for a read everything a reading takes (and the table, locked
+// from the moment the read is asked for, so that a click on Open or Clear
+// queued behind the command finds them away). What it took comes back when
+// it ends, unless a worker has started: the worker's own end, or Cancel,
+// gives it back then.
+class CommandsHold {
  public:
-  explicit PortCommandsHold(TMainForm& window) : window_(window) {
-    for (std::string_view name : kPortCommands) {
+  CommandsHold(TMainForm& window, std::span<const std::string_view> names, bool lockTable = false)
+      : window_(window), lockedTable_(lockTable && !window.tableLocked()) {
+    for (std::string_view name : names) {
       if (enabled(window_, name)) taken_.push_back(name);
     }
     window_.setCommandsEnabled(taken_, false);
+    if (lockedTable_) window_.setTableLocked(true);
   }
-  ~PortCommandsHold() {
-    if (!workerStarted_) window_.setCommandsEnabled(taken_, true);
+  ~CommandsHold() {
+    if (workerStarted_) return;
+    window_.setCommandsEnabled(taken_, true);
+    if (lockedTable_) window_.setTableLocked(false);
   }
-  PortCommandsHold(const PortCommandsHold&) = delete;
-  PortCommandsHold& operator=(const PortCommandsHold&) = delete;
+  CommandsHold(const CommandsHold&) = delete;
+  CommandsHold& operator=(const CommandsHold&) = delete;
 
   void workerStarted() noexcept { workerStarted_ = true; }
 
  private:
   TMainForm& window_;
   std::vector<std::string_view> taken_;
+  bool lockedTable_;
   bool workerStarted_ = false;
 };
 
@@ -115,7 +121,7 @@ void DeviceCommands::findDevice() {
   // A command that came while another one waited, and that the other one
   // has made unavailable since, does nothing.
   if (!searchAllowed()) return;
-  PortCommandsHold hold(windows_.window);
+  CommandsHold hold(windows_.window, kPortCommands);
   // A cancelled worker may still be inside its exchange; the port is its
   // until it has left.
   waitForWorkers();
@@ -128,29 +134,21 @@ void DeviceCommands::findDevice() {
 void DeviceCommands::wholeArchive() {
   if (!readAllowed()) return;
   readState_ = ReadState::WholeArchive;
-  PortCommandsHold hold(windows_.window);
+  CommandsHold hold(windows_.window, commandNames(CommandGroup::Reading), true);
   waitForWorkers();
   objects_.commPort().purgeInput();
   objects_.commPort().purgeOutput();
-  std::optional<std::uint16_t> count;
-  {
-    // At most ten exchanges of some 50 ms each: short, but the user sees it.
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    count = askArchiveSize(objects_.modbusMaster());
-    QApplication::restoreOverrideCursor();
-  }
-  if (!count) {
-    showErrorBox(kTransferFailedText);
-    return;
-  }
-  startRead(1, *count);
+  // The archive size is asked by the reading itself, under the progress
+  // window and Cancel: this thread never waits for the gauge.
+  objects_.workers().setReading(
+      ReadMeashsThread::startWholeArchive(objects_.modbusMaster(), view_, QtHandOver::make()));
   hold.workerStarted();
 }
 
 void DeviceCommands::range() {
   if (!readAllowed()) return;
   readState_ = ReadState::Range;
-  PortCommandsHold hold(windows_.window);
+  CommandsHold hold(windows_.window, kPortCommands);
   if (windows_.range.exec() != QDialog::Accepted) return;
   const auto to = numberIn(*windows_.range.Edit2);
   const auto from = numberIn(*windows_.range.Edit1);
@@ -165,7 +163,7 @@ void DeviceCommands::range() {
 void DeviceCommands::oneMeasurement() {
   if (!readAllowed()) return;
   readState_ = ReadState::OneMeasurement;
-  PortCommandsHold hold(windows_.window);
+  CommandsHold hold(windows_.window, kPortCommands);
   if (windows_.number.exec() != QDialog::Accepted) return;
   const auto n = numberIn(*windows_.number.Edit1);
   if (!n) {
@@ -185,9 +183,9 @@ void DeviceCommands::repeatRead() {
 }
 
 void DeviceCommands::startRead(std::int32_t a, std::int32_t b) {
-  PortCommandsHold hold(windows_.window);
+  CommandsHold hold(windows_.window, commandNames(CommandGroup::Reading), true);
   waitForWorkers();
-  windows_.archive.clearTable();
+  // The reading empties the table itself once it begins.
   objects_.workers().setReading(
       ReadMeashsThread::start(objects_.modbusMaster(), ReadRange::of(a, b), view_, QtHandOver::make()));
   hold.workerStarted();

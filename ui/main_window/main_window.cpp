@@ -17,6 +17,7 @@
 
 #include "ui/archive/archive_table_model.h"
 #include "ui/main_window/archive_grid.h"
+#include "ui/main_window/command_groups.h"
 #include "ui/look.h"
 
 namespace korsi {
@@ -240,6 +241,13 @@ void TMainForm::setCommandsEnabled(std::span<const std::string_view> names, bool
   for (std::string_view name : names) {
     if (QAction* action = command(name)) action->setEnabled(enabled);
   }
+}
+
+void TMainForm::setTableLocked(bool locked) {
+  setCommandsEnabled(tableCommandNames(), !locked);
+  if (locked == tableLocked_) return;
+  tableLocked_ = locked;
+  emit tableLockChanged(locked);
 }
 
 QString TMainForm::statusText() const { return statusPanel_->text(); }

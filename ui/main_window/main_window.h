@@ -38,6 +38,13 @@ class TMainForm : public QMainWindow {
   QAction* command(std::string_view name) const;
   void setCommandsEnabled(std::span<const std::string_view> names, bool enabled);
 
+  // While a reading fills the archive table the table is locked: the
+  // commands that replace or change it (open, delete row, clear table, open
+  // a job) are away, and one that comes all the same is refused by its
+  // handler. Unlocking gives them back. Other windows follow tableLockChanged.
+  void setTableLocked(bool locked);
+  bool tableLocked() const noexcept { return tableLocked_; }
+
   // Panel 0 of the status bar.
   QString statusText() const;
   void setStatusText(const QString& text);
@@ -67,6 +74,9 @@ class TMainForm : public QMainWindow {
   QStatusBar* const StatusBar2;  // never shown
   ArchiveGridView* const MainDBGrid;
 
+ signals:
+  void tableLockChanged(bool locked);
+
  protected:
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
@@ -84,6 +94,7 @@ class TMainForm : public QMainWindow {
   QLabel* statusPanel_ = nullptr;
   ArchiveGridModel* gridModel_ = nullptr;
   CellDelegate* cellDelegate_ = nullptr;
+  bool tableLocked_ = false;
 };
 
 }  // namespace korsi

@@ -23,11 +23,15 @@ void WindowView::closeProgress() { progress_.closeIfShowing(); }
 
 void WindowView::setCommandsEnabled(CommandGroup group, bool enabled) {
   window_.setCommandsEnabled(commandNames(group), enabled);
+  // The reading's table is the reading's alone until it ends.
+  if (group == CommandGroup::Reading) window_.setTableLocked(!enabled);
 }
 
 void WindowView::setStatusText(const std::string& text) { window_.setStatusText(QString::fromStdString(text)); }
 
 void WindowView::setCaption(const std::string& text) { window_.setWindowTitle(QString::fromStdString(text)); }
+
+void WindowView::clearRows() { archive_.clearForReading(); }
 
 void WindowView::addRow(const Meash& meash) {
   archive_.addMeasurement(meash.num, meashDateText(meash), static_cast<double>(meash.h));

@@ -26,6 +26,7 @@ class WindowView final : public WorkerView {
   void setCommandsEnabled(CommandGroup group, bool enabled) override;
   void setStatusText(const std::string& text) override;
   void setCaption(const std::string& text) override;
+  void clearRows() override;
   void addRow(const Meash& meash) override;
   void showMessage(const std::string& text, const std::string& caption, MessageIcon icon) override;
   void endProgram(int exitStatus) override;

@@ -91,6 +91,10 @@ INSTANTIATE_TEST_SUITE_P(
                       BadCase{"RangeWithoutDash", {"read", "--range", "7", "-o", "x.csv"}, "A-B"},
                       BadCase{"NumberZero", {"read", "--number", "0", "-o", "x.csv"}, "1 to 65535"},
                       BadCase{"NumberBeyondSixteenBits", {"read", "--number", "65536", "-o", "x.csv"}, "1 to 65535"},
+                      BadCase{"RangeEndBeyondSixteenBits", {"read", "--range", "65530-65536", "-o", "x.csv"},
+                              "1 to 65535"},
+                      BadCase{"RangeBeyondAnInteger", {"read", "--range", "1-99999999999", "-o", "x.csv"},
+                              "1 to 65535"},
                       BadCase{"NumberNotANumber", {"read", "--number", "4x", "-o", "x.csv"}, "4x"}),
     [](const auto& info) { return std::string(info.param.name); });
 

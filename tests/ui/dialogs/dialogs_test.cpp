@@ -9,6 +9,7 @@
 #include <QTest>
 #include <functional>
 #include <memory>
+#include <tuple>
 
 #include "tests/support/qt_helpers.h"
 #include "ui/dialogs/about_window.h"
@@ -151,6 +152,62 @@ TEST(NumberDialog, OpensOnCancelSoThatEnterAtOnceCancels) {
   number.close();
   EXPECT_EQ(number.result(), QDialog::Rejected);
 }
+
+struct TypedNumberCase {
+  const char* name;
+  QString typed;
+  bool refused;
+};
+
+void PrintTo(const TypedNumberCase& c, std::ostream* out) { *out << c.name; }
+
+class TypedNumber : public ::testing::TestWithParam<std::tuple<NumberEdit, TypedNumberCase>> {};
+
+// OK refuses a number that no measurement of the gauge can have, naming the
+// largest the gauge holds, and the dialog stays with that number chosen;
+// whatever else is typed is the read command's to judge.
+TEST_P(TypedNumber, OkRefusesNumbersTheGaugeCannotHold) {
+  const auto& [where, c] = GetParam();
+  korsi::TRangeForm1 range;
+  korsi::TNumForm1 number;
+  QLineEdit* edit = where.edit(range, number);
+  QDialog& dialog = *static_cast<QDialog*>(edit->window());
+  QPushButton* ok = edit->window() == &range ? range.Button1 : number.Button1;
+  showActive(dialog);
+  edit->setText(c.typed);
+  korsi::test::BoxCloser closer;
+  QTest::mouseClick(ok, Qt::LeftButton);
+  korsi::test::processUntil([&] { return !closer.boxes.empty() || !dialog.isVisible(); });
+  if (c.refused) {
+    ASSERT_EQ(closer.boxes.size(), 1u);
+    EXPECT_EQ(closer.boxes[0].title.toStdString(), "Ошибка");
+    EXPECT_EQ(closer.boxes[0].text, korsi::numberBeyondTheGaugeText(c.typed.trimmed()));
+    EXPECT_TRUE(closer.boxes[0].text.contains(QStringLiteral("не больше 65535 измерений")));
+    EXPECT_TRUE(dialog.isVisible());
+    EXPECT_EQ(dialog.focusWidget(), edit);
+    EXPECT_EQ(edit->selectedText(), edit->text());
+    dialog.reject();
+  } else {
+    EXPECT_TRUE(closer.boxes.empty());
+    EXPECT_FALSE(dialog.isVisible());
+    EXPECT_EQ(dialog.result(), QDialog::Accepted);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Numbers, TypedNumber,
+    ::testing::Combine(::testing::Values(NumberEdit{"RangeFrom", [](auto& r, auto&) { return r.Edit1; }},
+                                         NumberEdit{"RangeTo", [](auto& r, auto&) { return r.Edit2; }},
+                                         NumberEdit{"Number", [](auto&, auto& n) { return n.Edit1; }}),
+                       ::testing::Values(TypedNumberCase{"TheLargest", QStringLiteral("65535"), false},
+                                         TypedNumberCase{"OneMore", QStringLiteral("65536"), true},
+                                         TypedNumberCase{"BeyondAnInteger", QStringLiteral(" 99999999999 "), true},
+                                         TypedNumberCase{"Negative", QStringLiteral("-1"), true},
+                                         TypedNumberCase{"Zero", QStringLiteral("0"), false},
+                                         TypedNumberCase{"NotANumber", QStringLiteral("1.5"), false})),
+    [](const auto& info) {
+      return std::string(std::get<0>(info.param).name) + "_" + std::get<1>(info.param).name;
+    });
 
 TEST(AboutWindow, ShowsTheVersionEveryTimeAndOkCloses) {
   korsi::TForm2 about;

@@ -6,6 +6,9 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QFileDialog>
+#include <QMouseEvent>
+#include <QToolBar>
 #include <QLineEdit>
 #include <QMessageBox>
 #include <QProgressBar>
@@ -30,6 +33,10 @@
 #include "simulator/gauge_archive.h"
 #include "simulator/gauge_simulator.h"
 #include "ui/application.h"
+#include "instrument/archive_size.h"
+#include "storage/recordset/data_file.h"
+#include "ui/inspection/inspection_job_panel.h"
+#include "ui/inspection/inspection_window.h"
 #include "ui/main_window/archive_actions.h"
 #include "ui/main_window/device_commands.h"
 #include "ui/main_routine.h"
@@ -41,6 +48,8 @@
 
 namespace {
 
+using korsi::ArchiveRow;
+using korsi::DateTime;
 using korsi::test::readFile;
 using korsi::test::writeFile;
 
@@ -325,10 +334,10 @@ TEST_F(GaugeCommands, CancelInTheMiddleKeepsTheRowsSoFarAndAddsNoMore) {
   findGauge();
   trigger("N17");
   ASSERT_TRUE(korsi::test::processUntil([&] { return windows->ArchTable->rowCount() >= 3; }));
-  // While it reads, the search and the read commands are away; Open stays,
-  // and Save is back since rows have come.
+  // While it reads, the search, the read commands and everything that would
+  // change the table are away; Save is back since rows have come.
   EXPECT_TRUE(windows->ProgressForm->isVisible());
-  EXPECT_EQ(enabledCommands(), (std::vector<std::string>{"ToolButton1", "N8", "ToolButton2", "N6", "Excel1"}));
+  EXPECT_EQ(enabledCommands(), (std::vector<std::string>{"ToolButton2", "N6", "Excel1"}));
   windows->ProgressForm->Button1->click();
   const std::size_t rowsAtCancel = windows->ArchTable->rowCount();
   const std::size_t logAtCancel = logged().size();
@@ -375,33 +384,242 @@ TEST_F(GaugeCommands, ALostConnectionKeepsTheRowsTellsTheUserAndNeedsANewSearch)
   EXPECT_EQ(count(logged(), "ERR Connection lost"), 1);
 }
 
-TEST_F(GaugeCommands, AGaugeThatKeepsFaultingMakesTheWholeArchiveGiveUpAndSaySo) {
+// The gauge of the test, replaced by one with other faults on a new device
+// (the same device path cannot be had again), with the port opened on it as
+// a search would leave it.
+struct WholeArchiveCase {
+  const char* name;
+  void (*faults)(korsi::sim::GaugeFaults&);
+  std::string boxTitle;
+  std::string boxText;
+  QMessageBox::Icon icon;
+  std::vector<std::string> lines;  // logged, each once at least
+};
+
+void PrintTo(const WholeArchiveCase& c, std::ostream* out) { *out << c.name; }
+
+class WholeArchiveWithoutMeasurements : public GaugeCommands,
+                                        public ::testing::WithParamInterface<WholeArchiveCase> {
+ protected:
+  void replaceGauge(korsi::sim::GaugeFaults faults) {
+    gauge->stop();
+    korsi::sim::SimulatorConfig config;
+    config.archive = korsi::sim::generateArchive(3, 3);
+    config.faults = faults;
+    startGauge(std::move(config));
+    objects->commPort().setActive(false);
+    korsi::PortResolver resolver;
+    resolver.setPath(kGaugePort, gauge->devicePath());
+    objects->commPort().setPortResolver(resolver);
+    objects->commPort().setPortNumber(kGaugePort);
+    objects->commPort().setActive(true);
+  }
+};
+
+// The archive size is asked by the reading, under its progress window: a
+// gauge that gives no size, or says it holds nothing, leaves the rows on
+// show as they are and says why in a box; silence is never an empty archive.
+TEST_P(WholeArchiveWithoutMeasurements, KeepsTheRowsAndSaysWhy) {
   startGauge(3);
   openWindows();
   findGauge();
-  gauge->stop();
-  korsi::sim::GaugeFaults faulty;
-  faulty.crcFaultRate = 1.0;
-  korsi::sim::SimulatorConfig config;
-  config.archive = korsi::sim::generateArchive(3, 3);
-  config.faults = faulty;
-  // The same device path cannot be had again; a faulting gauge on a new one.
-  startGauge(std::move(config));
-  objects->commPort().setActive(false);
-  korsi::PortResolver resolver;
-  resolver.setPath(kGaugePort, gauge->devicePath());
-  objects->commPort().setPortResolver(resolver);
-  objects->commPort().setPortNumber(kGaugePort);
-  objects->commPort().setActive(true);
+  trigger("N17");
+  waitIdle();
+  ASSERT_EQ(rowNumbers(), (std::vector<int>{1, 2, 3}));
+  korsi::sim::GaugeFaults faults;
+  GetParam().faults(faults);
+  replaceGauge(faults);
 
   korsi::test::BoxCloser closer;
   trigger("N17");
+  // The question is the reading's, under its progress window.
+  EXPECT_TRUE(korsi::test::processUntil([&] { return windows->ProgressForm->isVisible(); }));
+  waitIdle();
   korsi::test::processUntil([&] { return !closer.boxes.empty(); }, 2000);
   ASSERT_EQ(closer.boxes.size(), 1u);
-  EXPECT_EQ(closer.boxes[0].title, "Ошибка");
-  EXPECT_EQ(closer.boxes[0].text, "Сбой при передаче данных. Попробуйте перезапустить программу.");
-  EXPECT_EQ(count(logged(), "ERR error code = -4"), 10);
+  EXPECT_EQ(closer.boxes[0].title.toStdString(), GetParam().boxTitle);
+  EXPECT_EQ(closer.boxes[0].text.toStdString(), GetParam().boxText);
+  EXPECT_EQ(closer.boxes[0].icon, GetParam().icon);
+  EXPECT_EQ(rowNumbers(), (std::vector<int>{1, 2, 3}));
+  EXPECT_FALSE(windows->ProgressForm->isVisible());
+  for (const std::string& line : GetParam().lines) EXPECT_GE(count(logged(), line), 1) << line;
+  // The read commands stay: the gauge answers the search, and may be asked again.
+  EXPECT_EQ(enabledCommands(), (std::vector<std::string>{"ToolButton1", "N8", "ToolButton2", "N6", "ToolButton4",
+                                                         "N2", "ToolButton12", "N16", "N22", "N23", "Excel1"}));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Gauges, WholeArchiveWithoutMeasurements,
+    ::testing::Values(
+        WholeArchiveCase{"KeepsFaulting", [](korsi::sim::GaugeFaults& f) { f.crcFaultRate = 1.0; }, "Ошибка",
+                         "Сбой при передаче данных. Попробуйте перезапустить программу.", QMessageBox::Critical,
+                         {"ERR error code = -4"}},
+        WholeArchiveCase{"Silent", [](korsi::sim::GaugeFaults& f) { f.silentAfter = 0; }, "Ошибка",
+                         "Сбой при передаче данных. Попробуйте перезапустить программу.", QMessageBox::Critical,
+                         {"ERR error code = -6"}},
+        WholeArchiveCase{"HoldsNothing", [](korsi::sim::GaugeFaults& f) { f.archiveSize = 0; }, "Внимание",
+                         "В приборе нет измерений", QMessageBox::NoIcon,
+                         {"INF Количество измерений: 0", "ERR Номер измерения равен нулю"}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// Cancel while the size is still being asked ends the reading there: no
+// row, no box, the commands back and the table as it was.
+TEST_F(GaugeCommands, CancelWhileTheArchiveSizeIsAskedEndsTheReading) {
+  korsi::sim::GaugeFaults faults;
+  faults.silentAfter = 2;  // the search's echo and its archive size
+  startGauge(3, faults);
+  openWindows();
+  findGauge();
+  const auto sizeAsked = [&] { return gauge->counters().requestsSeen >= 3; };
+  korsi::test::BoxCloser closer;
+  trigger("N17");
+  ASSERT_TRUE(korsi::test::processUntil(sizeAsked));
+  ASSERT_TRUE(windows->ProgressForm->isVisible());
+  windows->ProgressForm->Button1->click();
+  waitIdle();
+  korsi::test::processUntil([] { return false; }, 200);
+  EXPECT_TRUE(closer.boxes.empty());
   EXPECT_TRUE(rowNumbers().empty());
+  EXPECT_LT(gauge->counters().requestsSeen, 2u + korsi::kArchiveSizeTries);
+  EXPECT_EQ(enabledCommands(), (std::vector<std::string>{"ToolButton1", "N8", "ToolButton4", "N2", "ToolButton12",
+                                                         "N16", "N22", "N23", "Excel1"}));
+}
+
+// Answers the file dialog whenever one comes up with path, counting them.
+class FileDialogAnswer {
+ public:
+  explicit FileDialogAnswer(QString path) : path_(std::move(path)) {
+    timer_.setInterval(std::chrono::milliseconds(2));
+    QObject::connect(&timer_, &QTimer::timeout, [this] {
+      auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      if (dialog == nullptr) return;
+      ++shown;
+      dialog->selectFile(path_);
+      static_cast<QDialog*>(dialog)->accept();  // QFileDialog's own accept takes the chosen file
+    });
+    timer_.start();
+  }
+  int shown = 0;
+
+ private:
+  QString path_;
+  QTimer timer_;
+};
+
+// A click on a toolbar button that waits in the event queue, as one made
+// while the window thread was busy.
+void queueClick(QWidget* button) {
+  const QPointF at = QRectF(button->rect()).center();
+  const QPointF global = button->mapToGlobal(at);
+  QCoreApplication::postEvent(button, new QMouseEvent(QEvent::MouseButtonPress, at, global, Qt::LeftButton,
+                                                      Qt::LeftButton, Qt::NoModifier));
+  QCoreApplication::postEvent(button, new QMouseEvent(QEvent::MouseButtonRelease, at, global, Qt::LeftButton,
+                                                      Qt::NoButton, Qt::NoModifier));
+}
+
+struct TableCommandCase {
+  const char* name;
+  // Asks for the whole archive and, around it, for a command on the table.
+  void (*act)(GaugeCommands&);
+};
+
+void PrintTo(const TableCommandCase& c, std::ostream* out) { *out << c.name; }
+
+class TableCommandsDuringARead : public GaugeCommands, public ::testing::WithParamInterface<TableCommandCase> {
+ public:
+  using GaugeCommands::main;
+  using GaugeCommands::trigger;
+  void untilRows(std::size_t n) {
+    ASSERT_TRUE(korsi::test::processUntil([&] { return windows->ArchTable->rowCount() >= n; }));
+  }
+};
+
+// From the moment a read is asked for until it ends, the table is the
+// reading's: a file opened, a table cleared or a job opened in between would
+// mix other rows with the gauge's, or lose them. Such a command is away, and
+// a click queued before the read took the table is refused, not run late.
+TEST_P(TableCommandsDuringARead, NeitherMixesNorLosesTheGaugesRows) {
+  korsi::sim::GaugeFaults slow;
+  slow.delay = std::chrono::milliseconds(5);
+  startGauge(12, slow);
+  openWindows();
+  findGauge();
+  const std::string other = dir.file("other.ks");
+  ASSERT_EQ(korsi::recordset::writeDataFile(
+                other, {ArchiveRow{101, DateTime{2009, 3, 9, 0, 0, 0}, 0.5, std::nullopt},
+                        ArchiveRow{102, DateTime{2009, 3, 9, 0, 0, 1}, 0.6, std::nullopt}}),
+            "");
+  FileDialogAnswer answer(QString::fromStdString(other));
+  korsi::test::BoxCloser closer;
+
+  GetParam().act(*this);
+  waitIdle();
+  korsi::test::processUntil([] { return false; }, 200);  // anything still queued runs now
+
+  EXPECT_EQ(rowNumbers(), (std::vector<int>{1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12}));
+  EXPECT_EQ(answer.shown, 0);
+  EXPECT_FALSE(main().tableLocked());
+  EXPECT_TRUE(enabled("ToolButton1"));
+  EXPECT_TRUE(enabled("OpenJobItem"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Commands, TableCommandsDuringARead,
+    ::testing::Values(
+        TableCommandCase{"OpenClickedJustBeforeTheReadTookTheTable",
+                         [](GaugeCommands& t) {
+                           auto& self = static_cast<TableCommandsDuringARead&>(t);
+                           queueClick(self.main().ToolBar->widgetForAction(self.main().command("ToolButton1")));
+                           self.trigger("N17");
+                         }},
+        TableCommandCase{"OpenChosenWhileTheSizeIsAsked",
+                         [](GaugeCommands& t) {
+                           auto& self = static_cast<TableCommandsDuringARead&>(t);
+                           self.trigger("N17");
+                           self.trigger("N8");
+                         }},
+        TableCommandCase{"OpenClickedDuringTheRead",
+                         [](GaugeCommands& t) {
+                           auto& self = static_cast<TableCommandsDuringARead&>(t);
+                           self.trigger("N17");
+                           self.untilRows(2);
+                           queueClick(self.main().ToolBar->widgetForAction(self.main().command("ToolButton1")));
+                         }},
+        TableCommandCase{"ClearChosenDuringTheRead",
+                         [](GaugeCommands& t) {
+                           auto& self = static_cast<TableCommandsDuringARead&>(t);
+                           self.trigger("N17");
+                           self.untilRows(2);
+                           self.trigger("N23");
+                           self.trigger("N22");
+                         }},
+        TableCommandCase{"JobOpenedDuringTheRead",
+                         [](GaugeCommands& t) {
+                           auto& self = static_cast<TableCommandsDuringARead&>(t);
+                           self.trigger("N17");
+                           self.untilRows(2);
+                           self.trigger("OpenJobItem");
+                         }}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+// The inspection window neither takes the table's readings into the job
+// nor opens a job while a reading fills the table.
+TEST_F(GaugeCommands, TheInspectionWindowWaitsForTheReadingToEnd) {
+  korsi::sim::GaugeFaults slow;
+  slow.delay = std::chrono::milliseconds(5);
+  startGauge(12, slow);
+  openWindows();
+  findGauge();
+  korsi::InspectionWindow& inspection = windows->showInspection();
+  QPushButton* take = inspection.JobPanel->TakeReadingsButton;
+  QPushButton* open = inspection.JobPanel->OpenJobButton;
+  EXPECT_TRUE(take->isEnabled());
+  trigger("N17");
+  EXPECT_FALSE(take->isEnabled());
+  EXPECT_FALSE(open->isEnabled());
+  waitIdle();
+  EXPECT_TRUE(take->isEnabled());
+  EXPECT_TRUE(open->isEnabled());
 }
 
 // The read button clicked again (or the read chosen from its menu) before the
