@@ -6,9 +6,6 @@ packages=(
   g++ cmake ninja-build pkg-config ccache
   clang-14 libclang-rt-14-dev
   qt6-base-dev qt6-base-dev-tools qt6-translations-l10n libqt6sql6-sqlite
-  # Qt Charts' CMake package needs the OpenGL module's, which qt6-charts-dev
-  # does not bring.
-  qt6-charts-dev libqt6opengl6-dev
   libsqlite3-dev sqlite3 libxlsxwriter-dev
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   fonts-dejavu-core fonts-liberation
