@@ -4,7 +4,7 @@
 // own folder under the data home, made from the installed templates on the
 // first start. Its help is compiled in.
 //
-//   korsi7 [--workdir DIR] [--simulator] [--check-start]
+//   korsi7 [--workdir DIR] [--simulator] [--check-start] [--scenario read-all]
 //   korsi7 --version | --help
 
 #include <QTimer>
@@ -24,17 +24,21 @@
 #include "simulator/in_process_line.h"
 #include "ui/application.h"
 #include "ui/main_routine.h"
+#include "ui/read_all_scenario.h"
 
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: korsi7 [--workdir DIR] [--simulator] [--check-start]\n"
+    "Usage: korsi7 [--workdir DIR] [--simulator] [--check-start] [--scenario read-all]\n"
     "       korsi7 --version | --help\n"
     "  --workdir DIR   work in DIR (kestro.conf, the log, korsi7.mdb)\n"
     "  --simulator     training without the gauge: a simulated gauge with 500\n"
     "                  measurements answers inside the program as port COM200\n"
     "                  for this run only\n"
     "  --check-start   prepare the working folder, start and end at once\n"
+    "  --scenario read-all\n"
+    "                  for tests: find the gauge and read its whole archive as\n"
+    "                  a user would, and print how long the reading took\n"
     "  --version       print the version and end\n";
 
 // The port number of the simulated gauge; far above the fixed blocks, so it
@@ -46,6 +50,7 @@ struct CommandLine {
   std::optional<std::string> workdir;
   bool simulator = false;
   bool checkStart = false;
+  bool readAllScenario = false;
   bool version = false;
   bool help = false;
   std::string error;
@@ -61,6 +66,9 @@ CommandLine parse(int argc, char** argv) {
       line.workdir = std::string(arg.substr(10));
     } else if (arg == "--simulator") {
       line.simulator = true;
+    } else if (arg == "--scenario" && i + 1 < argc && std::string_view(argv[i + 1]) == "read-all") {
+      line.readAllScenario = true;
+      ++i;
     } else if (arg == "--check-start") {
       line.checkStart = true;
     } else if (arg == "--version") {
@@ -152,6 +160,10 @@ int main(int argc, char** argv) {
     auto* end = new QTimer(&app);
     QObject::connect(end, &QTimer::timeout, &app, [] { QCoreApplication::exit(0); });
     end->start(0);
+  }
+  korsi::ReadAllScenario scenario;
+  if (line.readAllScenario) {
+    options.windowCreated = [&scenario](QWidget& window) { scenario.windowCreated(window); };
   }
   // The simulated gauge goes after the program, as unplugging it would.
   return korsi::mainRoutine(app, options);
