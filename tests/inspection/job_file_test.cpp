@@ -6,6 +6,7 @@
 #include <cmath>
 #include <filesystem>
 
+#include "services/utf8_path.h"
 #include "tests/support/tempdir.h"
 
 namespace korsi::job {
@@ -74,7 +75,7 @@ TEST(JobFile, WhatIsSavedOpensTheSameInAnotherFolder) {
 
   TempDir elsewhere;  // no korsi7.mdb, nothing but the file
   const std::string copy = elsewhere.file("job.kjob");
-  std::filesystem::copy_file(saved, copy);
+  std::filesystem::copy_file(korsi::utf8Path(saved), korsi::utf8Path(copy));
   const OpenedJob opened = openJob(copy);
   ASSERT_TRUE(opened.ok()) << opened.error;
   expectSameJob(opened.job, job);
