@@ -50,7 +50,12 @@ ProcessObjects::ProcessObjects(Options options) : options_(std::move(options)) {
     made(Stage::Log);
     PortResolver resolver = PortResolver::fromConfig(*config_);
     if (options_.temporaryPort) {
-      resolver.setPath(options_.temporaryPort->number, options_.temporaryPort->path);
+      const TemporaryPort& port = *options_.temporaryPort;
+      if (port.open) {
+        resolver.setDevice(port.number, port.path, port.open);
+      } else {
+        resolver.setPath(port.number, port.path);
+      }
       try {
         rememberedPort_ = config_->getInt(kDefaultPortKey);
         config_->setInt(kDefaultPortKey, options_.temporaryPort->number);

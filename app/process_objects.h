@@ -46,7 +46,10 @@ class ProcessObjects {
   // written back at exit keeps no trace of it.
   struct TemporaryPort {
     std::int32_t number = 0;
-    std::string path;
+    std::string path;  // the device, or the name of the program's own device
+    // Opens the program's own device (the simulated gauge on a line inside
+    // the program); empty: the platform's device at path.
+    serial::DeviceFactory open = {};
   };
 
   struct Options {

@@ -7,6 +7,7 @@
 
 #include "services/atomic_file.h"
 #include "services/config.h"
+#include "services/utf8_path.h"
 
 namespace korsi {
 
@@ -24,7 +25,7 @@ std::string failureCause(const std::error_code& error) {
 namespace {
 
 std::string failure(const fs::path& folder, const std::string& what, const std::error_code& error) {
-  return what + " " + folder.string() + ": " + failureCause(error);
+  return what + " " + utf8Text(folder) + ": " + failureCause(error);
 }
 
 // Copies only where no file of that name is there, so a user's file (or a
@@ -58,9 +59,9 @@ bool copyMissing(const fs::path& from, const fs::path& to, std::error_code& erro
 PreparedFolder prepareUserFolder(const std::string& folder, const std::string& templates) {
   PreparedFolder result;
   std::error_code error;
-  const fs::path where = fs::absolute(folder, error);
+  const fs::path where = fs::absolute(utf8Path(folder), error);
   if (error) {
-    result.message = failure(folder, "Не удалось создать рабочую папку", error);
+    result.message = failure(utf8Path(folder), "Не удалось создать рабочую папку", error);
     return result;
   }
   fs::create_directories(where, error);
@@ -69,7 +70,7 @@ PreparedFolder prepareUserFolder(const std::string& folder, const std::string& t
     result.message = failure(where, "Не удалось создать рабочую папку", error);
     return result;
   }
-  const fs::path from(templates);
+  const fs::path from = utf8Path(templates);
   for (const char* name : {kConfigFileName, kArchiveBackupFileName}) {
     if (!copyMissing(from / name, where / name, error)) {
       result.message = failure(where / name, "Не удалось создать файл", error);
@@ -81,16 +82,16 @@ PreparedFolder prepareUserFolder(const std::string& folder, const std::string& t
     return result;
   }
   result.ok = true;
-  result.folder = where.string();
+  result.folder = utf8Text(where);
   return result;
 }
 
 std::string installedTemplates(const std::string& programFolder, const std::string& relative) {
   if (programFolder.empty()) return {};
   std::error_code error;
-  const fs::path templates = fs::path(programFolder) / relative;
+  const fs::path templates = utf8Path(programFolder) / utf8Path(relative);
   if (!fs::is_regular_file(templates / kConfigFileName, error)) return {};
-  return templates.lexically_normal().string();
+  return utf8Text(templates.lexically_normal());
 }
 
 }  // namespace korsi

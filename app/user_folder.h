@@ -36,12 +36,15 @@ PreparedFolder prepareUserFolder(const std::string& folder, const std::string& t
 std::string failureCause(const std::error_code& error);
 
 // The operating system's part: one implementation per platform
-// (user_folder_posix.cpp).
+// (user_folder_posix.cpp, user_folder_win32.cpp).
 namespace platform {
-// The per-user data home ($XDG_DATA_HOME, else ~/.local/share); empty when
-// neither the variable nor the home folder is known.
+// The per-user data home, in UTF-8: $XDG_DATA_HOME, else ~/.local/share;
+// on Windows the user's Local AppData folder (%LOCALAPPDATA%). Empty when
+// it cannot be told.
 std::string userDataHome();
-// The folder that holds the running program, empty when it cannot be told.
+// The message for the user when userDataHome is empty.
+std::string noDataHomeText();
+// The folder that holds the running program (UTF-8), empty when it cannot be told.
 std::string programFolder();
 }  // namespace platform
 

@@ -16,6 +16,10 @@ std::string userDataHome() {
   return (std::filesystem::path(home) / ".local" / "share").string();
 }
 
+std::string noDataHomeText() {
+  return "Не удалось найти домашнюю папку пользователя: не заданы переменные HOME и XDG_DATA_HOME";
+}
+
 std::string programFolder() {
   std::error_code error;
   const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", error);

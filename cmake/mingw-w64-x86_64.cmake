@@ -8,17 +8,14 @@ set(CMAKE_C_COMPILER ${KORSI_MINGW}-gcc-posix)
 set(CMAKE_CXX_COMPILER ${KORSI_MINGW}-g++-posix)
 set(CMAKE_RC_COMPILER ${KORSI_MINGW}-windres)
 
-set(CMAKE_FIND_ROOT_PATH /usr/${KORSI_MINGW})
+# Appended, so the folders given on the command line (Qt, SQLite,
+# libxlsxwriter: scripts/build.sh windows) are searched too.
+list(APPEND CMAKE_FIND_ROOT_PATH /usr/${KORSI_MINGW})
 set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
 set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
-# ctest and the test discovery start the .exe files under Wine.
+# Wine runs the .exe files: cmake/Platform.cmake makes the runner that CTest
+# and the test discovery start them through.
 find_program(KORSI_WINE NAMES wine64 wine PATHS /usr/lib/wine NO_CMAKE_FIND_ROOT_PATH)
-# A Wine prefix of the build's own (made on first start), no debug chatter,
-# and no offer to install Mono or Gecko, which would want a display.
-if(KORSI_WINE)
-  set(CMAKE_CROSSCOMPILING_EMULATOR env WINEPREFIX=${CMAKE_BINARY_DIR}/wine-prefix WINEDEBUG=-all
-    WINEDLLOVERRIDES=mscoree,mshtml= ${KORSI_WINE})
-endif()

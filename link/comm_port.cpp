@@ -87,7 +87,7 @@ void TCommPort::open() {
     lastOpenFailure_ = "no device has this port number";
     throw ComPortException(ComPortException::kCantOpen, true);
   }
-  korsi::serial::OpenResult opened = korsi::serial::openSerialDevice(*path);
+  korsi::serial::OpenResult opened = resolver.openDevice(portNumber, *path);
   if (!opened.device) {
     freeBuffers();
     lastOpenFailure_ = opened.reason;

@@ -40,7 +40,21 @@ PortResolver::PortResolver(const std::vector<std::string>& entries) {
 
 PortResolver PortResolver::fromConfig(const Config& config) { return PortResolver(config.entries()); }
 
-void PortResolver::setPath(std::int32_t n, std::string path) { overrides_[n] = std::move(path); }
+void PortResolver::setPath(std::int32_t n, std::string path) {
+  overrides_[n] = std::move(path);
+  ownDevices_.erase(n);
+}
+
+void PortResolver::setDevice(std::int32_t n, std::string name, serial::DeviceFactory open) {
+  overrides_[n] = std::move(name);
+  ownDevices_[n] = std::move(open);
+}
+
+serial::OpenResult PortResolver::openDevice(std::int32_t n, const std::string& path) const {
+  const auto own = ownDevices_.find(n);
+  if (own != ownDevices_.end()) return own->second();
+  return serial::openSerialDevice(path);
+}
 
 std::optional<std::string> PortResolver::devicePath(std::int32_t n) const {
   const auto found = overrides_.find(n);

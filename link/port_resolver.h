@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "link/serial_device.h"
+
 namespace korsi {
 
 class Config;
@@ -27,6 +29,13 @@ class PortResolver {
 
   // Maps port n to path, in place of what it named before.
   void setPath(std::int32_t n, std::string path);
+  // Maps port n to a device of the program's own, called name (what
+  // devicePath gives and the log shows), opened by open.
+  void setDevice(std::int32_t n, std::string name, serial::DeviceFactory open);
+
+  // Opens the device of port n found at path (devicePath(n)): the program's
+  // own device when one is mapped to n, else the platform's device.
+  serial::OpenResult openDevice(std::int32_t n, const std::string& path) const;
 
   // The device path of port n, or none when the number names no device.
   std::optional<std::string> devicePath(std::int32_t n) const;
@@ -41,6 +50,7 @@ class PortResolver {
 
  private:
   std::map<std::int32_t, std::string> overrides_;
+  std::map<std::int32_t, serial::DeviceFactory> ownDevices_;
 };
 
 }  // namespace korsi

@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -112,6 +113,12 @@ struct OpenResult {
 // open of the same device (this process or another, whatever its privileges),
 // in raw 8-bit mode without flow control, modem lines left as the driver has them.
 OpenResult openSerialDevice(const std::string& path);
+
+// Opens a device of the program's own in place of the platform's: a port
+// number mapped to one (PortResolver::setDevice) opens it through this, with
+// the same outcomes as openSerialDevice. The training mode's simulated gauge
+// is such a device.
+using DeviceFactory = std::function<OpenResult()>;
 
 // The platform's text and name for an error number, for the log.
 std::string errorText(int error);

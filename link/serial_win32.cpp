@@ -200,8 +200,6 @@ class Win32SerialDevice final : public SerialDevice {
   void wakeReader() noexcept override { ::SetEvent(wakeEvent_); }
 
   bool hungUp() override {
-    // A driver that cannot wait for bytes will not deliver them either.
-    if (waitFailures_.givenUp()) return true;
     if (gone_) {
       // A device that answers again (plugged back in) is usable again.
       DWORD errors = 0;
@@ -278,16 +276,12 @@ class Win32SerialDevice final : public SerialDevice {
   static bool usableAfter(DWORD error) { return error == ERROR_OPERATION_ABORTED || error == ERROR_IO_INCOMPLETE; }
 
   // A wait that failed at once, on the reader's thread: the reader pauses
-  // (woken at once by a closing port) instead of spinning, and a driver
-  // that keeps failing ends as a hang-up.
+  // (woken at once by a closing port) instead of spinning. A failure that
+  // was not a cut-short wait marks the device as gone until the driver
+  // tells the port's state again (hungUp).
   void waitFailed(DWORD error, std::chrono::milliseconds limit) {
     if (!usableAfter(error)) gone_ = true;
-    const auto pause = waitFailures_.failed(limit);
-    if (!pause) {
-      gone_ = true;
-      return;
-    }
-    ::WaitForSingleObject(wakeEvent_, static_cast<DWORD>(pause->count()));
+    ::WaitForSingleObject(wakeEvent_, static_cast<DWORD>(waitFailures_.failed(limit).count()));
   }
 
   IoResult failure(DWORD error) {

@@ -1,36 +1,34 @@
 #pragma once
 // How the port's reader treats a driver whose wait for received bytes fails
-// at once, time after time: each failure in a row waits longer before the
-// next try (1, 2, 4 ... ms, never longer than the reader's own wait), and
-// after kLimit failures in a row the device counts as hung up for good, so
-// that the reader rests and the exchanges end at once instead of the reader
-// spinning on the driver.
+// at once, time after time: each failure in a row pauses a little longer
+// before the next look (1, then 2 ms, never longer than the reader's own
+// wait), so that the reader polls instead of spinning on the driver. The
+// pauses stay short because such a driver may still deliver every byte
+// (Wine's driver on a pseudo-terminal fails every wait): the replies are
+// then found by the looks alone. Whether the device is gone is for the
+// driver's state of the port to tell (hungUp), not for the count of failed
+// waits.
 
 #include <algorithm>
 #include <chrono>
-#include <optional>
 
 namespace korsi::serial {
 
 class WaitFailureBackOff {
  public:
-  static constexpr int kLimit = 50;
+  static constexpr std::chrono::milliseconds kLongestPause{2};
 
-  // A failed wait: how long to pause before the next, or nothing once the
-  // device is to count as hung up.
-  std::optional<std::chrono::milliseconds> failed(std::chrono::milliseconds longest) noexcept {
-    if (failures_ < kLimit) ++failures_;
-    if (givenUp()) return std::nullopt;
-    const std::chrono::milliseconds pause{1LL << std::min(failures_ - 1, 10)};
-    return std::min(pause, std::max(longest, std::chrono::milliseconds(1)));
+  // A failed wait: how long to pause before the next look.
+  std::chrono::milliseconds failed(std::chrono::milliseconds longest) noexcept {
+    if (failures_ < kGrowth) ++failures_;
+    const std::chrono::milliseconds pause{1LL << (failures_ - 1)};
+    return std::min({pause, kLongestPause, std::max(longest, std::chrono::milliseconds(1))});
   }
-  // A wait that worked: the count starts again.
-  void succeeded() noexcept {
-    if (!givenUp()) failures_ = 0;
-  }
-  bool givenUp() const noexcept { return failures_ >= kLimit; }
+  // A wait that worked: the next failure pauses briefly again.
+  void succeeded() noexcept { failures_ = 0; }
 
  private:
+  static constexpr int kGrowth = 8;  // 1 << 7 is far past the longest pause
   int failures_ = 0;
 };
 

@@ -14,8 +14,9 @@ case "$flavour" in
   # libFuzzer needs clang; only the fuzz targets are built (scripts/fuzz.sh runs them).
   fuzz)   extra=(-DCMAKE_BUILD_TYPE=Debug -DCMAKE_CXX_COMPILER=clang++-14 -DKORSI_FUZZ=ON -DKORSI_WITH_GUI=OFF)
           targets=(--target fuzzers) ;;
-  # Cross-built with MinGW-w64: the libraries without Qt, korsi7-transfer.exe
-  # and the tests without Qt, which CTest runs under Wine.
+  # Cross-built with MinGW-w64: korsi7.exe, korsi7-transfer.exe and the
+  # tests, which CTest runs under Wine; then the runnable folder
+  # build/windows/korsi7 (docs/windows.md).
   windows) extra=(-DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake) ;;
   *) echo "unknown build flavour: $flavour" >&2; exit 2 ;;
 esac
@@ -27,6 +28,46 @@ if command -v ccache >/dev/null 2>&1; then
   extra+=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache)
   export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$PWD}
   export CCACHE_NOHASHDIR=${CCACHE_NOHASHDIR:-1}
+fi
+
+if [ "$flavour" = windows ]; then
+  # Qt for MinGW-w64: the archive made by build-qt-mingw.sh (in
+  # ../shared/toolchains beside the project, or KORSI_QT_ARCHIVE), checked
+  # against its SHA256SUMS and unpacked into the build tree once.
+  qt_archive=${KORSI_QT_ARCHIVE:-../shared/toolchains/qt-6.4.2-mingw-w64-x86_64.tar.xz}
+  qt_name=$(basename "$qt_archive" .tar.xz)
+  qt_dir=build/windows/qt
+  if [ -f "$qt_archive" ]; then
+    sums=$(dirname "$qt_archive")/SHA256SUMS
+    sum=$(sha256sum "$qt_archive" | cut -d' ' -f1)
+    if [ -f "$sums" ] && ! grep -q "^$sum  $(basename "$qt_archive")\$" "$sums"; then
+      echo "build.sh: $qt_archive does not match its checksum in $sums" >&2
+      exit 1
+    fi
+    if [ "$(cat "$qt_dir/.unpacked" 2>/dev/null)" != "$sum" ]; then
+      echo "build.sh: unpacking $qt_archive"
+      rm -rf "$qt_dir"
+      mkdir -p "$qt_dir"
+      tar -xJf "$qt_archive" -C "$qt_dir"
+      echo "$sum" >"$qt_dir/.unpacked"
+    fi
+    extra+=(-DKORSI_QT_PREFIX="$PWD/$qt_dir/$qt_name" -DKORSI_WITH_GUI=ON)
+  else
+    cat >&2 <<EOF
+build.sh: Qt for Windows is not at $qt_archive,
+so the Windows build is made without the desktop program (korsi7.exe).
+Make the archive once (about 45 minutes on two cores, 3 GB of space; needs
+deb-src entries for Debian's main archive, which scripts/install-deps.sh adds)
+with build-qt-mingw.sh from the shared toolchains folder:
+    build-qt-mingw.sh <work folder> <output folder>
+then run
+    KORSI_QT_ARCHIVE=<output folder>/qt-6.4.2-mingw-w64-x86_64.tar.xz scripts/build.sh windows
+EOF
+    extra+=(-DKORSI_QT_PREFIX= -DKORSI_WITH_GUI=OFF)
+  fi
+  # SQLite and libxlsxwriter for Windows, made once per machine and version.
+  deps=$(scripts/windows-deps.sh | paste -sd ';')
+  extra+=(-DKORSI_WINDOWS_DEPS="$deps")
 fi
 
 cmake -S . -B "build/$flavour" -G Ninja "${extra[@]}"
@@ -47,3 +88,6 @@ if [ "$flavour" = windows ]; then
     "$wine" wineboot --init >/dev/null 2>&1
 fi
 cmake --build "build/$flavour" -j "$(nproc)" "${targets[@]}"
+if [ "$flavour" = windows ] && [ -f build/windows/ui/korsi7.exe ]; then
+  scripts/windows-folder.sh build/windows
+fi

@@ -87,6 +87,28 @@ else
 fi
 rm -f "$serial_summary"
 
+# korsi7.exe under Wine on Xvfb: the training mode and COM5 read whole, and
+# the installer installs and uninstalls; each check counts. The pictures go
+# to build/windows/shots.
+echo "=== windows desktop program and installer under Wine ==="
+desktop_summary=$(mktemp)
+if [ -f build/windows/korsi7/korsi7.exe ]; then
+  scripts/package.sh windows >/dev/null || echo "windows installer failed"
+  scripts/wine-desktop-test.sh build/windows build/normal | tee "$desktop_summary" || status=1
+  if line=$(grep -E '^wine-desktop: [0-9]+ passed, [0-9]+ failed$' "$desktop_summary"); then
+    passed=$((passed + $(sed -E 's/.* ([0-9]+) passed.*/\1/' <<<"$line")))
+    failed=$((failed + $(sed -E 's/.* ([0-9]+) failed.*/\1/' <<<"$line")))
+  else
+    failed=$((failed + 1))
+    status=1
+  fi
+else
+  echo "no korsi7.exe: Qt for Windows is missing (scripts/build.sh windows said how to make it)"
+  failed=$((failed + 1))
+  status=1
+fi
+rm -f "$desktop_summary"
+
 echo "=== fuzz build ==="
 if scripts/build.sh fuzz; then
   echo "=== fuzz targets ==="

@@ -37,7 +37,12 @@ void GaugeSimulator::setTrace(std::function<void(std::string_view)> trace) { tra
 
 void GaugeSimulator::start() {
   if (thread_.joinable()) return;
-  terminal_ = std::make_unique<PseudoTerminal>();
+  start(std::make_unique<PseudoTerminal>());
+}
+
+void GaugeSimulator::start(std::unique_ptr<GaugeLine> line) {
+  if (thread_.joinable()) return;
+  terminal_ = std::move(line);
   path_ = terminal_->devicePath();
   // The thread raises itself before its first read, so that no request is
   // ever answered at the ordinary priority; start returns once it has.
@@ -89,8 +94,8 @@ void GaugeSimulator::run() {
     }
     std::size_t count = 0;
     const auto result = terminal_->read(buffer, sizeof buffer, &count);
-    if (result == PseudoTerminal::ReadResult::Woken) return;
-    if (result == PseudoTerminal::ReadResult::Failed) {
+    if (result == GaugeLine::ReadResult::Woken) return;
+    if (result == GaugeLine::ReadResult::Failed) {
       if (!terminal_->pause(kRetryAfterFailure)) return;
       continue;
     }

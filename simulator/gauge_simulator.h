@@ -1,6 +1,7 @@
 #pragma once
-// The gauge simulator: answers the gauge's requests on a pseudo-terminal from
-// a background thread. Tests run it in-process:
+// The gauge simulator: answers the gauge's requests on a line from a
+// background thread: a pseudo-terminal, or a line inside the program
+// (in_process_line.h) for the training mode. Tests run it in-process:
 //
 //   korsi::sim::SimulatorConfig config;
 //   config.archive = korsi::sim::generateArchive(20, 1);
@@ -34,7 +35,7 @@
 
 namespace korsi::sim {
 
-class PseudoTerminal;
+class GaugeLine;
 
 struct SimulatorConfig {
   std::vector<Meash> archive;
@@ -64,15 +65,19 @@ class GaugeSimulator {
   // before start.
   void setTrace(std::function<void(std::string_view)> trace);
 
-  // Opens the pseudo-terminal and starts answering. Throws std::system_error
-  // when the terminal cannot be opened.
+  // Opens a pseudo-terminal and starts answering on it. Throws
+  // std::system_error when the terminal cannot be opened (always on a
+  // platform without pseudo-terminals).
   void start();
+  // Starts answering on the given line.
+  void start(std::unique_ptr<GaugeLine> line);
   // Stops answering (a delay or pause under way is cut short), joins the
   // thread and closes the terminal, so the device goes away for its users.
   // Does nothing when not running.
   void stop();
 
-  // The device to open; empty before start.
+  // The device to open (the line's name for a line inside the program);
+  // empty before start.
   const std::string& devicePath() const noexcept { return path_; }
   // The priority the answering thread got; Ordinary before start.
   AnswerPriority answerPriority() const noexcept { return priority_; }
@@ -89,7 +94,7 @@ class GaugeSimulator {
 
   SimulatorConfig config_;
   std::function<void(std::string_view)> trace_;
-  std::unique_ptr<PseudoTerminal> terminal_;
+  std::unique_ptr<GaugeLine> terminal_;
   std::string path_;
   AnswerPriority priority_ = AnswerPriority::Ordinary;
   std::thread thread_;

@@ -8,43 +8,42 @@
 #include <memory>
 #include <string>
 
+#include "simulator/gauge_line.h"
+
 namespace korsi::sim {
 
-class PseudoTerminal {
+class PseudoTerminal : public GaugeLine {
  public:
   // Opens a new pseudo-terminal in raw mode (8 data bits, no echo, no line
   // editing). The device side stays usable while its users close and reopen
   // it. Throws std::system_error with the system's reason.
   PseudoTerminal();
-  ~PseudoTerminal();
-  PseudoTerminal(const PseudoTerminal&) = delete;
-  PseudoTerminal& operator=(const PseudoTerminal&) = delete;
+  ~PseudoTerminal() override;
 
   // The device that a serial-port user opens, for example /dev/pts/3.
-  const std::string& devicePath() const;
+  const std::string& devicePath() const override;
 
-  enum class ReadResult { Data, Woken, Failed };
   // Waits until bytes come from the device side or wake() is called, and
   // reads what has come (at most capacity bytes) into buffer.
-  ReadResult read(unsigned char* buffer, std::size_t capacity, std::size_t* count);
+  ReadResult read(unsigned char* buffer, std::size_t capacity, std::size_t* count) override;
 
   // Reads and drops whatever has come from the device side, without waiting;
   // how many bytes that was.
-  std::size_t dropInput();
+  std::size_t dropInput() override;
 
   // Sends bytes to the device side at once. Bytes that the device side
   // cannot take for a while are dropped, as on a line without flow control.
-  void write(const unsigned char* bytes, std::size_t count);
+  void write(const unsigned char* bytes, std::size_t count) override;
 
   // Waits for the given time; false when wake() cut it short.
-  bool pause(std::chrono::microseconds duration);
+  bool pause(std::chrono::microseconds duration) override;
 
   // From any thread: makes the current and every later read or pause return
   // at once.
-  void wake();
+  void wake() override;
 
   // Closes the terminal: its users see the line go away (EIO, hang-up).
-  void close();
+  void close() override;
 
  private:
   struct Impl;

@@ -4,13 +4,10 @@
 // own folder under the data home, made from the installed templates on the
 // first start. Its help is compiled in.
 //
-//   korsi7 [--workdir DIR] [--simulator] [--check-start]
+//   korsi7 [--workdir DIR] [--simulator] [--check-start] [--scenario read-all]
 //   korsi7 --version | --help
 
-#include <unistd.h>
-
 #include <QTimer>
-#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
@@ -21,21 +18,27 @@
 #include "app/user_folder.h"
 #include "korsi_version.h"
 #include "services/error_box.h"
+#include "services/utf8_path.h"
 #include "simulator/gauge_archive.h"
 #include "simulator/gauge_simulator.h"
+#include "simulator/in_process_line.h"
 #include "ui/application.h"
 #include "ui/main_routine.h"
+#include "ui/read_all_scenario.h"
 
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: korsi7 [--workdir DIR] [--simulator] [--check-start]\n"
+    "Usage: korsi7 [--workdir DIR] [--simulator] [--check-start] [--scenario read-all]\n"
     "       korsi7 --version | --help\n"
     "  --workdir DIR   work in DIR (kestro.conf, the log, korsi7.mdb)\n"
     "  --simulator     training without the gauge: a simulated gauge with 500\n"
-    "                  measurements answers on a pseudo-terminal as port COM200\n"
+    "                  measurements answers inside the program as port COM200\n"
     "                  for this run only\n"
     "  --check-start   prepare the working folder, start and end at once\n"
+    "  --scenario read-all\n"
+    "                  for tests: find the gauge and read its whole archive as\n"
+    "                  a user would, and print how long the reading took\n"
     "  --version       print the version and end\n";
 
 // The port number of the simulated gauge; far above the fixed blocks, so it
@@ -47,6 +50,7 @@ struct CommandLine {
   std::optional<std::string> workdir;
   bool simulator = false;
   bool checkStart = false;
+  bool readAllScenario = false;
   bool version = false;
   bool help = false;
   std::string error;
@@ -62,6 +66,9 @@ CommandLine parse(int argc, char** argv) {
       line.workdir = std::string(arg.substr(10));
     } else if (arg == "--simulator") {
       line.simulator = true;
+    } else if (arg == "--scenario" && i + 1 < argc && std::string_view(argv[i + 1]) == "read-all") {
+      line.readAllScenario = true;
+      ++i;
     } else if (arg == "--check-start") {
       line.checkStart = true;
     } else if (arg == "--version") {
@@ -84,11 +91,11 @@ std::optional<std::string> workingFolder(const CommandLine& line) {
   if (templates.empty()) return std::string(".");
   const std::string home = platform::userDataHome();
   if (home.empty()) {
-    showErrorBox("Не удалось найти домашнюю папку пользователя: не заданы переменные HOME и XDG_DATA_HOME");
+    showErrorBox(platform::noDataHomeText());
     return std::nullopt;
   }
   const PreparedFolder prepared =
-      prepareUserFolder((std::filesystem::path(home) / kUserFolderName).string(), templates);
+      prepareUserFolder(utf8Text(utf8Path(home) / kUserFolderName), templates);
   if (!prepared.ok) {
     showErrorBox(prepared.message);
     return std::nullopt;
@@ -125,9 +132,10 @@ int main(int argc, char** argv) {
 
   const std::optional<std::string> folder = workingFolder(line);
   if (!folder) return korsi::kStartFailed;
-  if (::chdir(folder->c_str()) != 0) {
-    korsi::showErrorBox("Не удалось открыть рабочую папку " + *folder + ": " +
-                        korsi::failureCause(std::error_code(errno, std::generic_category())));
+  std::error_code changed;
+  std::filesystem::current_path(korsi::utf8Path(*folder), changed);
+  if (changed) {
+    korsi::showErrorBox("Не удалось открыть рабочую папку " + *folder + ": " + korsi::failureCause(changed));
     return korsi::kStartFailed;
   }
 
@@ -137,13 +145,13 @@ int main(int argc, char** argv) {
     korsi::sim::SimulatorConfig config;
     config.archive = korsi::sim::generateArchive(kSimulatorMeasurements, 1);
     gauge.emplace(std::move(config));
-    try {
-      gauge->start();
-    } catch (const std::system_error& error) {
-      korsi::showErrorBox(std::string("Не удалось запустить учебный прибор: ") + error.what());
-      return korsi::kStartFailed;
-    }
-    options.temporaryPort = korsi::ProcessObjects::TemporaryPort{kSimulatorPort, gauge->devicePath()};
+    // The gauge answers on a line inside the program, which the port opens
+    // as its device: the same port, threads and master as with the real
+    // gauge, and no pseudo-terminal, so it works on every platform.
+    auto gaugeLine = std::make_unique<korsi::sim::InProcessLine>("учебный прибор");
+    korsi::serial::DeviceFactory open = gaugeLine->deviceFactory();
+    gauge->start(std::move(gaugeLine));
+    options.temporaryPort = korsi::ProcessObjects::TemporaryPort{kSimulatorPort, gauge->devicePath(), open};
   }
   if (line.checkStart) {
     // Ends as soon as the message loop runs, after every window has been
@@ -152,6 +160,10 @@ int main(int argc, char** argv) {
     auto* end = new QTimer(&app);
     QObject::connect(end, &QTimer::timeout, &app, [] { QCoreApplication::exit(0); });
     end->start(0);
+  }
+  korsi::ReadAllScenario scenario;
+  if (line.readAllScenario) {
+    options.windowCreated = [&scenario](QWidget& window) { scenario.windowCreated(window); };
   }
   // The simulated gauge goes after the program, as unplugging it would.
   return korsi::mainRoutine(app, options);

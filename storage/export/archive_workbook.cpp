@@ -40,7 +40,9 @@ std::string reasonFor(const std::error_code& ec) {
   if (ec == std::errc::too_many_files_open || ec == std::errc::too_many_files_open_in_system) {
     return "Открыто слишком много файлов";
   }
+#ifdef EDQUOT  // a disk quota; Windows has no such error number
   if (ec.value() == EDQUOT) return "Превышена квота на диске";
+#endif
   if (ec == std::errc::io_error) return "Ошибка ввода-вывода на диске";
   return "Ошибка записи файла (" + ec.message() + ")";
 }

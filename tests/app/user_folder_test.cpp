@@ -6,12 +6,17 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#ifndef _WIN32
 #include <sys/resource.h>
+#endif
 
 #include <csignal>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 
+#include "services/utf8_path.h"
 #include "tests/support/tempdir.h"
 
 namespace {
@@ -65,6 +70,7 @@ TEST_F(UserFolder, LaterStartsKeepWhatTheUserHasAndOnlyFillWhatIsMissing) {
   EXPECT_EQ(file("korsi7.mdb"), "my backup");
 }
 
+#ifndef _WIN32
 // A copy cut short (here by a file-size limit, as a full disk would) leaves
 // no half file under the user's name, which later starts would keep as it
 // is; the next start copies it whole.
@@ -94,6 +100,7 @@ TEST_F(UserFolder, ACopyCutShortLeavesNoHalfFile) {
   EXPECT_EQ(file("korsi7.mdb.backup"), big);
   EXPECT_EQ(file("korsi7.mdb"), big);
 }
+#endif  // a file-size limit is POSIX's
 
 TEST_F(UserFolder, FolderThatCannotBeMadeIsRefusedWithAMessageNamingIt) {
   // A file where a parent folder should be stops even root.
@@ -104,6 +111,28 @@ TEST_F(UserFolder, FolderThatCannotBeMadeIsRefusedWithAMessageNamingIt) {
             "Не удалось создать рабочую папку " + folder.string() + ": на пути к ней стоит файл, а не папка");
 }
 
+// A user or an install folder with a Cyrillic name ("C:\\Users\\Иван",
+// "Program Files\\КОРСИ-7"): the names are UTF-8 throughout, also on Windows,
+// where a narrow path would be read in the user's code page.
+TEST(UserFolderNames, CyrillicFoldersAreFoundAndMade) {
+  TempDir dir;
+  const std::string program = korsi::utf8Text(dir.path() / korsi::utf8Path("Программы/КОРСИ-7"));
+  const fs::path templates = korsi::utf8Path(program) / "templates";
+  fs::create_directories(templates);
+  // Written through paths, as a narrow name would be the code page's on Windows.
+  std::ofstream(templates / "kestro.conf", std::ios::binary) << kConfigTemplate;
+  std::ofstream(templates / "korsi7.mdb.backup", std::ios::binary) << kBackupTemplate;
+
+  const std::string found = korsi::installedTemplates(program, "templates");
+  ASSERT_EQ(korsi::utf8Path(found), templates.lexically_normal());
+  const std::string home = korsi::utf8Text(dir.path() / korsi::utf8Path("Иван/AppData/Local/korsi7"));
+  const korsi::PreparedFolder prepared = korsi::prepareUserFolder(home, found);
+  ASSERT_TRUE(prepared.ok) << prepared.message;
+  EXPECT_EQ(korsi::utf8Path(prepared.folder), korsi::utf8Path(home));
+  std::ifstream made(korsi::utf8Path(home) / "korsi7.mdb", std::ios::binary);
+  EXPECT_EQ(std::string(std::istreambuf_iterator<char>(made), {}), kBackupTemplate);
+}
+
 TEST(InstalledTemplates, FoundBesideAnInstalledProgramOnlyWhereTheyAre) {
   TempDir dir;
   fs::create_directories(dir.path() / "usr/bin");
@@ -111,8 +140,8 @@ TEST(InstalledTemplates, FoundBesideAnInstalledProgramOnlyWhereTheyAre) {
   writeFile((dir.path() / "usr/share/korsi7/kestro.conf").string(), kConfigTemplate);
   fs::create_directories(dir.path() / "build/normal/ui");
 
-  EXPECT_EQ(korsi::installedTemplates((dir.path() / "usr/bin").string(), "../share/korsi7"),
-            (dir.path() / "usr/share/korsi7").string());
+  EXPECT_EQ(fs::path(korsi::installedTemplates((dir.path() / "usr/bin").string(), "../share/korsi7")),
+            (dir.path() / "usr/share/korsi7").lexically_normal());
   EXPECT_EQ(korsi::installedTemplates((dir.path() / "build/normal/ui").string(), "../share/korsi7"), "");
   EXPECT_EQ(korsi::installedTemplates("", "../share/korsi7"), "");
 }

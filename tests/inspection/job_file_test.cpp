@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <limits>
 
+#include "services/utf8_path.h"
 #include "tests/support/tempdir.h"
 #include "tests/support/time_limit.h"
 
@@ -81,7 +82,7 @@ TEST(JobFile, WhatIsSavedOpensTheSameInAnotherFolder) {
 
   TempDir elsewhere;  // no korsi7.mdb, nothing but the file
   const std::string copy = elsewhere.file("job.kjob");
-  std::filesystem::copy_file(saved, copy);
+  std::filesystem::copy_file(korsi::utf8Path(saved), korsi::utf8Path(copy));
   const OpenedJob opened = openJob(copy);
   ASSERT_TRUE(opened.ok()) << opened.error;
   expectSameJob(opened.job, job);

@@ -9,6 +9,7 @@
 #include <QEventLoop>
 #include <QKeyEvent>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QTimer>
 #include <QWidget>
 #include <chrono>
@@ -74,6 +75,29 @@ inline void typeText(QWidget* widget, const QString& text) {
     QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, QString(c));
     QCoreApplication::sendEvent(widget, &release);
   }
+}
+
+// One key pressed and released on a widget, as the keyboard would send it.
+inline void pressKey(QWidget* widget, Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+  QKeyEvent press(QEvent::KeyPress, key, modifiers);
+  QCoreApplication::sendEvent(widget, &press);
+  QKeyEvent release(QEvent::KeyRelease, key, modifiers);
+  QCoreApplication::sendEvent(widget, &release);
+}
+
+// A left click in the middle of a widget.
+inline void click(QWidget* widget) {
+  const QPointF at = QRectF(widget->rect()).center();
+  const QPointF global = widget->mapToGlobal(at);
+  QMouseEvent press(QEvent::MouseButtonPress, at, at, global, Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(widget, &press);
+  QMouseEvent release(QEvent::MouseButtonRelease, at, at, global, Qt::LeftButton, Qt::NoButton, Qt::NoModifier);
+  QCoreApplication::sendEvent(widget, &release);
+}
+
+// Waits until the widget's window is the active one; false if it never becomes so.
+inline bool waitForWindowActive(QWidget* widget) {
+  return processUntil([widget] { return widget->isActiveWindow(); });
 }
 
 // The messages of the log file's lines, each as "LEVEL message".

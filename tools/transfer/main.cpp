@@ -18,7 +18,7 @@ int main(int argc, char** argv) {
   // killed at any point loses nothing (the job waits in the outbox).
   if (const std::vector<std::string> args = programArguments(argc, argv); isArchiveCommand(args)) {
     ignoreBrokenPipe();
-    useUtf8Console();
+    const Utf8Console console;
     korsi::setErrorBoxHook([](const std::string&, const std::string&, korsi::BoxIcon) {});
     return archiveCommand(args, stdout, stderr);
   }

@@ -6,7 +6,6 @@
 #include <QMessageBox>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QTest>
 #include <functional>
 #include <memory>
 #include <tuple>
@@ -52,7 +51,7 @@ TEST_P(KeyFilter, DropsLettersAndLetsEverythingElseThrough) {
   EXPECT_EQ(typed("+7,"), "+7,");
   EXPECT_EQ(typed(QStringLiteral("4жZЁ5")), "45");  // Cyrillic and capitals too
 
-  QTest::keyClick(edit(), Qt::Key_Backspace);
+  korsi::test::pressKey(edit(), Qt::Key_Backspace);
   EXPECT_EQ(edit()->text(), "4");
   edit()->clear();
   edit()->insert(QStringLiteral("1a"));  // pasted text is not filtered
@@ -70,10 +69,10 @@ INSTANTIATE_TEST_SUITE_P(
 void showActive(QDialog& dialog) {
   dialog.open();
   dialog.activateWindow();
-  ASSERT_TRUE(QTest::qWaitForWindowActive(&dialog));
+  ASSERT_TRUE(korsi::test::waitForWindowActive(&dialog));
 }
 
-void press(QDialog& dialog, Qt::Key key) { QTest::keyClick(dialog.focusWidget(), key); }
+void press(QDialog& dialog, Qt::Key key) { korsi::test::pressKey(dialog.focusWidget(), key); }
 
 TEST(RangeDialog, LooksAsDesigned) {
   korsi::TRangeForm1 range;
@@ -144,7 +143,7 @@ TEST(NumberDialog, OpensOnCancelSoThatEnterAtOnceCancels) {
   press(number, Qt::Key_Escape);
   press(number, Qt::Key_Return);
   EXPECT_TRUE(number.isVisible());
-  QTest::mouseClick(number.Button1, Qt::LeftButton);
+  korsi::test::click(number.Button1);
   EXPECT_EQ(number.result(), QDialog::Accepted);
 
   // The title bar's close button gives Cancel.
@@ -176,7 +175,7 @@ TEST_P(TypedNumber, OkRefusesNumbersTheGaugeCannotHold) {
   showActive(dialog);
   edit->setText(c.typed);
   korsi::test::BoxCloser closer;
-  QTest::mouseClick(ok, Qt::LeftButton);
+  korsi::test::click(ok);
   korsi::test::processUntil([&] { return !closer.boxes.empty() || !dialog.isVisible(); });
   if (c.refused) {
     ASSERT_EQ(closer.boxes.size(), 1u);
@@ -219,7 +218,7 @@ TEST(AboutWindow, ShowsTheVersionEveryTimeAndOkCloses) {
     about.StaticText3->setText(QString());
     showActive(about);
     EXPECT_EQ(about.StaticText3->text().toStdString(), "Версия 1.0");
-    QTest::mouseClick(about.Button1, Qt::LeftButton);
+    korsi::test::click(about.Button1);
     EXPECT_FALSE(about.isVisible());
     EXPECT_EQ(about.result(), QDialog::Accepted);
   }

@@ -3,7 +3,6 @@
 #include <QAction>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QTest>
 #include <climits>
 #include <memory>
 #include <optional>
@@ -126,7 +125,7 @@ TEST_P(CancelTest, StopsTheWorkersAtOnceLogsAndGivesTheCommandsBack) {
   for (const char* name : kAllCommands) mainForm.command(name)->setEnabled(false);
   progress.showProgress();
 
-  QTest::mouseClick(progress.Button1, Qt::LeftButton);
+  korsi::test::click(progress.Button1);
 
   EXPECT_EQ(logged(), c.log);
   std::set<std::string> enabled;

@@ -315,6 +315,9 @@ TEST_F(InspectionWindowTest, RoughnessIsTakenFromEveryReading) {
 }
 
 TEST_F(InspectionWindowTest, TheRecordSavedAsPdfHoldsTheVerdictAndTheFailingReadings) {
+#ifdef _WIN32
+  GTEST_SKIP() << "the PDF is read back with pdftotext, which a test under Wine cannot start";
+#endif
   addThicknesses({0.096, 0.144, 0.120, 0.120, 0.120, 0.120, 0.120, 0.120, 0.090, 0.400});
   window.showInspection();
   EXPECT_FALSE(window.PdfRecordButton->isEnabled());  // no NDFT, no verdict

@@ -5,7 +5,6 @@
 #include <QHeaderView>
 #include <QLineEdit>
 #include <QTableView>
-#include <QTest>
 #include <cstdint>
 #include <deque>
 #include <filesystem>
@@ -69,7 +68,7 @@ TEST_F(ArchiveWindow, RowsFromTheGaugeShowTheGridAndOfferSave) {
 TEST_F(ArchiveWindow, ClearAfterMovingToTheLastRowEmptiesTheTable) {
   addRows(3);
   grid()->setFocus();
-  QTest::keyClick(grid(), Qt::Key_End, Qt::ControlModifier);
+  korsi::test::pressKey(grid(), Qt::Key_End, Qt::ControlModifier);
   ASSERT_EQ(currentRow(), 2);
 
   trigger("N23");
@@ -323,7 +322,7 @@ TEST_F(ArchiveWindow, EveryCellOpensWithItsShownTextAndTheNoteHoldsAtMost255Char
   const auto pasteAndStore = [&](const QString& text) {
     editor->clear();
     editor->insert(text);  // as a paste puts it in
-    QTest::keyClick(editor, Qt::Key_Return);  // the grid stores the text once events run
+    korsi::test::pressKey(editor, Qt::Key_Return);  // the grid stores the text once events run
     korsi::test::processUntil([&] { return grid()->indexWidget(grid()->currentIndex()) == nullptr; });
     return QString::fromStdString(store->row(0).prim.value_or(""));
   };

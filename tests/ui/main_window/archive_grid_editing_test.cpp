@@ -1,10 +1,11 @@
 #include <gtest/gtest.h>
 
+#include "tests/support/qt_helpers.h"
+
 #include <QItemSelectionModel>
 #include <QLineEdit>
 #include <QPointer>
 #include <QStatusBar>
-#include <QTest>
 #include <optional>
 #include <string>
 #include <vector>
@@ -27,7 +28,7 @@ class GridWindow : public ArchiveWindow {
     editor->selectAll();
     editor->insert(text);
     QPointer<QLineEdit> watched(editor);
-    QTest::keyClick(editor, key);
+    korsi::test::pressKey(editor, key);
     korsi::test::processUntil([&] { return watched.isNull() || !watched->isVisible(); });
     QCoreApplication::processEvents();
   }
@@ -46,7 +47,7 @@ class GridWindow : public ArchiveWindow {
 
   void focusGrid() {
     form.activateWindow();
-    EXPECT_TRUE(QTest::qWaitForWindowActive(&form));
+    EXPECT_TRUE(korsi::test::waitForWindowActive(&form));
     grid()->setFocus();
     korsi::test::processUntil([&] { return grid()->hasFocus(); });
   }
@@ -154,7 +155,7 @@ TEST_P(CtrlDelete, AsksAndDeletesTheSelectedRowsOnYesOnly) {
                                      QItemSelectionModel::Select | QItemSelectionModel::Rows);
   }
   boxes.answer = c.answer;
-  QTest::keyClick(grid(), Qt::Key_Delete, Qt::ControlModifier);
+  korsi::test::pressKey(grid(), Qt::Key_Delete, Qt::ControlModifier);
 
   ASSERT_EQ(boxes.boxes.size(), 1u);
   EXPECT_EQ(boxes.boxes[0].title.toStdString(), "Подтверждение");
@@ -179,10 +180,10 @@ TEST_F(GridWindow, ANewRowLeftUnfilledIsDroppedWhenTheGridLosesFocus) {
   addRows(2);
   focusGrid();
   moveTo(1, Column::ThicknessColumn);
-  QTest::keyClick(grid(), Qt::Key_Down);  // Down on the last row
+  korsi::test::pressKey(grid(), Qt::Key_Down);  // Down on the last row
   EXPECT_EQ(grid()->model()->rowCount(), 3);
   EXPECT_EQ(grid()->currentIndex(), grid()->model()->index(2, Column::ThicknessColumn));
-  QTest::keyClick(grid(), Qt::Key_Down);  // one new row at a time
+  korsi::test::pressKey(grid(), Qt::Key_Down);  // one new row at a time
   EXPECT_EQ(grid()->model()->rowCount(), 3);
   EXPECT_EQ(store->rowCount(), 2u);
 
@@ -202,18 +203,18 @@ TEST_F(GridWindow, ANewRowLeftUnfilledIsDroppedWhenTheGridLosesFocus) {
 TEST_F(GridWindow, ANewRowIsDroppedWhenTheCursorMovesOffIt) {
   addRows(2);
   moveTo(1);
-  QTest::keyClick(grid(), Qt::Key_Insert);
+  korsi::test::pressKey(grid(), Qt::Key_Insert);
   EXPECT_EQ(grid()->model()->rowCount(), 3);
   EXPECT_EQ(grid()->currentIndex().row(), 2);
-  QTest::keyClick(grid(), Qt::Key_Up);
+  korsi::test::pressKey(grid(), Qt::Key_Up);
   korsi::test::processUntil([&] { return grid()->model()->rowCount() == 2; });
   EXPECT_EQ(grid()->model()->rowCount(), 2);
   EXPECT_EQ(grid()->currentIndex().row(), 1);
 
   // Ctrl+Delete on it drops it without a question.
-  QTest::keyClick(grid(), Qt::Key_Insert);
+  korsi::test::pressKey(grid(), Qt::Key_Insert);
   grid()->selectionModel()->clearSelection();
-  QTest::keyClick(grid(), Qt::Key_Delete, Qt::ControlModifier);
+  korsi::test::pressKey(grid(), Qt::Key_Delete, Qt::ControlModifier);
   EXPECT_EQ(grid()->model()->rowCount(), 2);
   EXPECT_EQ(store->rowCount(), 2u);
   EXPECT_TRUE(boxes.boxes.empty());
@@ -222,7 +223,7 @@ TEST_F(GridWindow, ANewRowIsDroppedWhenTheCursorMovesOffIt) {
 TEST_F(GridWindow, ANewRowIsStoredByItsFirstChangeAndStaysAfterwards) {
   addRows(1);
   focusGrid();
-  QTest::keyClick(grid(), Qt::Key_Insert);
+  korsi::test::pressKey(grid(), Qt::Key_Insert);
   ASSERT_EQ(grid()->model()->rowCount(), 2);
 
   QLineEdit* editor = openEditor(1, Column::ThicknessColumn);
@@ -255,7 +256,7 @@ TEST_F(GridWindow, DownWhileEditingTheLastRowStoresItsCellAndAddsANewRow) {
   ASSERT_NE(editor, nullptr);
   editor->selectAll();
   editor->insert(QStringLiteral("9"));
-  QTest::keyClick(editor, Qt::Key_Down);
+  korsi::test::pressKey(editor, Qt::Key_Down);
   korsi::test::processUntil([&] { return grid()->model()->rowCount() == 2; });
   EXPECT_EQ(store->row(0).num, 9);
   EXPECT_EQ(grid()->model()->rowCount(), 2);

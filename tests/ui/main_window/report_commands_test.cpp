@@ -42,9 +42,11 @@ class ReportWindow : public ArchiveWindow {
                          korsi::TRepForm::Printing{[this] { return printer; },
                                                    [this]() -> std::optional<QString> {
                                                      ++pdfAsked;
-                                                     if (pdfAnswers.empty()) return std::nullopt;
-                                                     auto answer = pdfAnswers.front();
-                                                     pdfAnswers.pop_front();
+                                                     std::optional<QString> answer;
+                                                     if (!pdfAnswers.empty()) {
+                                                       answer.swap(pdfAnswers.front());
+                                                       pdfAnswers.pop_front();
+                                                     }
                                                      return answer;
                                                    }}};
 };
@@ -91,6 +93,9 @@ TEST_F(ReportWindow, PreviewShowsTheReportsPagesUnderItsTitle) {
 }
 
 TEST_F(ReportWindow, PrintWithoutAPrinterSaysSoAndSavesAPdfWhenTheUserWantsOne) {
+#ifdef _WIN32
+  GTEST_SKIP() << "the PDF is read back with pdftotext, which a test under Wine cannot start";
+#endif
   addRows(3);
   const std::string path = (out / "report.pdf").string();
   pdfAnswers = {QString::fromStdString(path)};

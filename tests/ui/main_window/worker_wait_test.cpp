@@ -4,7 +4,6 @@
 
 #include <QObject>
 #include <QPushButton>
-#include <QTest>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <QWidget>
@@ -80,10 +79,10 @@ TEST_F(WaitingWorkers, OnlyTheAnsweringWindowTakesInputDuringTheWait) {
   QTimer duringWait;
   duringWait.setSingleShot(true);
   QObject::connect(&duringWait, &QTimer::timeout, [&] {
-    QTest::mouseClick(command, Qt::LeftButton);
+    korsi::test::click(command);
     command->setFocus();
-    QTest::keyClick(command, Qt::Key_Space);
-    QTest::mouseClick(cancel, Qt::LeftButton);
+    korsi::test::pressKey(command, Qt::Key_Space);
+    korsi::test::click(cancel);
     stopped->leaveExchange();
   });
   duringWait.start(std::chrono::milliseconds(10));
@@ -93,7 +92,7 @@ TEST_F(WaitingWorkers, OnlyTheAnsweringWindowTakesInputDuringTheWait) {
   EXPECT_FALSE(stopped->isRunning());
   EXPECT_EQ(commands, 0);
   EXPECT_EQ(cancels, 1);
-  QTest::mouseClick(command, Qt::LeftButton);
+  korsi::test::click(command);
   EXPECT_EQ(commands, 1);
 }
 
