@@ -96,6 +96,7 @@ void TCommPort::open() {
     throw ComPortException(ComPortException::kCantOpen, opened.missing);
   }
   handle = std::move(opened.device);
+  fineTimer_.emplace();
   ++openings_;
   lastOpenFailure_.clear();
 
@@ -120,6 +121,7 @@ void TCommPort::open() {
   } catch (...) {
     readThread.reset();
     handle.reset();
+    fineTimer_.reset();
     freeBuffers();
     throw;
   }
@@ -138,6 +140,7 @@ void TCommPort::close() {
   writeThread->waitFor();
   writeThread.reset();
   handle.reset();
+  fineTimer_.reset();
   freeBuffers();
   gone = false;
   active = false;

@@ -173,6 +173,8 @@ class TCommPort {
   void freeBuffers() noexcept;
 
   std::unique_ptr<korsi::serial::SerialDevice> handle;
+  // While the port is open the master's short waits keep their time.
+  std::optional<korsi::serial::FineTimer> fineTimer_;
   std::string lastOpenFailure_;
   std::optional<AccessRefusal> lastAccessRefusal_;
   korsi::serial::LineState dcb;

@@ -120,6 +120,21 @@ OpenResult openSerialDevice(const std::string& path);
 // is such a device.
 using DeviceFactory = std::function<OpenResult()>;
 
+// Holds the system's timer at its finest tick (1 ms) while it lives: the
+// master's 1 ms silences and 30 ms wait would otherwise take whole ticks of
+// the system's default 15.6 ms on Windows. Nothing to do where sleeps keep
+// their time already.
+class FineTimer {
+ public:
+  FineTimer();
+  ~FineTimer();
+  FineTimer(const FineTimer&) = delete;
+  FineTimer& operator=(const FineTimer&) = delete;
+
+ private:
+  bool held_ = false;
+};
+
 // The platform's text and name for an error number, for the log.
 std::string errorText(int error);
 

@@ -234,6 +234,10 @@ std::string permissionHint(int error) {
 
 }  // namespace
 
+// Sleeps keep their time here: nothing to hold.
+FineTimer::FineTimer() = default;
+FineTimer::~FineTimer() = default;
+
 std::string errorText(int error) {
   const char* description = ::strerrordesc_np(error);
   const char* name = ::strerrorname_np(error);

@@ -5,6 +5,8 @@
 // with the driver and finished later, as a non-blocking write would be.
 
 #include <windows.h>
+// After windows.h, which it needs.
+#include <timeapi.h>
 
 #include <algorithm>
 #include <array>
@@ -309,6 +311,12 @@ class Win32SerialDevice final : public SerialDevice {
 };
 
 }  // namespace
+
+FineTimer::FineTimer() : held_(::timeBeginPeriod(1) == TIMERR_NOERROR) {}
+
+FineTimer::~FineTimer() {
+  if (held_) ::timeEndPeriod(1);
+}
 
 std::string errorText(int error) {
   const DWORD code = static_cast<DWORD>(error);
