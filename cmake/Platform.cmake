@@ -68,6 +68,7 @@ if(WIN32)
   # own prefix, with those folders on Wine's search path (the test programs
   # with Qt find its DLLs there; korsi7.exe's own folder has them beside it).
   if(KORSI_WINE)
+    find_program(KORSI_WINESERVER NAMES wineserver64 wineserver PATHS /usr/lib/wine NO_CMAKE_FIND_ROOT_PATH)
     set(korsi_wine_path "")
     foreach(dir IN LISTS KORSI_WINDOWS_DLL_DIRS)
       string(REPLACE "/" "\\" dir "${dir}")
@@ -77,6 +78,11 @@ if(WIN32)
 # Runs a Windows program of this build under Wine (made by cmake/Platform.cmake).
 export WINEPREFIX="@CMAKE_BINARY_DIR@/wine-prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEPATH="@korsi_wine_path@"
+# One server that stays a minute after the last program, started here when
+# none runs (starting it again while it runs does nothing): the server Wine
+# starts by itself stops 3 s after a program ends, and the first programs
+# under a server just starting could hang at their end.
+"@KORSI_WINESERVER@" -p60 2>/dev/null
 exec "@KORSI_WINE@" "$@"
 ]])
     file(CHMOD ${CMAKE_BINARY_DIR}/wine-run.sh PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ

@@ -13,6 +13,10 @@
 #      files and Start-menu entries in place, the installed
 #      korsi7-transfer.exe --version runs, and the silent uninstall removes
 #      the programs and keeps the user's folder.
+#   4. Every window of the program drawn by Qt's windows platform under Wine
+#      (korsi7_screens.exe, as scripts/screenshots.sh does on Linux): the
+#      grid with rows, the save, open and export dialogs, the report's
+#      preview, the inspection window with a judged job, the boxes.
 #   scripts/wine-desktop-test.sh [windows build] [linux build] [picture folder]
 # Prints "wine-desktop: N passed, M failed". The pictures go to the picture
 # folder (default <windows build>/shots).
@@ -62,6 +66,10 @@ export DISPLAY=$display
 for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
 openbox >/dev/null 2>&1 &
 pids+=($!)
+# A server left running by the tests, which need no display, keeps a desktop
+# of Wine's size without one (1024x768): a new server takes this display's.
+"$wineserver" -k 2>/dev/null
+"$wineserver" -w 2>/dev/null
 WINEPREFIX=$WINEPREFIX "$wineserver" -p60 2>/dev/null || true
 "$wine" cmd /c exit >/dev/null 2>&1 || true
 
@@ -173,6 +181,27 @@ if [ -f "$setup" ]; then
   check "uninstaller: the user's folder is kept" test -f "$userdir/korsi7.mdb" -a -f "$userdir/note.txt"
 else
   echo "wine-desktop: no installer at $setup (scripts/package.sh windows makes it)"
+  failed=$((failed + 1))
+fi
+
+# 4. Every window, drawn by the windows platform, from a copy of the runnable
+#    folder (the pictures tool needs the same DLLs and plugins beside it).
+screens=$windows/ui/korsi7_screens.exe
+[ -f "$screens" ] || cmake --build "$windows" --target korsi7_screens >"$work/screens-build.out" 2>&1
+if [ -f "$screens" ]; then
+  cp -r "$folder" "$work/screens"
+  cp "$screens" "$work/screens/"
+  mkdir -p "$shots/windows"
+  rm -f "$shots/windows/"*.png
+  timeout 300 "$wine" "$work/screens/korsi7_screens.exe" "$("$wine" winepath -w "$shots/windows" 2>/dev/null | tr -d '\r')" \
+    >"$work/screens.out" 2>&1
+  screens_status=$?
+  pictures=$(find "$shots/windows" -name '*.png' -size +1k | wc -l)
+  echo "wine-desktop: $pictures pictures of the windows in $shots/windows"
+  check "every window drawn under Wine (status $screens_status, $pictures pictures)" \
+    test "$screens_status" -eq 0 -a "$pictures" -ge 30
+else
+  echo "wine-desktop: korsi7_screens.exe not built: $(tail -n 5 "$work/screens-build.out")"
   failed=$((failed + 1))
 fi
 

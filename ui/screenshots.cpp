@@ -70,6 +70,11 @@ void openMenu(QMenuBar* bar, const char* objectName) {
 }  // namespace
 
 int main(int argc, char** argv) {
+#ifdef _WIN32
+  // Windows' own file dialogs are not Qt widgets: this tool could neither
+  // find nor close them, so it shows Qt's dialogs there instead.
+  QCoreApplication::setAttribute(Qt::AA_DontUseNativeDialogs);
+#endif
   korsi::KorsiApplication app(argc, argv);
   korsi::installMessageBoxHook();
   korsi::loadQtTranslations(app);
