@@ -78,11 +78,19 @@ if(WIN32)
 # Runs a Windows program of this build under Wine (made by cmake/Platform.cmake).
 export WINEPREFIX="@CMAKE_BINARY_DIR@/wine-prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEPATH="@korsi_wine_path@"
-# One server that stays a minute after the last program, started here when
-# none runs (starting it again while it runs does nothing): the server Wine
-# starts by itself stops 3 s after a program ends, and the first programs
-# under a server just starting could hang at their end.
-"@KORSI_WINESERVER@" -p60 2>/dev/null
+# One server that stays a minute after the last program (the one Wine starts
+# by itself stops 3 s after a program ends), started here when none runs;
+# starting it again while it runs does nothing. A new server's first program
+# starts Wine's own services, and a test started beside it could hang at its
+# end: so that first program is a start of Wine's shell alone, and the other
+# tests wait for the lock until it is done. (The server and Wine's services
+# outlive this script; they must not inherit the lock.)
+(
+  flock 9
+  if "@KORSI_WINESERVER@" -p60 9>&- 2>/dev/null; then
+    "@KORSI_WINE@" cmd /c exit 9>&- >/dev/null 2>&1
+  fi
+) 9>"$WINEPREFIX.lock"
 exec "@KORSI_WINE@" "$@"
 ]])
     file(CHMOD ${CMAKE_BINARY_DIR}/wine-run.sh PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ

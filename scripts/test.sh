@@ -72,10 +72,11 @@ fi
 run asan
 run tsan -L threads
 # The Windows cross-build: CTest starts each test program under Wine. Now
-# and then Wine leaves a test program that has passed hanging at its end
-# (about one in 600); such a program runs into the time limit, and only a
-# test that times out is run once more: one that hangs again fails.
-run windows --repeat after-timeout:2
+# and then Wine fails to start a program, or leaves one that has passed
+# hanging at its end (most often the first program of a new Wine server);
+# a Windows test that fails is run once more, and one that fails again
+# fails.
+run windows --repeat until-pass:2
 # korsi7-transfer.exe reads the simulated gauge of the normal build through
 # COM5 under Wine; each check counts.
 echo "=== windows serial under Wine ==="

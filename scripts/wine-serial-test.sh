@@ -2,7 +2,8 @@
 # The Win32 serial layer on a line: korsi7-transfer.exe under Wine reads the
 # simulated gauge through COM5, which Wine's device folder links to the
 # simulator's pseudo-terminal. The same archive read by the Linux program
-# must come out byte for byte the same. Then a port with no device behind
+# must come out byte for byte the same, and a workbook (.xlsx) cell for
+# cell the same. Then a port with no device behind
 # it, a gauge that answers nothing, a line that never falls silent, and a
 # port another program holds.
 #   scripts/wine-serial-test.sh [windows build folder] [linux build folder]
@@ -71,6 +72,20 @@ start_sim --count 100 --seed 7
 check "read 100 measurements through COM5" test "$wine_status" -eq 0
 check "the rows equal the Linux reading" cmp -s "$work/wine.csv" "$work/linux.csv"
 check "100 rows" test "$(wc -l <"$work/wine.csv")" -eq 101
+
+# 1b. The same gauge into a workbook: the Windows program writes the cells
+#     the Linux program writes (both read back with openpyxl).
+start_sim --count 20 --seed 7
+ln -sfn "$sim_pty" "$WINEPREFIX/dosdevices/com5"
+cd "$work"
+"$wine" "$exe" read --port 5 -o wine.xlsx --quiet >/dev/null 2>&1
+cd - >/dev/null
+start_sim --count 20 --seed 7
+"$transfer" read --port "$sim_pty" -o "$work/linux.xlsx" --quiet >/dev/null 2>&1
+check "the workbook written under Wine holds the Linux workbook's 20 rows" \
+  /usr/bin/python3 -c 'import sys, openpyxl
+sheets = [[[c.value for c in row] for row in openpyxl.load_workbook(f).active.iter_rows()] for f in sys.argv[1:]]
+sys.exit(0 if sheets[0] == sheets[1] and len(sheets[0]) == 21 else 1)' "$work/wine.xlsx" "$work/linux.xlsx"
 
 # 2. COM6 has no device: the port is passed over silently and no gauge is found.
 cd "$work"
