@@ -71,12 +71,7 @@ std::optional<ArchiveOptions> parse(const std::vector<std::string>& args, std::s
     }
   }
   for (; i < args.size(); ++i) {
-    std::string name = args[i];
-    std::optional<std::string> value;
-    if (const auto equals = name.find('='); name.starts_with("--") && equals != std::string::npos) {
-      value = name.substr(equals + 1);
-      name.resize(equals);
-    }
+    auto [name, value] = splitOptionWord(args[i]);
     if (name == "--help" || name == "-h") {
       o.help = true;
       continue;

@@ -58,12 +58,7 @@ ParsedCheck parseCheckCommandLine(const std::vector<std::string>& args) {
   bool sspcOnly = false;  // --level or --spot-size given
   std::string entry;      // the first option other than --json, for a job file
   for (std::size_t i = 0; i < args.size(); ++i) {
-    std::string name = args[i];
-    std::optional<std::string> value;
-    if (const auto equals = name.find('='); name.starts_with("--") && equals != std::string::npos) {
-      value = name.substr(equals + 1);
-      name.resize(equals);
-    }
+    auto [name, value] = splitOptionWord(args[i]);
     if (name == "--help" || name == "-h") {
       parsed.action = ParsedCheck::Action::Help;
       return parsed;

@@ -64,6 +64,13 @@ PortArgument portArgument(const std::string& text) {
   return {std::nullopt, text};
 }
 
+OptionWord splitOptionWord(const std::string& word) {
+  if (const auto equals = word.find('='); word.starts_with("--") && equals != std::string::npos) {
+    return {word.substr(0, equals), word.substr(equals + 1)};
+  }
+  return {word, std::nullopt};
+}
+
 ParsedCommandLine parseCommandLine(const std::vector<std::string>& args) {
   ParsedCommandLine parsed;
   TransferOptions& o = parsed.options;
@@ -74,12 +81,7 @@ ParsedCommandLine parseCommandLine(const std::vector<std::string>& args) {
   bool version = false;
 
   for (std::size_t i = 0; i < args.size(); ++i) {
-    std::string name = args[i];
-    std::optional<std::string> value;
-    if (const auto equals = name.find('='); name.starts_with("--") && equals != std::string::npos) {
-      value = name.substr(equals + 1);
-      name.resize(equals);
-    }
+    auto [name, value] = splitOptionWord(args[i]);
     if (!name.starts_with("-") || name == "-") {
       if (subcommand != nullptr) return failure("unexpected argument " + name);
       for (const SubcommandInfo& info : kSubcommands) {

@@ -53,6 +53,14 @@ struct ParsedCommandLine {
 // Reads the arguments after the program's name ("--name value" or "--name=value").
 ParsedCommandLine parseCommandLine(const std::vector<std::string>& args);
 
+// One word of a command line: "--name=value" is the option's name and its
+// value; any other word is itself, without a value.
+struct OptionWord {
+  std::string name;
+  std::optional<std::string> value;
+};
+OptionWord splitOptionWord(const std::string& word);
+
 // The port named by --port: a number ("5", "COM5") or else a device path.
 struct PortArgument {
   std::optional<std::int32_t> number;
