@@ -236,18 +236,18 @@ void CompanyArchiveWindow::showJobs(const co::JobList& list) {
   say(QStringLiteral("Проверок: %1").arg(jobs_.size()), false);
 }
 
-const co::ListedJob* CompanyArchiveWindow::selectedJob() const {
+const co::ListedJob* CompanyArchiveWindow::selectedJob() {
   const int row = JobsTable->currentRow();
-  if (row < 0 || row >= static_cast<int>(jobs_.size())) return nullptr;
+  if (row < 0 || row >= static_cast<int>(jobs_.size())) {
+    say(QStringLiteral("Выберите проверку в таблице"), true);
+    return nullptr;
+  }
   return &jobs_[static_cast<std::size_t>(row)];
 }
 
 void CompanyArchiveWindow::openSelected() {
   const co::ListedJob* chosen = selectedJob();
-  if (chosen == nullptr) {
-    say(QStringLiteral("Выберите проверку в таблице"), true);
-    return;
-  }
+  if (chosen == nullptr) return;
   const std::string uri = place_.uri;
   const std::string id = chosen->id;
   const int revision = chosen->revision;
@@ -271,10 +271,7 @@ void CompanyArchiveWindow::openSelected() {
 
 void CompanyArchiveWindow::approveSelected() {
   const co::ListedJob* chosen = selectedJob();
-  if (chosen == nullptr) {
-    say(QStringLiteral("Выберите проверку в таблице"), true);
-    return;
-  }
+  if (chosen == nullptr) return;
   const std::string uri = place_.uri;
   const std::string id = chosen->id;
   call_->start<co::Approval>(

@@ -39,8 +39,9 @@ class CompanyArchiveWindow : public QWidget {
   // Counts the outbox again.
   void showWaiting();
   bool busy() const;
-  // The job of the selected row, or nothing.
-  const company::ListedJob* selectedJob() const;
+  // The job of the selected row; without one the window asks for it and
+  // gives nothing.
+  const company::ListedJob* selectedJob();
   const std::vector<company::ListedJob>& jobs() const noexcept { return jobs_; }
 
   QLineEdit* const ObjectEdit;
