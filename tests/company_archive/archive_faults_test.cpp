@@ -241,9 +241,17 @@ TEST(ArchiveServerStopped, EveryWaitingJobIsSentExactlyOnceWhenTheServerIsBack) 
   jobs.push_back(test::sampleArchiveJob());
   anna.saved(jobs.back(), "later.kjob");
   EXPECT_EQ(anna.run({"publish", "later.kjob"}), kQueued);
-  EXPECT_GE(anna.waiting(), 4u);
 
   cluster.up();
+  // Wherever the stop fell (the publish sends the three queued jobs before
+  // the large one, and may have sent some of them by then), no job is lost:
+  // each is on the server or still waits.
+  std::size_t onServer = 0;
+  for (const job::InspectionJob& j : jobs) {
+    if (stored(server, j.id) == "1:" + std::to_string(j.readings.size())) ++onServer;
+  }
+  EXPECT_GE(anna.waiting(), 1u);
+  EXPECT_GE(onServer + anna.waiting(), jobs.size());
   std::string err;
   EXPECT_EQ(anna.run({"archive", "sync"}, nullptr, &err), 0) << err;
   EXPECT_EQ(anna.waiting(), 0u);
